@@ -1,0 +1,76 @@
+#pragma once
+// 8-bit counted string with value semantics. It may hold zero bytes; the conversion to
+// const char* stops at the first one, as every C API does.
+#include <cstdarg>
+#include <string>
+
+class CString {
+public:
+    CString() = default;
+    CString(const char* text) : m_text(text ? text : "") {}
+    CString(const char* data, int length) : m_text(data, length > 0 ? length : 0) {}
+    CString(char ch, int repeat) : m_text(repeat > 0 ? repeat : 0, ch) {}
+    CString(const std::string& text) : m_text(text) {}
+
+    int GetLength() const { return static_cast<int>(m_text.size()); }
+    bool IsEmpty() const { return m_text.empty(); }
+    void Empty() { m_text.clear(); }
+    operator const char*() const { return m_text.c_str(); }
+    const char* c_str() const { return m_text.c_str(); }
+    const std::string& str() const { return m_text; }
+    char GetAt(int index) const { return m_text[static_cast<size_t>(index)]; }
+    char operator[](int index) const { return GetAt(index); }
+    void SetAt(int index, char ch) { m_text[static_cast<size_t>(index)] = ch; }
+
+    CString& operator=(const char* text);
+    CString& operator+=(const CString& other);
+    CString& operator+=(const char* text);
+    CString& operator+=(char ch);
+    void Append(const char* data, int length);
+
+    int Compare(const char* text) const;
+    int CompareNoCase(const char* text) const;
+
+    CString Left(int count) const;
+    CString Right(int count) const;
+    CString Mid(int first) const;
+    CString Mid(int first, int count) const;
+
+    int Find(char ch, int start = 0) const;
+    int Find(const char* sub, int start = 0) const;
+    int ReverseFind(char ch) const;
+    int Replace(const char* from, const char* to);
+
+    CString& MakeLower();
+    CString& MakeUpper();
+    // Blanks, tabs, carriage returns, line feeds, vertical tabs and form feeds.
+    CString& TrimLeft();
+    CString& TrimRight();
+    CString& Trim();
+
+    void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void FormatV(const char* format, va_list args);
+
+    // Direct access for C APIs that fill a buffer: GetBuffer makes room for at least
+    // minLength characters; ReleaseBuffer(-1) cuts at the first zero byte.
+    char* GetBuffer(int minLength);
+    void ReleaseBuffer(int newLength = -1);
+
+private:
+    std::string m_text;
+};
+
+bool operator==(const CString& a, const CString& b);
+bool operator==(const CString& a, const char* b);
+bool operator==(const char* a, const CString& b);
+bool operator!=(const CString& a, const CString& b);
+bool operator!=(const CString& a, const char* b);
+bool operator!=(const char* a, const CString& b);
+bool operator<(const CString& a, const CString& b);
+CString operator+(const CString& a, const CString& b);
+CString operator+(const CString& a, const char* b);
+CString operator+(const char* a, const CString& b);
+CString operator+(const CString& a, char b);
+
+// Whitespace as the string class trims it.
+bool IsBlankChar(char ch);

@@ -1,0 +1,69 @@
+#pragma once
+// The settings record and the cached news list, persisted as registry text values under
+// HKEY_CURRENT_USER\SOFTWARE\Brellin\Zavora\Agent\{Settings,Data}.
+// Used on the main thread only: the poll worker gets a copy of what it needs.
+#include "fw/CString.h"
+
+#include <memory>
+#include <vector>
+
+class CRegistryKey;
+
+struct NewsEntry {
+    CString date;
+    CString title;
+    CString url;
+};
+
+class CAgentSettings {
+public:
+    CAgentSettings();  // defaults, then LoadAll
+    ~CAgentSettings(); // SaveAll
+    CAgentSettings(const CAgentSettings&) = delete;
+    CAgentSettings& operator=(const CAgentSettings&) = delete;
+
+    void SetDefaults();
+    void LoadSettings();
+    void SaveSettings();
+    void LoadAll();
+    void SaveAll();
+
+    void LoadNews();
+    void SaveNews();
+    void StoreEntry(int index, const CString& date, const CString& title, const CString& url);
+    void StoreEntryCount(int count);
+    void StoreEpoch(const CString& text);
+    void StoreLastModified(const CString& text);
+    bool LoadNewEntriesFlag();
+    void SaveNewEntriesFlag(bool flag);
+
+    // Entry i of the cached list (0 <= i < numEntries).
+    NewsEntry Entry(int index) const;
+
+    // The fourteen settings; each bears the name of its registry value.
+    int alertBySystemSound;
+    int alertByUserSound;
+    int alertByMessage;
+    int useProxy;
+    int useProxyAuth;
+    int pollingDelay;
+    CString authUsername;
+    CString authPassword;
+    CString soundPath;
+    CString urlHost;
+    CString urlPort;
+    CString urlPath;
+    CString proxyHost;
+    CString proxyPort;
+
+    // The news cache: three parallel arrays of numEntries elements each.
+    CString epoch;
+    int numEntries;
+    std::vector<CString> dates;
+    std::vector<CString> titles;
+    std::vector<CString> urls;
+    CString lastModified;
+
+private:
+    std::unique_ptr<CRegistryKey> m_registry;
+};

@@ -1,0 +1,41 @@
+#pragma once
+// The boundary between the main thread and a poll's worker thread. The worker never
+// touches CAgentSettings: it gets a copy of what it needs when the poll starts and hands
+// back one PollResult, which the main thread applies to the store before it reports.
+#include "fw/CString.h"
+#include "store/AgentSettings.h"
+
+#include <vector>
+
+struct PollSettings {
+    CString urlHost;
+    CString urlPort;
+    CString urlPath;
+    int useProxy = 0;
+    CString proxyHost;
+    CString proxyPort;
+    int useProxyAuth = 0;
+    CString authUsername;
+    CString authPassword;
+    CString lastModified; // stored marker to compare the HEAD reply with
+    CString epoch;        // stored marker to compare the list's epoch with
+};
+
+// Trims urlHost, and proxyHost when the proxy is used, in place in the settings (so the
+// trimmed values are what is saved) and copies what a poll needs. Main thread.
+PollSettings SnapshotPollSettings(CAgentSettings& settings);
+
+enum class PollOutcome { NewPostings, NothingNew, Error };
+
+struct PollResult {
+    PollOutcome outcome = PollOutcome::Error;
+    CString message;                  // error text when outcome is Error
+    bool lastModifiedChanged = false; // the HEAD reply's Last-Modified differed
+    CString lastModified;             // that reply's Last-Modified text
+    CString epoch;                    // the new list, when outcome is NewPostings
+    std::vector<NewsEntry> entries;
+};
+
+// Stores what a finished poll found: a new list (epoch, entries, count, then reload) and,
+// only after a successful GET and parse, the new Last-Modified value. Main thread.
+void ApplyPollResult(CAgentSettings& settings, const PollResult& result);

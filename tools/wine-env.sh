@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Runs one command inside a private Wine environment and tears it down afterwards:
+#   tools/wine-env.sh <cross-build-dir> <command> [args...]
+# The environment is an Xvfb display on a free number, a throwaway 32-bit WINEPREFIX in
+# <cross-build-dir>/wine/prefix (made once, then reused), a persistent wineserver, and a virtual
+# desktop whose taskbar holds the notification area. The command sees DISPLAY,
+# WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES. Nothing started here outlives the script,
+# whatever the command's result.
+set -euo pipefail
+
+build_dir=$(cd "$1" && pwd)
+shift
+state_dir="$build_dir/wine"
+mkdir -p "$state_dir"
+keeper="$build_dir/tools/zv-desktop-keeper.exe"
+
+export WINEPREFIX="$state_dir/prefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv,wineoss.drv=d;winemenubuilder.exe=d;mscoree,mshtml="
+
+xvfb_pid=""
+desktop_pid=""
+
+stop_all() {
+    set +e
+    # wineserver -k ends every Wine process of this prefix, then the server itself.
+    wineserver -k >/dev/null 2>&1
+    [ -n "$desktop_pid" ] && kill "$desktop_pid" >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" >/dev/null 2>&1 && wait "$xvfb_pid" 2>/dev/null
+}
+trap stop_all EXIT
+trap 'exit 130' INT TERM
+
+start_display() {
+    local fd_file="$state_dir/display"
+    rm -f "$fd_file"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 </dev/null &
+    xvfb_pid=$!
+    for _ in $(seq 1 100); do
+        [ -s "$fd_file" ] && break
+        sleep 0.05
+    done
+    [ -s "$fd_file" ] || { echo "wine-env: Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=":$(head -n 1 "$fd_file")"
+}
+
+make_prefix() {
+    if [ ! -f "$WINEPREFIX/.zavora-ready" ]; then
+        rm -rf "$WINEPREFIX"
+        wineboot -i </dev/null >/dev/null 2>&1
+        wineserver -w
+        # A virtual desktop makes the taskbar with its notification area exist and lets
+        # GUI programs exit at once.
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d agent /f </dev/null >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v agent /d 1024x768 /f \
+            </dev/null >/dev/null 2>&1
+        wineserver -w
+        touch "$WINEPREFIX/.zavora-ready"
+    fi
+}
+
+start_wine() {
+    # Without a persistent server every Wine start costs seconds; its own stdin/stdout must
+    # not be the caller's pipes, or pipelines wait for it.
+    wineserver -p </dev/null >/dev/null 2>&1
+    # A small window-owning program keeps the virtual desktop and its taskbar alive
+    # between test programs.
+    wine "$keeper" </dev/null >/dev/null 2>&1 &
+    desktop_pid=$!
+    for _ in $(seq 1 100); do
+        xdotool search --name 'Wine desktop' >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+}
+
+start_display
+make_prefix
+start_wine
+set +e
+"$@"
+status=$?
+exit $status
