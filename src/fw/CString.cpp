@@ -7,7 +7,9 @@
 
 namespace {
 
-int Clamp(int value, int low, int high) { return std::max(low, std::min(value, high)); }
+int Clamp(int value, int low, int high) {
+    return std::max(low, std::min(value, high));
+}
 
 char LowerAscii(char ch) {
     return static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
@@ -45,14 +47,16 @@ void CString::Append(const char* data, int length) {
         m_text.append(data, static_cast<size_t>(length));
 }
 
-int CString::Compare(const char* text) const { return std::strcmp(c_str(), text ? text : ""); }
+int CString::Compare(const char* text) const {
+    return std::strcmp(c_str(), text ? text : "");
+}
 
 int CString::CompareNoCase(const char* text) const {
     const char* a = c_str();
     const char* b = text ? text : "";
     for (;; ++a, ++b) {
-        const int diff = static_cast<unsigned char>(LowerAscii(*a)) -
-                         static_cast<unsigned char>(LowerAscii(*b));
+        const int diff =
+            static_cast<unsigned char>(LowerAscii(*a)) - static_cast<unsigned char>(LowerAscii(*b));
         if (diff != 0 || *a == '\0')
             return diff;
     }
@@ -67,7 +71,9 @@ CString CString::Right(int count) const {
     return CString(m_text.substr(static_cast<size_t>(GetLength() - n)));
 }
 
-CString CString::Mid(int first) const { return Mid(first, GetLength()); }
+CString CString::Mid(int first) const {
+    return Mid(first, GetLength());
+}
 
 CString CString::Mid(int first, int count) const {
     const int start = Clamp(first, 0, GetLength());
@@ -132,7 +138,9 @@ CString& CString::TrimRight() {
     return *this;
 }
 
-CString& CString::Trim() { return TrimRight().TrimLeft(); }
+CString& CString::Trim() {
+    return TrimRight().TrimLeft();
+}
 
 void CString::Format(const char* format, ...) {
     va_list args;
@@ -168,13 +176,27 @@ void CString::ReleaseBuffer(int newLength) {
     m_text.resize(static_cast<size_t>(Clamp(newLength, 0, GetLength())));
 }
 
-bool operator==(const CString& a, const CString& b) { return a.str() == b.str(); }
-bool operator==(const CString& a, const char* b) { return a.str() == (b ? b : ""); }
-bool operator==(const char* a, const CString& b) { return b == a; }
-bool operator!=(const CString& a, const CString& b) { return !(a == b); }
-bool operator!=(const CString& a, const char* b) { return !(a == b); }
-bool operator!=(const char* a, const CString& b) { return !(b == a); }
-bool operator<(const CString& a, const CString& b) { return a.str() < b.str(); }
+bool operator==(const CString& a, const CString& b) {
+    return a.str() == b.str();
+}
+bool operator==(const CString& a, const char* b) {
+    return a.str() == (b ? b : "");
+}
+bool operator==(const char* a, const CString& b) {
+    return b == a;
+}
+bool operator!=(const CString& a, const CString& b) {
+    return !(a == b);
+}
+bool operator!=(const CString& a, const char* b) {
+    return !(a == b);
+}
+bool operator!=(const char* a, const CString& b) {
+    return !(b == a);
+}
+bool operator<(const CString& a, const CString& b) {
+    return a.str() < b.str();
+}
 
 CString operator+(const CString& a, const CString& b) {
     CString out(a);
