@@ -1,0 +1,191 @@
+#include "store/AgentSettings.h"
+
+#include "fw/ResString.h"
+#include "res/resource.h"
+#include "store/RegistryKey.h"
+
+#include <algorithm>
+
+namespace {
+
+const char kCompany[] = "Brellin";
+const char kProduct[] = "Zavora";
+const char kKey[] = "Agent";
+const char kSettings[] = "Settings";
+const char kData[] = "Data";
+
+// A hand-edited count must not make start-up allocate or read without end.
+const int kMaxEntries = 10000;
+
+// A text setting takes the stored value only when it can be read and is not empty, so an
+// empty or unreadable value keeps the default. Any length is read.
+void LoadText(CRegistryKey& registry, const char* subKey, const char* name, CString& member) {
+    CString text;
+    if (registry.GetText(kKey, subKey, name, text) && !text.IsEmpty())
+        member = text;
+}
+
+void LoadNumber(CRegistryKey& registry, const char* name, int& member) {
+    registry.GetInt(kKey, kSettings, name, member);
+}
+
+CString IndexedName(const char* prefix, int index) {
+    CString name;
+    name.Format("%s%d", prefix, index);
+    return name;
+}
+
+} // namespace
+
+CAgentSettings::CAgentSettings()
+    : numEntries(0), m_registry(std::make_unique<CRegistryKey>(kCompany, kProduct)) {
+    m_registry->SetRootKey(RegistryRoot::CurrentUser);
+    SetDefaults();
+    LoadAll();
+}
+
+CAgentSettings::~CAgentSettings() {
+    SaveAll();
+}
+
+void CAgentSettings::SetDefaults() {
+    alertBySystemSound = 1;
+    alertByUserSound = 0;
+    alertByMessage = 1;
+    useProxy = 0;
+    useProxyAuth = 0;
+    pollingDelay = 5;
+    authUsername.Empty();
+    authPassword.Empty();
+    soundPath = LoadResString(IDS_DEFAULT_SOUND_PATH);
+    urlHost = LoadResString(IDS_DEFAULT_URL_HOST);
+    urlPort = LoadResString(IDS_DEFAULT_URL_PORT);
+    urlPath = LoadResString(IDS_DEFAULT_URL_PATH);
+    proxyHost = LoadResString(IDS_DEFAULT_PROXY_HOST);
+    proxyPort = LoadResString(IDS_DEFAULT_PROXY_PORT);
+
+    dates.clear();
+    titles.clear();
+    urls.clear();
+    numEntries = 0;
+    epoch.Empty();
+    lastModified.Empty();
+}
+
+void CAgentSettings::LoadSettings() {
+    CRegistryKey& registry = *m_registry;
+    LoadText(registry, kSettings, "soundPath", soundPath);
+    LoadText(registry, kSettings, "urlHost", urlHost);
+    LoadText(registry, kSettings, "urlPort", urlPort);
+    LoadText(registry, kSettings, "urlPath", urlPath);
+    LoadText(registry, kSettings, "authUsername", authUsername);
+    LoadText(registry, kSettings, "authPassword", authPassword);
+    LoadText(registry, kSettings, "proxyHost", proxyHost);
+    LoadText(registry, kSettings, "proxyPort", proxyPort);
+    LoadNumber(registry, "pollingDelay", pollingDelay);
+    LoadNumber(registry, "alertByUserSound", alertByUserSound);
+    LoadNumber(registry, "alertBySystemSound", alertBySystemSound);
+    LoadNumber(registry, "alertByMessage", alertByMessage);
+    LoadNumber(registry, "useProxy", useProxy);
+    LoadNumber(registry, "useProxyAuth", useProxyAuth);
+}
+
+// Failed writes are skipped: the agent keeps running on its in-memory settings.
+void CAgentSettings::SaveSettings() {
+    CRegistryKey& registry = *m_registry;
+    registry.SetString(kKey, kSettings, "soundPath", soundPath);
+    registry.SetString(kKey, kSettings, "urlHost", urlHost);
+    registry.SetString(kKey, kSettings, "urlPort", urlPort);
+    registry.SetString(kKey, kSettings, "urlPath", urlPath);
+    registry.SetString(kKey, kSettings, "proxyHost", proxyHost);
+    registry.SetString(kKey, kSettings, "proxyPort", proxyPort);
+    registry.SetString(kKey, kSettings, "authUsername", authUsername);
+    registry.SetString(kKey, kSettings, "authPassword", authPassword);
+    registry.SetInt(kKey, kSettings, "pollingDelay", pollingDelay);
+    registry.SetInt(kKey, kSettings, "useProxy", useProxy);
+    registry.SetInt(kKey, kSettings, "useProxyAuth", useProxyAuth);
+    registry.SetInt(kKey, kSettings, "alertBySystemSound", alertBySystemSound);
+    registry.SetInt(kKey, kSettings, "alertByUserSound", alertByUserSound);
+    registry.SetInt(kKey, kSettings, "alertByMessage", alertByMessage);
+}
+
+void CAgentSettings::LoadAll() {
+    LoadSettings();
+    LoadNews();
+}
+
+void CAgentSettings::SaveAll() {
+    SaveSettings();
+    SaveNews();
+}
+
+void CAgentSettings::LoadNews() {
+    CRegistryKey& registry = *m_registry;
+    LoadText(registry, kData, "epoch", epoch);
+    LoadText(registry, kData, "lastModified", lastModified);
+
+    int count = 0;
+    if (!registry.GetInt(kKey, kData, "numentries", count))
+        count = 0;
+    count = std::clamp(count, 0, kMaxEntries);
+
+    // Built aside and installed whole, so the three arrays always match the count.
+    std::vector<CString> newDates(static_cast<size_t>(count));
+    std::vector<CString> newTitles(static_cast<size_t>(count));
+    std::vector<CString> newUrls(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const size_t at = static_cast<size_t>(i);
+        registry.GetText(kKey, kData, IndexedName("Date_", i), newDates[at]);
+        registry.GetText(kKey, kData, IndexedName("Title_", i), newTitles[at]);
+        registry.GetText(kKey, kData, IndexedName("URL_", i), newUrls[at]);
+    }
+    dates.swap(newDates);
+    titles.swap(newTitles);
+    urls.swap(newUrls);
+    numEntries = count;
+}
+
+void CAgentSettings::SaveNews() {
+    StoreLastModified(lastModified);
+    StoreEpoch(epoch);
+    StoreEntryCount(numEntries);
+    for (int i = 0; i < numEntries; ++i) {
+        const NewsEntry entry = Entry(i);
+        StoreEntry(i, entry.date, entry.title, entry.url);
+    }
+}
+
+void CAgentSettings::StoreEntry(int index, const CString& date, const CString& title,
+                                const CString& url) {
+    m_registry->SetString(kKey, kData, IndexedName("Date_", index), date);
+    m_registry->SetString(kKey, kData, IndexedName("Title_", index), title);
+    m_registry->SetString(kKey, kData, IndexedName("URL_", index), url);
+}
+
+void CAgentSettings::StoreEntryCount(int count) {
+    m_registry->SetInt(kKey, kData, "numentries", count);
+}
+
+void CAgentSettings::StoreEpoch(const CString& text) {
+    m_registry->SetString(kKey, kData, "epoch", text);
+}
+
+void CAgentSettings::StoreLastModified(const CString& text) {
+    m_registry->SetString(kKey, kData, "lastModified", text);
+}
+
+bool CAgentSettings::LoadNewEntriesFlag() {
+    int flag = 0;
+    return m_registry->GetInt(kKey, kSettings, "newEntriesFlag", flag) && flag > 0;
+}
+
+void CAgentSettings::SaveNewEntriesFlag(bool flag) {
+    m_registry->SetInt(kKey, kSettings, "newEntriesFlag", flag ? 1 : 0);
+}
+
+NewsEntry CAgentSettings::Entry(int index) const {
+    if (index < 0 || index >= numEntries)
+        return NewsEntry();
+    const size_t at = static_cast<size_t>(index);
+    return NewsEntry{dates[at], titles[at], urls[at]};
+}

@@ -1,0 +1,88 @@
+// The parts of CRegistryKey that do not depend on where values live: argument checks,
+// key paths and the number format. Compiled into each backend library.
+#include "store/RegistryKey.h"
+
+#include <climits>
+
+namespace {
+
+enum class Scan { Number, NoNumber, OutOfRange };
+
+// Reads a decimal number as "%d" does (leading blanks, optional sign, digits, anything
+// after them ignored) but without its undefined behaviour on overflow.
+Scan ScanDecimal(const char* text, int& value) {
+    const char* p = text;
+    while (IsBlankChar(*p))
+        ++p;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    if (*p < '0' || *p > '9')
+        return Scan::NoNumber;
+    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+    long long magnitude = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        magnitude = magnitude * 10 + (*p - '0');
+        if (magnitude > limit)
+            return Scan::OutOfRange;
+    }
+    value = static_cast<int>(negative ? -magnitude : magnitude);
+    return Scan::Number;
+}
+
+} // namespace
+
+CRegistryKey::CRegistryKey(const char* company, const char* product)
+    : m_root(RegistryRoot::LocalMachine), m_company(company), m_product(product) {
+    m_basePath = "SOFTWARE\\" + m_company + "\\" + m_product + "\\";
+}
+
+void CRegistryKey::SetRootKey(RegistryRoot root) {
+    m_root = root;
+}
+
+bool CRegistryKey::CanOperate(const char* key, const char* name) const {
+    return key && name && !m_company.IsEmpty() && !m_product.IsEmpty();
+}
+
+CString CRegistryKey::FullPath(const char* key, const char* subKey) const {
+    CString path = m_basePath + key;
+    if (subKey && *subKey)
+        path += CString("\\") + subKey;
+    return path;
+}
+
+bool CRegistryKey::SetString(const char* key, const char* subKey, const char* name,
+                             const char* text) {
+    if (!CanOperate(key, name) || !text)
+        return false;
+    return WriteValue(FullPath(key, subKey), name, text);
+}
+
+bool CRegistryKey::SetInt(const char* key, const char* subKey, const char* name, int value) {
+    if (!CanOperate(key, name))
+        return false;
+    CString text;
+    text.Format("%d", value);
+    return WriteValue(FullPath(key, subKey), name, text);
+}
+
+bool CRegistryKey::GetString(const char* key, const char* subKey, const char* name, char* buffer,
+                             unsigned long size) {
+    if (!CanOperate(key, name) || !buffer || size == 0)
+        return false;
+    return ReadValue(FullPath(key, subKey), name, buffer, size);
+}
+
+bool CRegistryKey::GetInt(const char* key, const char* subKey, const char* name, int& value) {
+    char buffer[kIntBufferSize];
+    if (!GetString(key, subKey, name, buffer, sizeof buffer))
+        return false;
+    return ScanDecimal(buffer, value) != Scan::OutOfRange;
+}
+
+bool CRegistryKey::GetText(const char* key, const char* subKey, const char* name, CString& text) {
+    if (!CanOperate(key, name))
+        return false;
+    return ReadValue(FullPath(key, subKey), name, text);
+}
