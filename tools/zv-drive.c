@@ -1,0 +1,369 @@
+// Drives a running agent from outside, as a user would, for the system tests:
+//   zv-drive <command> [arguments]
+// Every result is printed on stdout as lines of "word key=value ..." (a title or text comes
+// last, so it may hold blanks); the exit code is 0 on success, 1 when the awaited thing did
+// not happen, 2 for a usage error.
+//
+// Commands:
+//   find                      the hidden window: "window hwnd=.. pid=.. tid=.."
+//   wait-window <ms>          waits for the hidden window to appear
+//   wait-gone <ms>            waits for the hidden window to disappear
+//   alive                     "alive 1" when the window answers WM_NULL within one second
+//   command <id>              posts WM_COMMAND <id> to the hidden window
+//   tray <left|right|n>       posts the tray callback (1026, icon 102, WM_LBUTTONUP, ...)
+//   windows                   lists every top-level window
+//   menu <ms>                 waits for an open popup menu and lists its items
+//   choose <id> <ms>          waits for an open popup menu and chooses the item <id> by keys
+//   close-menu <ms>           waits for an open popup menu and closes it with Escape
+//   wait-menu-gone <ms>       waits until no popup menu is open
+//   wait-title <text> <ms>    waits for a visible top-level window whose title holds <text>
+//
+// Menus belong to the process that shows them, so Wine refuses to read them from here. The
+// items are therefore read inside the agent's process by zv-drive-hook.dll, a window-procedure
+// hook that answers one registered message by writing the menu to a file.
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#define HIDDEN_TITLE "Zavora Agent Hidden Dialog"
+#define TRAY_CALLBACK (WM_USER + 2)
+#define TRAY_ICON_ID 102
+#define MENU_CLASS "#32768"
+#ifndef MN_GETHMENU
+#define MN_GETHMENU 0x01E1
+#endif
+#define POLL_MS 50
+
+typedef BOOL (*Probe)(void* context);
+
+static BOOL WaitFor(Probe probe, void* context, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (probe(context))
+            return TRUE;
+        if (GetTickCount() - start >= timeoutMs)
+            return FALSE;
+        Sleep(POLL_MS);
+    }
+}
+
+static HWND HiddenWindow(void) {
+    return FindWindowA(NULL, HIDDEN_TITLE);
+}
+
+static void PrintWindowLine(const char* word, HWND window) {
+    DWORD pid = 0;
+    DWORD tid = GetWindowThreadProcessId(window, &pid);
+    printf("%s hwnd=0x%lx pid=%lu tid=%lu\n", word, (unsigned long)(UINT_PTR)window,
+           (unsigned long)pid, (unsigned long)tid);
+}
+
+static BOOL HiddenWindowExists(void* context) {
+    (void)context;
+    return HiddenWindow() != NULL;
+}
+
+static BOOL HiddenWindowGone(void* context) {
+    (void)context;
+    return HiddenWindow() == NULL;
+}
+
+static int Find(void) {
+    HWND window = HiddenWindow();
+    if (!window) {
+        puts("nowindow");
+        return 1;
+    }
+    PrintWindowLine("window", window);
+    return 0;
+}
+
+static int WaitWindow(DWORD timeoutMs) {
+    if (!WaitFor(HiddenWindowExists, NULL, timeoutMs)) {
+        puts("timeout");
+        return 1;
+    }
+    return Find();
+}
+
+static int WaitGone(DWORD timeoutMs) {
+    if (!WaitFor(HiddenWindowGone, NULL, timeoutMs)) {
+        puts("timeout");
+        return 1;
+    }
+    puts("gone");
+    return 0;
+}
+
+static int Alive(void) {
+    HWND window = HiddenWindow();
+    DWORD_PTR ignored = 0;
+    BOOL answered =
+        window && SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored) != 0;
+    printf("alive %d\n", answered ? 1 : 0);
+    return answered ? 0 : 1;
+}
+
+static int PostToHidden(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = HiddenWindow();
+    if (!window || !PostMessageA(window, message, wParam, lParam)) {
+        puts("nowindow");
+        return 1;
+    }
+    printf("posted message=%u wparam=%lu lparam=%ld\n", message, (unsigned long)wParam,
+           (long)lParam);
+    return 0;
+}
+
+static int Tray(const char* button) {
+    LPARAM mouse;
+    if (strcmp(button, "left") == 0)
+        mouse = WM_LBUTTONUP;
+    else if (strcmp(button, "right") == 0)
+        mouse = WM_RBUTTONUP;
+    else
+        mouse = atoi(button);
+    return PostToHidden(TRAY_CALLBACK, TRAY_ICON_ID, mouse);
+}
+
+static BOOL CALLBACK PrintTopLevel(HWND window, LPARAM context) {
+    (void)context;
+    char title[256] = "";
+    char className[256] = "";
+    RECT rect = {0, 0, 0, 0};
+    DWORD pid = 0;
+    GetWindowTextA(window, title, sizeof title);
+    GetClassNameA(window, className, sizeof className);
+    GetWindowRect(window, &rect);
+    GetWindowThreadProcessId(window, &pid);
+    printf("window hwnd=0x%lx pid=%lu visible=%d rect=%ld,%ld,%ld,%ld class=%s title=%s\n",
+           (unsigned long)(UINT_PTR)window, (unsigned long)pid, IsWindowVisible(window) ? 1 : 0,
+           rect.left, rect.top, rect.right, rect.bottom, className, title);
+    return TRUE;
+}
+
+static int Windows(void) {
+    EnumWindows(PrintTopLevel, 0);
+    return 0;
+}
+
+static HWND OpenMenuWindow(void) {
+    HWND menu = NULL;
+    while ((menu = FindWindowExA(NULL, menu, MENU_CLASS, NULL)) != NULL) {
+        if (IsWindowVisible(menu))
+            return menu;
+    }
+    return NULL;
+}
+
+static BOOL MenuOpen(void* context) {
+    *(HWND*)context = OpenMenuWindow();
+    return *(HWND*)context != NULL;
+}
+
+static BOOL MenuClosed(void* context) {
+    (void)context;
+    return OpenMenuWindow() == NULL;
+}
+
+static HWND WaitMenu(DWORD timeoutMs) {
+    HWND menu = NULL;
+    if (!WaitFor(MenuOpen, &menu, timeoutMs)) {
+        puts("nomenu");
+        return NULL;
+    }
+    return menu;
+}
+
+static void MenuDumpPath(char* path, DWORD size) {
+    DWORD length = GetTempPathA(size, path);
+    lstrcpynA(path + length, "zv-drive-menu.txt", (int)(size - length));
+}
+
+// Has the hook write the menu's items into the dump file; the hook runs on the menu's own
+// thread when the registered message arrives there.
+static BOOL DumpMenu(HWND menuWindow, char* path, DWORD size) {
+    HMODULE hookModule = LoadLibraryA("zv-drive-hook.dll");
+    HOOKPROC hookProc = hookModule ? (HOOKPROC)GetProcAddress(hookModule, "ZvDriveHook") : NULL;
+    if (!hookProc) {
+        puts("error nohook");
+        return FALSE;
+    }
+    MenuDumpPath(path, size);
+    DeleteFileA(path);
+    DWORD thread = GetWindowThreadProcessId(menuWindow, NULL);
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, hookProc, hookModule, thread);
+    HMENU menu = (HMENU)SendMessageA(menuWindow, MN_GETHMENU, 0, 0);
+    DWORD_PTR ignored = 0;
+    BOOL answered = hook && menu &&
+                    SendMessageTimeoutA(menuWindow, RegisterWindowMessageA("ZvDriveDumpMenu"),
+                                        (WPARAM)menu, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+    if (hook)
+        UnhookWindowsHookEx(hook);
+    if (!answered || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+        puts("error nodump");
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Prints the dump file and returns the number of keyboard steps (Down presses) that select
+// the item with the wanted id, or 0 when it is not there. Separators take no step.
+static int PrintDump(const char* path, long wantedId) {
+    FILE* dump = fopen(path, "r");
+    char line[600];
+    int steps = 0;
+    int found = 0;
+    if (!dump)
+        return 0;
+    while (fgets(line, sizeof line, dump)) {
+        fputs(line, stdout);
+        long id = 0;
+        int separator = 0;
+        const char* idField = strstr(line, " id=");
+        const char* separatorField = strstr(line, " separator=");
+        if (idField)
+            id = strtol(idField + 4, NULL, 10);
+        if (separatorField)
+            separator = atoi(separatorField + 11);
+        if (found || separator)
+            continue;
+        steps++;
+        if (id == wantedId)
+            found = steps;
+    }
+    fclose(dump);
+    return found;
+}
+
+static int Menu(DWORD timeoutMs) {
+    char path[MAX_PATH];
+    HWND menuWindow = WaitMenu(timeoutMs);
+    if (!menuWindow)
+        return 1;
+    PrintWindowLine("menu", menuWindow);
+    if (!DumpMenu(menuWindow, path, sizeof path))
+        return 1;
+    PrintDump(path, -1);
+    return 0;
+}
+
+static void PressKey(HWND menuWindow, WPARAM key) {
+    PostMessageA(menuWindow, WM_KEYDOWN, key, 1);
+    PostMessageA(menuWindow, WM_KEYUP, key, (LPARAM)0xC0000001);
+}
+
+static int Choose(long id, DWORD timeoutMs) {
+    char path[MAX_PATH];
+    HWND menuWindow = WaitMenu(timeoutMs);
+    if (!menuWindow)
+        return 1;
+    PrintWindowLine("menu", menuWindow);
+    if (!DumpMenu(menuWindow, path, sizeof path))
+        return 1;
+    int steps = PrintDump(path, id);
+    if (steps == 0) {
+        printf("noitem id=%ld\n", id);
+        return 1;
+    }
+    for (int step = 0; step < steps; step++)
+        PressKey(menuWindow, VK_DOWN);
+    PressKey(menuWindow, VK_RETURN);
+    printf("chose id=%ld steps=%d\n", id, steps);
+    return 0;
+}
+
+static int CloseMenu(DWORD timeoutMs) {
+    HWND menuWindow = WaitMenu(timeoutMs);
+    if (!menuWindow)
+        return 1;
+    PressKey(menuWindow, VK_ESCAPE);
+    puts("closed");
+    return 0;
+}
+
+static int WaitMenuGone(DWORD timeoutMs) {
+    if (!WaitFor(MenuClosed, NULL, timeoutMs)) {
+        puts("timeout");
+        return 1;
+    }
+    puts("nomenu");
+    return 0;
+}
+
+struct TitleSearch {
+    const char* text;
+    HWND found;
+};
+
+static BOOL CALLBACK MatchTitle(HWND window, LPARAM context) {
+    struct TitleSearch* search = (struct TitleSearch*)context;
+    char title[256] = "";
+    GetWindowTextA(window, title, sizeof title);
+    if (IsWindowVisible(window) && strstr(title, search->text)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static BOOL TitleShown(void* context) {
+    struct TitleSearch* search = context;
+    search->found = NULL;
+    EnumWindows(MatchTitle, (LPARAM)search);
+    return search->found != NULL;
+}
+
+static int WaitTitle(const char* text, DWORD timeoutMs) {
+    struct TitleSearch search = {text, NULL};
+    if (!WaitFor(TitleShown, &search, timeoutMs)) {
+        puts("timeout");
+        return 1;
+    }
+    PrintTopLevel(search.found, 0);
+    return 0;
+}
+
+static DWORD Milliseconds(const char* text) {
+    return (DWORD)strtoul(text, NULL, 10);
+}
+
+int main(int argc, char** argv) {
+    setvbuf(stdout, NULL, _IONBF, 0);
+    const char* command = argc > 1 ? argv[1] : "";
+    if (strcmp(command, "find") == 0)
+        return Find();
+    if (strcmp(command, "alive") == 0)
+        return Alive();
+    if (strcmp(command, "windows") == 0)
+        return Windows();
+    if (argc > 2) {
+        if (strcmp(command, "wait-window") == 0)
+            return WaitWindow(Milliseconds(argv[2]));
+        if (strcmp(command, "wait-gone") == 0)
+            return WaitGone(Milliseconds(argv[2]));
+        if (strcmp(command, "command") == 0)
+            return PostToHidden(WM_COMMAND, (WPARAM)strtoul(argv[2], NULL, 10), 0);
+        if (strcmp(command, "tray") == 0)
+            return Tray(argv[2]);
+        if (strcmp(command, "menu") == 0)
+            return Menu(Milliseconds(argv[2]));
+        if (strcmp(command, "close-menu") == 0)
+            return CloseMenu(Milliseconds(argv[2]));
+        if (strcmp(command, "wait-menu-gone") == 0)
+            return WaitMenuGone(Milliseconds(argv[2]));
+    }
+    if (argc > 3) {
+        if (strcmp(command, "choose") == 0)
+            return Choose(strtol(argv[2], NULL, 10), Milliseconds(argv[3]));
+        if (strcmp(command, "wait-title") == 0)
+            return WaitTitle(argv[2], Milliseconds(argv[3]));
+    }
+    fputs("usage: zv-drive find|alive|windows|wait-window ms|wait-gone ms|command id|"
+          "tray left|right|n|menu ms|choose id ms|close-menu ms|wait-menu-gone ms|"
+          "wait-title text ms\n",
+          stderr);
+    return 2;
+}
