@@ -1,0 +1,256 @@
+"""Harness for the system tests: the real agent under Wine, driven from outside.
+
+The tests run inside tools/wine-env.sh (DISPLAY, WINEPREFIX set; desktop and taskbar up).
+ZV_CROSS_DIR names the cross build folder that holds ZavoraAgent.exe and tools/zv-drive.exe.
+Each test gets an empty registry branch of the agent, a news server of its own and an agent
+process that is ended (and checked to be gone) afterwards.
+"""
+
+import os
+import pathlib
+import re
+import subprocess
+import tempfile
+import time
+
+import pytest
+
+from news_server import NewsServer
+
+SETTINGS_KEY = r"HKCU\Software\Brellin\Zavora\Agent\Settings"
+DATA_KEY = r"HKCU\Software\Brellin\Zavora\Agent\Data"
+AGENT_ROOT_KEY = r"HKCU\Software\Brellin"
+
+ID_TASKBAR_ABOUT = 16
+ID_NEWS_ENTRY_FIRST = 106
+ID_TASKBAR_CONFIGURE = 32773
+ID_TASKBAR_EXIT = 32774
+ID_TASKBAR_DISABLE = 32775
+ID_SITE_HOME = 32778
+ID_TASKBAR_REFRESH = 32779
+
+CROSS_DIR = pathlib.Path(os.environ.get("ZV_CROSS_DIR", "build/cross")).resolve()
+
+
+def find_agent_exe():
+    expected = CROSS_DIR / "src" / "core" / "ZavoraAgent.exe"
+    if expected.exists():
+        return expected
+    found = sorted(CROSS_DIR.glob("**/ZavoraAgent.exe"))
+    return found[0] if found else None
+
+
+def run(args, timeout=30, check=False):
+    """Runs a program with no pipes left behind for Wine's children to hold."""
+    return subprocess.run(
+        args,
+        stdin=subprocess.DEVNULL,
+        stdout=subprocess.PIPE,
+        stderr=subprocess.DEVNULL,
+        timeout=timeout,
+        check=check,
+        text=True,
+        errors="replace",
+    )
+
+
+def parse_line(line):
+    """'word k=v k=v text=rest of line' -> (word, {k: v}); text and title take the rest."""
+    word, _, rest = line.partition(" ")
+    fields = {}
+    while rest:
+        key, _, value = rest.partition("=")
+        if key in ("text", "title"):
+            fields[key] = value
+            break
+        value, _, rest = value.partition(" ")
+        fields[key] = value
+    return word, fields
+
+
+class Drive:
+    """zv-drive.exe: posts to the hidden window and reads windows and menus."""
+
+    def __init__(self, exe):
+        self.exe = str(exe)
+
+    def __call__(self, *args, timeout=30):
+        result = run(["wine", self.exe, *map(str, args)], timeout=timeout)
+        lines = [line.rstrip("\r") for line in result.stdout.splitlines()]
+        return result.returncode, [parse_line(line) for line in lines if line]
+
+    def wait_window(self, ms):
+        code, _ = self("wait-window", ms)
+        return code == 0
+
+    def wait_gone(self, ms):
+        code, _ = self("wait-gone", ms)
+        return code == 0
+
+    def alive(self):
+        code, _ = self("alive")
+        return code == 0
+
+    def command(self, command_id):
+        code, _ = self("command", command_id)
+        assert code == 0, f"command {command_id} could not be posted"
+
+    def tray(self, button):
+        code, _ = self("tray", button)
+        assert code == 0, f"tray {button} could not be posted"
+
+    def menu_items(self, ms=3000):
+        """Items of the open popup menu, or None when none opens within ms."""
+        code, lines = self("menu", ms)
+        if code != 0:
+            return None
+        return [fields for word, fields in lines if word == "item"]
+
+    def close_menu(self):
+        self("close-menu", 2000)
+        code, _ = self("wait-menu-gone", 3000)
+        assert code == 0, "the menu did not close"
+
+    def choose(self, item_id, ms=3000):
+        code, lines = self("choose", item_id, ms)
+        assert code == 0, f"could not choose {item_id}: {lines}"
+
+    def windows(self):
+        _, lines = self("windows")
+        return [fields for word, fields in lines if word == "window"]
+
+
+class Registry:
+    """The agent's registry branch, through Wine's reg tool."""
+
+    def clear(self):
+        run(["wine", "reg", "delete", AGENT_ROOT_KEY, "/f"])
+
+    def write(self, key, values):
+        """Writes REG_SZ values in one import."""
+        lines = ["REGEDIT4", "", f"[{key.replace('HKCU', 'HKEY_CURRENT_USER')}]"]
+        for name, value in values.items():
+            escaped = str(value).replace("\\", "\\\\").replace('"', '\\"')
+            lines.append(f'"{name}"="{escaped}"')
+        with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False,
+                                         encoding="latin-1") as reg_file:
+            reg_file.write("\r\n".join(lines) + "\r\n")
+        try:
+            result = run(["wine", "reg", "import", reg_file.name])
+            assert result.returncode == 0, f"reg import failed for {key}"
+        finally:
+            os.unlink(reg_file.name)
+
+    def query(self, key):
+        """All values of a key as {name: text}; {} when the key does not exist."""
+        result = run(["wine", "reg", "query", key])
+        values = {}
+        for line in result.stdout.splitlines():
+            match = re.match(r"^    (\S+)    (REG_\w+)(?:    (.*))?$", line.rstrip("\r\n"))
+            if match:
+                values[match.group(1)] = match.group(3) or ""
+        return values
+
+    def wait_value(self, key, name, expected, timeout):
+        deadline = time.monotonic() + timeout
+        while True:
+            values = self.query(key)
+            if values.get(name) == expected or time.monotonic() > deadline:
+                return values
+            time.sleep(0.2)
+
+
+class Agent:
+    def __init__(self, exe, drive):
+        self.exe = str(exe)
+        self.drive = drive
+        self.process = None
+        self.launched = None
+        self.window_found = None
+
+    def start(self):
+        self.launched = time.monotonic()
+        self.process = subprocess.Popen(
+            ["wine", self.exe],
+            stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL,
+        )
+        assert self.drive.wait_window(15000), "the agent's hidden window did not appear"
+        self.window_found = time.monotonic()
+        return self
+
+    def running(self):
+        return self.process is not None and self.process.poll() is None
+
+    def wait_exit(self, timeout):
+        """The exit code, or None when the agent is still running after timeout seconds."""
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def exit(self, timeout=15):
+        self.drive.command(ID_TASKBAR_EXIT)
+        code = self.wait_exit(timeout)
+        assert code is not None, "the agent did not exit"
+        return code
+
+    def kill(self):
+        if self.running():
+            self.process.kill()
+            self.process.wait(10)
+
+
+@pytest.fixture(scope="session")
+def agent_exe():
+    if "WINEPREFIX" not in os.environ or "DISPLAY" not in os.environ:
+        pytest.skip("needs the Wine environment of tools/wine-env.sh")
+    exe = find_agent_exe()
+    if exe is None:
+        pytest.skip(f"ZavoraAgent.exe is not built in {CROSS_DIR} yet")
+    return exe
+
+
+@pytest.fixture(scope="session")
+def drive(agent_exe):
+    exe = CROSS_DIR / "tools" / "zv-drive.exe"
+    assert exe.exists(), f"{exe} is missing: build the zv-drive target"
+    return Drive(exe)
+
+
+@pytest.fixture
+def server():
+    news = NewsServer()
+    yield news
+    news.stop()
+
+
+@pytest.fixture
+def registry(agent_exe, server):
+    """An agent branch that holds only the connection to this test's server."""
+    reg = Registry()
+    reg.clear()
+    reg.write(SETTINGS_KEY, {
+        "urlHost": "127.0.0.1",
+        "urlPort": server.port,
+        "urlPath": "/news.txt",
+        "alertBySystemSound": 0,
+    })
+    yield reg
+    reg.clear()
+
+
+@pytest.fixture
+def agent(agent_exe, drive, registry):
+    """An agent, not yet started; whatever a test leaves running is ended afterwards."""
+    instance = Agent(agent_exe, drive)
+    yield instance
+    if instance.running():
+        if drive("menu", 0)[0] == 0:
+            drive.close_menu()
+        drive.command(ID_TASKBAR_EXIT)
+        if instance.wait_exit(40) is None:
+            instance.kill()
+            pytest.fail("the agent did not end after the test")
+    assert drive.wait_gone(5000), "a hidden agent window outlived the agent"

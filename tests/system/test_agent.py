@@ -1,0 +1,272 @@
+"""The real agent under Wine: start-up, polls, tray menus, Disable/Enable and exit.
+
+Tray state is read from outside through what the user can see and use: the hidden window,
+the tray menus (the Refresh item is missing while a poll runs, "&Enable" shows while
+disabled, clicks do nothing while shutting down), the registry at exit and the requests
+the news server received. The tooltip itself cannot be read from another process.
+"""
+
+import socket
+import time
+
+import pytest
+
+from conftest import (
+    DATA_KEY,
+    ID_NEWS_ENTRY_FIRST,
+    ID_SITE_HOME,
+    ID_TASKBAR_DISABLE,
+    ID_TASKBAR_EXIT,
+    ID_TASKBAR_REFRESH,
+    SETTINGS_KEY,
+    run,
+)
+
+HIDDEN_TITLE = "Zavora Agent Hidden Dialog"
+OLD_MODIFIED = "Sun, 06 Dec 2026 08:00:00 GMT"
+NEW_MODIFIED = "Mon, 07 Dec 2026 05:00:00 GMT"
+FRESH_ENTRIES = [
+    ("2026-12-07", "Harbour bridge reopens after repairs", "http://127.0.0.1/a/1.html"),
+    ("2026-12-07", "Council votes on the new budget", "http://127.0.0.1/a/2.html"),
+    ("2026-12-06", "Night trains return for the winter", "http://127.0.0.1/a/3.html"),
+]
+STORED_ENTRIES = [("2026-12-05", "An older story", "http://127.0.0.1/old/1.html")]
+SETTING_NAMES = {
+    "alertBySystemSound", "alertByUserSound", "alertByMessage", "useProxy", "useProxyAuth",
+    "pollingDelay", "authUsername", "authPassword", "soundPath", "urlHost", "urlPort",
+    "urlPath", "proxyHost", "proxyPort",
+}
+
+
+def data_values(epoch, last_modified, entries):
+    values = {"epoch": epoch, "lastModified": last_modified, "numentries": len(entries)}
+    for index, (date, title, url) in enumerate(entries):
+        values[f"Date_{index}"] = date
+        values[f"Title_{index}"] = title
+        values[f"URL_{index}"] = url
+    return values
+
+
+def menu_of(drive, button):
+    """Opens a tray menu, reads its items and closes it again; None if none opened."""
+    drive.tray(button)
+    items = drive.menu_items()
+    if items is not None:
+        drive.close_menu()
+    return items
+
+
+def ids_of(items):
+    return [int(item["id"]) for item in items]
+
+
+def wait_until_idle(drive, timeout=20):
+    """Waits for the running poll's report: the command menu offers Refresh again."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        items = menu_of(drive, "right")
+        if items is not None and ID_TASKBAR_REFRESH in ids_of(items):
+            return items
+        time.sleep(0.3)
+    pytest.fail("the poll did not report within the time allowed")
+
+
+def test_second_start_leaves_no_window_and_ends(agent, drive):
+    agent.start()
+    second = run(["wine", agent.exe], timeout=20)
+    assert second.returncode == 0
+    hidden = [window for window in drive.windows() if window.get("title") == HIDDEN_TITLE]
+    assert len(hidden) == 1
+    assert drive.alive()
+
+
+def test_first_poll_sends_head_one_second_after_start(agent, server):
+    server.set_news("edition-1", FRESH_ENTRIES, NEW_MODIFIED)
+    agent.start()
+    requests = server.wait_requests(1, 10)
+    assert requests, "no request reached the server"
+    head = requests[0]
+    assert head.arrived - agent.launched >= 0.9
+    assert 0.5 <= head.arrived - agent.window_found <= 1.7
+    assert head.raw == (b"HEAD /news.txt HTTP/1.0\nUser-Agent: Zavora News Agent\n"
+                        b"Accept: */*\nAccept: text/html\n\n")
+
+
+# Each row: the registry before the start, the server's behaviour, the requests expected,
+# the Data key and newEntriesFlag after exit.
+POLL_CASES = {
+    "new articles": dict(
+        seed_data=None, seed_flag=None, server_modified=NEW_MODIFIED, server_epoch="edition-2",
+        behaviour={}, methods=["HEAD", "GET"],
+        data=data_values("edition-2", NEW_MODIFIED, FRESH_ENTRIES), flag="1"),
+    "unchanged Last-Modified": dict(
+        seed_data=data_values("edition-1", NEW_MODIFIED, STORED_ENTRIES), seed_flag="1",
+        server_modified=NEW_MODIFIED, server_epoch="edition-2", behaviour={},
+        methods=["HEAD"], data=data_values("edition-1", NEW_MODIFIED, STORED_ENTRIES),
+        flag="1"),
+    "same epoch, new Last-Modified": dict(
+        seed_data=data_values("edition-1", OLD_MODIFIED, STORED_ENTRIES), seed_flag="0",
+        server_modified=NEW_MODIFIED, server_epoch="edition-1", behaviour={},
+        methods=["HEAD", "GET"], data=data_values("edition-1", NEW_MODIFIED, STORED_ENTRIES),
+        flag="0"),
+    "HEAD answered with 500": dict(
+        seed_data=data_values("edition-1", OLD_MODIFIED, STORED_ENTRIES), seed_flag="1",
+        server_modified=NEW_MODIFIED, server_epoch="edition-2", behaviour={"HEAD": "error"},
+        methods=["HEAD"], data=data_values("edition-1", OLD_MODIFIED, STORED_ENTRIES),
+        flag="0"),
+    # A failed GET must not store the new Last-Modified, or the update would stay hidden
+    # until the server changes again.
+    "GET answered with 500": dict(
+        seed_data=data_values("edition-1", OLD_MODIFIED, STORED_ENTRIES), seed_flag="1",
+        server_modified=NEW_MODIFIED, server_epoch="edition-2", behaviour={"GET": "error"},
+        methods=["HEAD", "GET"], data=data_values("edition-1", OLD_MODIFIED, STORED_ENTRIES),
+        flag="0"),
+    "GET connection closed without a byte": dict(
+        seed_data=data_values("edition-1", OLD_MODIFIED, STORED_ENTRIES), seed_flag="0",
+        server_modified=NEW_MODIFIED, server_epoch="edition-2", behaviour={"GET": "close"},
+        methods=["HEAD", "GET"], data=data_values("edition-1", OLD_MODIFIED, STORED_ENTRIES),
+        flag="0"),
+}
+
+
+@pytest.mark.parametrize("case", POLL_CASES.values(), ids=POLL_CASES.keys())
+def test_poll_outcome_is_stored_and_flag_saved_at_exit(case, agent, server, registry, drive):
+    if case["seed_data"]:
+        registry.write(DATA_KEY, case["seed_data"])
+    if case["seed_flag"]:
+        registry.write(SETTINGS_KEY, {"newEntriesFlag": case["seed_flag"]})
+    server.set_news(case["server_epoch"], FRESH_ENTRIES, case["server_modified"])
+    server.behaviour.update(case["behaviour"])
+
+    agent.start()
+    server.wait_requests(len(case["methods"]), 10)
+    items = wait_until_idle(drive)
+    assert ids_of(items)[0] == ID_TASKBAR_DISABLE
+    assert items[0]["text"] == "&Disable"
+    assert server.methods() == case["methods"]
+
+    assert agent.exit() == 0
+    assert registry.query(DATA_KEY) == {k: str(v) for k, v in case["data"].items()}
+    settings = registry.query(SETTINGS_KEY)
+    assert settings["newEntriesFlag"] == case["flag"]
+    assert SETTING_NAMES <= settings.keys()
+
+
+def closed_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def test_refused_connection_clears_new_articles(agent, server, registry, drive):
+    registry.write(DATA_KEY, data_values("edition-1", OLD_MODIFIED, STORED_ENTRIES))
+    registry.write(SETTINGS_KEY, {"newEntriesFlag": "1", "urlPort": closed_port()})
+    agent.start()
+    wait_until_idle(drive)
+    assert agent.exit() == 0
+    assert registry.query(DATA_KEY)["lastModified"] == OLD_MODIFIED
+    assert registry.query(SETTINGS_KEY)["newEntriesFlag"] == "0"
+
+
+def test_refresh_during_poll_starts_nothing_and_exit_waits_for_stalled_poll(
+        agent, server, registry, drive):
+    server.set_news("edition-2", FRESH_ENTRIES, NEW_MODIFIED)
+    server.behaviour["HEAD"] = "stall"
+    agent.start()
+    assert server.wait_requests(1, 10), "the first poll did not start"
+    stalled_at = server.requests[0].arrived
+
+    items = menu_of(drive, "right")
+    assert items[0]["text"] == "&Disable"
+    assert ID_TASKBAR_REFRESH not in ids_of(items)
+    drive.command(ID_TASKBAR_REFRESH)
+    time.sleep(2)
+    assert len(server.requests) == 1
+
+    drive.command(ID_TASKBAR_EXIT)
+    drive.tray("right")
+    assert drive.menu_items(1500) is None, "a menu opened while shutting down"
+    code = agent.wait_exit(75)
+    ended = time.monotonic() - stalled_at
+    assert code == 0, f"the agent did not end {ended:.0f} s into a stalled poll"
+    assert ended <= 65
+    assert len(server.requests) == 1
+    assert registry.query(DATA_KEY).get("lastModified", "") == ""
+
+
+def test_disable_then_enable_polls_after_a_full_interval(agent, server, registry, drive):
+    registry.write(SETTINGS_KEY, {"pollingDelay": 1})
+    server.set_news("edition-2", FRESH_ENTRIES, NEW_MODIFIED)
+    agent.start()
+    server.wait_requests(2, 10)
+    wait_until_idle(drive)
+    first_poll_done = time.monotonic()
+
+    drive.command(ID_TASKBAR_DISABLE)
+    items = menu_of(drive, "right")
+    assert items[0]["text"] == "&Enable"
+    assert ID_TASKBAR_REFRESH not in ids_of(items)
+    drive.command(ID_TASKBAR_REFRESH)
+    # Enable well after the first poll, so that a timer left from it would show.
+    time.sleep(max(0.0, 12 - (time.monotonic() - first_poll_done)))
+    enabled_at = time.monotonic()
+    drive.command(ID_TASKBAR_DISABLE)
+    items = menu_of(drive, "right")
+    assert items[0]["text"] == "&Disable"
+    assert ID_TASKBAR_REFRESH in ids_of(items)
+
+    requests = server.wait_requests(3, 75)
+    assert len(requests) == 3, "no poll followed Enable"
+    assert 58 <= requests[2].arrived - enabled_at <= 66
+
+
+def test_looking_at_the_entries_ends_the_new_articles_state(agent, server, registry, drive):
+    registry.write(DATA_KEY, data_values("edition-1", NEW_MODIFIED, STORED_ENTRIES))
+    registry.write(SETTINGS_KEY, {"newEntriesFlag": "1"})
+    server.set_news("edition-1", STORED_ENTRIES, NEW_MODIFIED)
+    agent.start()
+    wait_until_idle(drive)
+    assert menu_of(drive, "left") is not None
+    assert agent.exit() == 0
+    assert registry.query(SETTINGS_KEY)["newEntriesFlag"] == "0"
+
+
+def long_title(length):
+    return ("Regional news " * 5)[:length]
+
+
+ENTRIES_MENU_CASES = {
+    "empty cache": ([], []),
+    "titles shortened and ampersands doubled": (
+        [
+            ("2026-12-07", "Tom & Jerry", "http://127.0.0.1/1"),
+            ("2026-12-07", long_title(35), "http://127.0.0.1/2"),
+            ("2026-12-07", long_title(36), "http://127.0.0.1/3"),
+            ("2026-12-06", "&lead && twice&", "http://127.0.0.1/4"),
+        ],
+        [
+            "2026-12-07 Tom && Jerry",
+            "2026-12-07 " + long_title(35),
+            "2026-12-07 " + long_title(32) + "...",
+            "2026-12-06 lead && twice",
+        ],
+    ),
+    "only the first ten of twelve": (
+        [("2026-12-%02d" % (index + 1), f"Story {index}", f"http://127.0.0.1/{index}")
+         for index in range(12)],
+        ["2026-12-%02d Story %d" % (index + 1, index) for index in range(10)],
+    ),
+}
+
+
+@pytest.mark.parametrize("entries, texts", ENTRIES_MENU_CASES.values(),
+                         ids=ENTRIES_MENU_CASES.keys())
+def test_left_click_lists_stored_entries(entries, texts, agent, server, registry, drive):
+    registry.write(DATA_KEY, data_values("edition-1", NEW_MODIFIED, entries))
+    server.set_news("edition-1", entries, NEW_MODIFIED)
+    agent.start()
+    wait_until_idle(drive)
+    items = menu_of(drive, "left")
+    assert [item["text"] for item in items[:-1]] == texts
+    assert ids_of(items) == [ID_NEWS_ENTRY_FIRST + i for i in range(len(texts))] + [ID_SITE_HOME]
+    assert items[-1]["default"] == "1"
