@@ -1,0 +1,129 @@
+#include "update/ClientSocket.h"
+
+#include <algorithm>
+#include <cstring>
+
+CClientSocket::CClientSocket(const char* hostName, int port, const SocketLimits& limits)
+    : m_socket(kNoSocket), m_limits(limits), m_deadline(Clock::now()) {
+    std::memset(m_buffer, 0, sizeof m_buffer);
+    Create();
+    SetPort(port);
+    Resolve(hostName);
+}
+
+CClientSocket::~CClientSocket() {
+    Close();
+}
+
+void CClientSocket::Create() {
+    m_socket = OpenStreamSocket();
+}
+
+void CClientSocket::SetPort(int port) {
+    m_port = static_cast<unsigned short>(port & 0xFFFF);
+}
+
+bool CClientSocket::Resolve(const char* hostName) {
+    if (!hostName || !*hostName) {
+        return false;
+    }
+    uint32_t address = 0;
+    if (!ResolveIPv4(hostName, address)) {
+        return false;
+    }
+    m_address = address;
+    m_resolved = true;
+    return true;
+}
+
+bool CClientSocket::WaitForProgress(WaitFor what, int limitMs) const {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
+    if (left.count() <= 0) {
+        return false;
+    }
+    int waitMs = static_cast<int>(std::min<long long>(limitMs, left.count()));
+    return WaitSocket(m_socket, what, waitMs) == WaitResult::Ready;
+}
+
+int CClientSocket::Connect() {
+    m_deadline = Clock::now() + std::chrono::milliseconds(m_limits.totalMs);
+    // An unresolved name must not become a connection to 0.0.0.0, which some socket
+    // layers take for the local host.
+    if (m_socket == kNoSocket || !m_resolved) {
+        Close();
+        return -1;
+    }
+    IoResult started = StartConnect(m_socket, m_address, m_port);
+    bool connected = started == IoResult::Done;
+    if (started == IoResult::WouldBlock) {
+        connected =
+            WaitForProgress(WaitFor::Write, m_limits.connectMs) && ConnectSucceeded(m_socket);
+    }
+    if (!connected) {
+        Close();
+        return -1;
+    }
+    return 0;
+}
+
+int CClientSocket::SendAll(const char* text) {
+    int length = static_cast<int>(std::strlen(text));
+    if (m_socket == kNoSocket) {
+        return -1;
+    }
+    int sent = 0;
+    while (sent < length) {
+        int count = 0;
+        IoResult result = SendSome(m_socket, text + sent, length - sent, count);
+        if (result == IoResult::Failed) {
+            return -1;
+        }
+        if (result == IoResult::WouldBlock) {
+            if (!WaitForProgress(WaitFor::Write, m_limits.idleMs)) {
+                return -1;
+            }
+            continue;
+        }
+        sent += count;
+    }
+    return sent;
+}
+
+int CClientSocket::Receive() {
+    if (m_socket == kNoSocket) {
+        return -1;
+    }
+    m_received.Empty();
+    for (;;) {
+        if (!WaitForProgress(WaitFor::Read, m_limits.idleMs)) {
+            return -1;
+        }
+        int count = 0;
+        IoResult result =
+            RecvSome(m_socket, m_buffer, static_cast<int>(sizeof m_buffer) - 1, count);
+        if (result == IoResult::Failed) {
+            return -1;
+        }
+        if (result == IoResult::WouldBlock) {
+            continue;
+        }
+        if (count == 0) {
+            return 0;
+        }
+        if (m_received.GetLength() + count > m_limits.maxResponseBytes) {
+            return -1;
+        }
+        m_received.Append(m_buffer, count);
+    }
+}
+
+const char* CClientSocket::GetReceivedText() const {
+    return m_received.IsEmpty() ? nullptr : m_received.c_str();
+}
+
+void CClientSocket::Close() {
+    if (m_socket != kNoSocket) {
+        CloseSocket(m_socket);
+        m_socket = kNoSocket;
+    }
+}

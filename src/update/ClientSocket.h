@@ -1,0 +1,69 @@
+#pragma once
+// One TCP connection for one HTTP request: resolve, connect, send a whole request, collect
+// everything until the server closes the connection. Winsock 1.1 in the Windows build, BSD
+// sockets on the host, with the same behaviour.
+//
+// A server or proxy that accepts and then stalls or trickles must not hold a poll (and the
+// agent's Exit, which waits for the poll) for ever, so every step runs under time limits;
+// running out of time is an ordinary failure of that step. A response larger than the cap
+// fails the read as well.
+#include "fw/CString.h"
+#include "update/SocketOps.h"
+
+#include <chrono>
+#include <cstdint>
+
+struct SocketLimits {
+    int connectMs = 30000;          // connecting
+    int idleMs = 30000;             // each wait for a send or a read to make progress
+    int totalMs = 60000;            // the whole request, from the start of Connect
+    int maxResponseBytes = 1 << 20; // a longer response fails the read
+};
+
+// Start and clean up the socket library for the process (WSAStartup for version 1.1).
+// 1 on success, -1 on failure; the host build has nothing to start.
+int StartWinsock();
+int StopWinsock();
+
+class CClientSocket {
+public:
+    // Creates the socket and resolves the host name; failures show in Connect.
+    CClientSocket(const char* hostName, int port, const SocketLimits& limits = SocketLimits());
+    virtual ~CClientSocket();
+    CClientSocket(const CClientSocket&) = delete;
+    CClientSocket& operator=(const CClientSocket&) = delete;
+
+    // 0 on success, -1 on failure (the socket is then closed).
+    int Connect();
+    // The number of bytes sent, or -1.
+    int SendAll(const char* text);
+    // Reads until the server closes the connection: 0, or -1 on failure or timeout.
+    int Receive();
+    // The received text, or null when nothing was received.
+    const char* GetReceivedText() const;
+    // Everything received, zero bytes included.
+    const CString& Received() const { return m_received; }
+    void Close();
+
+    unsigned short Port() const { return m_port; }
+    bool IsResolved() const { return m_resolved; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void Create();
+    void SetPort(int port);
+    bool Resolve(const char* hostName);
+    // Waits up to limitMs, or less when the request's deadline is nearer, for the socket to
+    // be ready. False on timeout, on failure and once the deadline has passed.
+    bool WaitForProgress(WaitFor what, int limitMs) const;
+
+    CString m_received;
+    unsigned short m_port = 0;
+    uint32_t m_address = 0; // IPv4, network byte order
+    bool m_resolved = false;
+    std::uintptr_t m_socket;
+    SocketLimits m_limits;
+    Clock::time_point m_deadline;
+    char m_buffer[8192];
+};

@@ -1,0 +1,43 @@
+#include "update/PollResult.h"
+
+PollSettings SnapshotPollSettings(CAgentSettings& settings) {
+    settings.urlHost.Trim();
+    if (settings.useProxy > 0) {
+        settings.proxyHost.Trim();
+    }
+    PollSettings snapshot;
+    snapshot.urlHost = settings.urlHost;
+    snapshot.urlPort = settings.urlPort;
+    snapshot.urlPath = settings.urlPath;
+    snapshot.useProxy = settings.useProxy;
+    snapshot.proxyHost = settings.proxyHost;
+    snapshot.proxyPort = settings.proxyPort;
+    snapshot.useProxyAuth = settings.useProxyAuth;
+    snapshot.authUsername = settings.authUsername;
+    snapshot.authPassword = settings.authPassword;
+    snapshot.lastModified = settings.lastModified;
+    snapshot.epoch = settings.epoch;
+    return snapshot;
+}
+
+void ApplyPollResult(CAgentSettings& settings, const PollResult& result) {
+    // A failed poll stores nothing, not even a changed Last-Modified value: otherwise one
+    // failed GET would hide the new list until the server's document changed again.
+    if (result.outcome == PollOutcome::Error) {
+        return;
+    }
+    if (result.lastModifiedChanged) {
+        settings.lastModified = result.lastModified;
+        settings.StoreLastModified(result.lastModified);
+    }
+    if (result.outcome != PollOutcome::NewPostings) {
+        return;
+    }
+    settings.StoreEpoch(result.epoch);
+    int index = 0;
+    for (const NewsEntry& entry : result.entries) {
+        settings.StoreEntry(index++, entry.date, entry.title, entry.url);
+    }
+    settings.StoreEntryCount(index);
+    settings.LoadNews();
+}

@@ -1,0 +1,34 @@
+#pragma once
+// Reading the two responses of a poll: the HEAD reply's status and Last-Modified value, and
+// the GET reply's news list. Pure functions, so the parsers can be fuzzed on their own.
+#include "fw/CString.h"
+#include "store/AgentSettings.h"
+
+#include <vector>
+
+enum class ResponseCheck { Empty, BadStatus, Ok };
+
+// Copies the line that starts at start (without its line feed) into line and gives the
+// position of that line feed in lineFeed, or -1 when the line is the text's last one.
+// False when start is -1: there is no line.
+bool ReadLine(const CString& text, int start, CString& line, int& lineFeed);
+
+// The position of the first character from start on that is not a space, tab, carriage
+// return or line feed (the text's length when there is none).
+int SkipWhitespace(const CString& text, int start);
+
+// A status line succeeds when the character after its first space is "2".
+bool IsSuccessStatus(const CString& statusLine);
+
+// Empty lines are skipped before the status line; the last non-empty Last-Modified header
+// line, matched in any case, sets lastModified (which is left alone when there is none).
+ResponseCheck ParseHeadResponseText(const CString& response, CString& lastModified);
+
+struct NewsList {
+    bool hasEpoch = false;
+    CString epoch; // stripped of white space
+    std::vector<NewsEntry> entries;
+};
+
+// The status line is the very first line; the body starts after the first blank line.
+ResponseCheck ParseNewsListText(const CString& response, NewsList& list);

@@ -1,0 +1,203 @@
+#include "update/UpdateChecker.h"
+
+#include "update/Base64Encoder.h"
+
+#include <cstdlib>
+
+namespace {
+
+// The number at the start of a port text, as atoi reads it; the fallback when there is none
+// or it is not positive.
+int PortNumber(const CString& text, int fallback) {
+    int number = std::atoi(text);
+    return number > 0 ? number : fallback;
+}
+
+} // namespace
+
+CUpdateChecker::CUpdateChecker(const PollSettings& settings, const SocketLimits& limits)
+    : m_settings(settings), m_limits(limits) {}
+
+CUpdateChecker::~CUpdateChecker() {
+    m_connection.reset();
+    // Each poll's start-up of the socket library is matched here, so the library's count of
+    // users does not grow with every poll.
+    if (m_winsockStarted) {
+        StopWinsock();
+    }
+}
+
+bool CUpdateChecker::OpenConnection() {
+    DropConnection();
+    m_settings.urlHost.Trim();
+    CString host = m_settings.urlHost;
+    int port = PortNumber(m_settings.urlPort, 80);
+    const char* failure = "Could not connect to ";
+    if (m_settings.useProxy > 0) {
+        m_settings.proxyHost.Trim();
+        host = m_settings.proxyHost;
+        port = PortNumber(m_settings.proxyPort, 8001);
+        failure = "Could not connect to proxy ";
+    }
+    m_connection.reset(new CClientSocket(host, port, m_limits));
+    if (m_connection->Connect() == 0) {
+        m_message.Empty();
+        return true;
+    }
+    m_message.Format("%s%s:%d", failure, host.c_str(), port);
+    DropConnection();
+    return false;
+}
+
+void CUpdateChecker::DropConnection() {
+    m_connection.reset();
+}
+
+bool CUpdateChecker::Exchange(const CString& request, const char* writeError, const char* readError,
+                              CString& response) {
+    if (!OpenConnection()) {
+        return false;
+    }
+    if (m_connection->SendAll(request) < 0) {
+        m_message = writeError;
+        DropConnection();
+        return false;
+    }
+    if (m_connection->Receive() < 0) {
+        m_message = readError;
+        DropConnection();
+        return false;
+    }
+    // The response ends at its first zero byte.
+    response = m_connection->GetReceivedText();
+    DropConnection();
+    return true;
+}
+
+bool CUpdateChecker::SendHeadRequest() {
+    m_headResponse.Empty();
+    if (!m_winsockStarted) {
+        if (StartWinsock() < 0) {
+            return false;
+        }
+        m_winsockStarted = true;
+    }
+    CString request = m_settings.useProxy > 0 ? BuildProxyHeadRequest() : BuildHeadRequest();
+    return Exchange(request, "Failed to write HEAD request to socket",
+                    "Failed to read respose from socket", m_headResponse);
+}
+
+bool CUpdateChecker::SendGetRequest() {
+    m_message.Empty();
+    CString request = m_settings.useProxy > 0 ? BuildProxyGetRequest() : BuildGetRequest();
+    return Exchange(request, "Failed to write GET request to socket",
+                    "Failed to read response from socket", m_getResponse);
+}
+
+bool CUpdateChecker::ParseHeadResponse() {
+    switch (ParseHeadResponseText(m_headResponse, m_lastModified)) {
+    case ResponseCheck::Ok:
+        return true;
+    case ResponseCheck::BadStatus:
+        m_message = m_headResponse;
+        return false;
+    case ResponseCheck::Empty:
+        break;
+    }
+    return false;
+}
+
+bool CUpdateChecker::CheckLastModified() {
+    if (!SendHeadRequest() || !ParseHeadResponse()) {
+        return false;
+    }
+    m_changed = m_lastModified != m_settings.lastModified;
+    return true;
+}
+
+bool CUpdateChecker::ParseNewsList() {
+    m_newPostings = false;
+    switch (ParseNewsListText(m_getResponse, m_list)) {
+    case ResponseCheck::Ok:
+        m_newPostings = m_list.hasEpoch && m_list.epoch != m_settings.epoch;
+        return true;
+    case ResponseCheck::BadStatus:
+        m_message = m_getResponse;
+        return false;
+    case ResponseCheck::Empty:
+        break;
+    }
+    return false;
+}
+
+CString CUpdateChecker::BuildHeadRequest() const {
+    return "HEAD " + m_settings.urlPath +
+           " HTTP/1.0\n"
+           "User-Agent: Zavora News Agent\n"
+           "Accept: */*\n"
+           "Accept: text/html\n\n";
+}
+
+CString CUpdateChecker::BuildGetRequest() const {
+    return "GET " + m_settings.urlPath +
+           " HTTP/1.0\n"
+           "User-Agent: Zavora News Agent\n"
+           "Accept: */*\n"
+           "Accept: text/html\n\n";
+}
+
+CString CUpdateChecker::BuildProxyHeadRequest() const {
+    // The URI carries urlPort as stored, even when the connection fell back to port 80.
+    CString request = "HEAD http://" + m_settings.urlHost + ":" + m_settings.urlPort +
+                      m_settings.urlPath + " HTTP/1.0\nHost: " + m_settings.urlHost +
+                      "\nCache-control: no-cache\n";
+    if (m_settings.useProxyAuth != 0) {
+        request += BuildProxyAuthorization();
+    }
+    return request + "\n";
+}
+
+CString CUpdateChecker::BuildProxyGetRequest() const {
+    CString request = "GET http://" + m_settings.urlHost + ":" + m_settings.urlPort +
+                      m_settings.urlPath + " HTTP/1.0\nHost: " + m_settings.urlHost +
+                      "\nCache-control: no-cache\n";
+    if (m_settings.useProxyAuth > 0) {
+        request += BuildProxyAuthorization();
+    }
+    return request + "\n";
+}
+
+CString CUpdateChecker::BuildProxyAuthorization() const {
+    CString credentials = m_settings.authUsername + ":" + m_settings.authPassword;
+    CBase64Encoder encoder;
+    encoder.Encode(reinterpret_cast<const unsigned char*>(credentials.str().data()),
+                   static_cast<uint32_t>(credentials.GetLength()));
+    return CString("Proxy-Authorization: Basic ") + encoder.GetEncodedText() + "\n";
+}
+
+PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits) {
+    PollResult result;
+    CUpdateChecker checker(settings, limits);
+    if (!checker.CheckLastModified()) {
+        result.message = checker.Message();
+        return result;
+    }
+    result.lastModifiedChanged = checker.HasChanged();
+    result.lastModified = checker.LastModified();
+    if (!checker.HasChanged()) {
+        result.outcome = PollOutcome::NothingNew;
+        return result;
+    }
+    if (!checker.SendGetRequest() || !checker.ParseNewsList()) {
+        result.message = checker.Message();
+        return result;
+    }
+    if (!checker.NewPostings()) {
+        result.outcome = PollOutcome::NothingNew;
+        return result;
+    }
+    result.outcome = PollOutcome::NewPostings;
+    result.epoch = checker.List().epoch;
+    result.entries = checker.List().entries;
+    return result;
+}

@@ -1,0 +1,67 @@
+#pragma once
+// One poll of the news server: a HEAD request whose Last-Modified value is compared with
+// the stored one and, only when it differs, a GET request for the news list, which is
+// parsed and compared by its epoch. Runs on the poll's worker thread over a copy of the
+// settings; what it finds goes back to the main thread as a PollResult.
+#include "fw/CString.h"
+#include "update/ClientSocket.h"
+#include "update/PollResult.h"
+#include "update/ResponseParser.h"
+
+#include <memory>
+
+class CUpdateChecker {
+public:
+    explicit CUpdateChecker(const PollSettings& settings,
+                            const SocketLimits& limits = SocketLimits());
+    ~CUpdateChecker();
+    CUpdateChecker(const CUpdateChecker&) = delete;
+    CUpdateChecker& operator=(const CUpdateChecker&) = delete;
+
+    // The HEAD step: send, parse, compare the Last-Modified value with the stored one.
+    bool CheckLastModified();
+    bool HasChanged() const { return m_changed; }
+    bool SendHeadRequest();
+    bool SendGetRequest();
+    bool ParseHeadResponse();
+    // Parses the GET response; a list whose epoch differs from the stored one is kept and
+    // counts as new postings.
+    bool ParseNewsList();
+
+    CString BuildHeadRequest() const;
+    CString BuildGetRequest() const;
+    CString BuildProxyHeadRequest() const;
+    CString BuildProxyGetRequest() const;
+    // The Proxy-Authorization header line, line feed included.
+    CString BuildProxyAuthorization() const;
+
+    const CString& Message() const { return m_message; }
+    bool NewPostings() const { return m_newPostings; }
+    const CString& LastModified() const { return m_lastModified; }
+    const NewsList& List() const { return m_list; }
+    const PollSettings& Settings() const { return m_settings; }
+
+private:
+    bool OpenConnection();
+    // Sends one request over a fresh connection and reads the whole response. A response
+    // that was partly received when a step failed is dropped.
+    bool Exchange(const CString& request, const char* writeError, const char* readError,
+                  CString& response);
+    void DropConnection();
+
+    PollSettings m_settings;
+    SocketLimits m_limits;
+    CString m_message;
+    CString m_headResponse;
+    CString m_getResponse;
+    CString m_lastModified;
+    std::unique_ptr<CClientSocket> m_connection;
+    bool m_changed = false;
+    bool m_newPostings = false;
+    bool m_winsockStarted = false;
+    NewsList m_list;
+};
+
+// The whole poll in its order of steps: HEAD, and only after a changed Last-Modified the
+// GET and the parse.
+PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits = SocketLimits());

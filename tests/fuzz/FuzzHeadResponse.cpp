@@ -1,0 +1,24 @@
+// The HEAD reply parser on arbitrary bytes: it must not crash, and what it reports must
+// agree with the reply's text.
+#include "update/ResponseParser.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    CString response(reinterpret_cast<const char*>(data), static_cast<int>(size));
+    CString lastModified;
+    ResponseCheck check = ParseHeadResponseText(response, lastModified);
+    if (check == ResponseCheck::Empty && !response.IsEmpty()) {
+        std::abort();
+    }
+    if (!lastModified.IsEmpty()) {
+        // A value is found only in a successful reply, stripped, and taken from its text.
+        CString stripped = lastModified;
+        if (check != ResponseCheck::Ok || stripped.Trim() != lastModified ||
+            response.Find(lastModified) < 0) {
+            std::abort();
+        }
+    }
+    return 0;
+}
