@@ -75,7 +75,12 @@ start_wine() {
     done
 }
 
-start_display
+# ZV_HOST_DISPLAY=1 keeps the caller's working $DISPLAY instead of a private Xvfb.
+if [ -n "${ZV_HOST_DISPLAY:-}" ]; then
+    [ -n "${DISPLAY:-}" ] || { echo "wine-env: ZV_HOST_DISPLAY needs DISPLAY" >&2; exit 1; }
+else
+    start_display
+fi
 make_prefix
 start_wine
 set +e
