@@ -88,7 +88,8 @@ protected:
     UINT m_templateId;
     HWND m_parent;
 
-private:
+    // Routes a dialog's messages to the CDialog whose address WM_INITDIALOG carries in lParam.
+    // Dialogs created by others (property pages) reach it through their own procedure.
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
