@@ -1,7 +1,7 @@
 """A scriptable news site on loopback that records every request it receives.
 
 Each connection carries one request; the answer depends on the method and on the behaviour
-set for it ("ok", "stall", "error", "close"), and the connection is closed after it, as an
+set for it ("ok", "error", "close"), and the connection is closed after it, as an
 HTTP/1.0 server does.
 """
 
@@ -27,8 +27,8 @@ class NewsServer:
     def __init__(self):
         self.last_modified = "Mon, 07 Dec 2026 05:00:00 GMT"
         self.document = b""
-        # Behaviour per method: "ok", "stall" (read the request, then answer nothing until
-        # the server stops), "error" (a 500 answer) or "close" (close without a byte).
+        # Behaviour per method: "ok", "error" (a 500 answer) or "close" (close without a
+        # byte).
         self.behaviour = {"HEAD": "ok", "GET": "ok"}
         self.requests = []
         self._lock = threading.Lock()
@@ -88,9 +88,7 @@ class NewsServer:
             with self._lock:
                 self.requests.append(request)
             behaviour = self.behaviour.get(request.method, "ok")
-            if behaviour == "stall":
-                self._stopping.wait()
-            elif behaviour == "error":
+            if behaviour == "error":
                 connection.sendall(b"HTTP/1.0 500 Internal Server Error\r\n\r\n")
             elif behaviour == "ok":
                 connection.sendall(self._answer(request.method))
