@@ -1,0 +1,120 @@
+#include "popup/PopupPlacement.h"
+
+#include <algorithm>
+
+namespace {
+
+bool IsHorizontal(int edge) {
+    return edge != kEdgeLeft && edge != kEdgeRight;
+}
+
+int EdgeOfWindow(const ScreenRect& window, const ScreenRect& screen) {
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    if (width >= height) {
+        const bool upperHalf = window.top + window.bottom < screen.top + screen.bottom;
+        return upperHalf ? kEdgeTop : kEdgeBottom;
+    }
+    const bool leftHalf = window.left + window.right < screen.left + screen.right;
+    return leftHalf ? kEdgeLeft : kEdgeRight;
+}
+
+} // namespace
+
+Taskbar ResolveTaskbar(const Taskbar* reported, const ScreenRect* visibleWindow,
+                       const ScreenRect& screen, const ScreenRect& workArea) {
+    if (visibleWindow && !visibleWindow->IsEmpty())
+        return Taskbar{EdgeOfWindow(*visibleWindow, screen), *visibleWindow};
+    if (reported && !reported->rect.IsEmpty())
+        return *reported;
+    return Taskbar{kEdgeBottom,
+                   ScreenRect{workArea.left, workArea.bottom, workArea.right, workArea.bottom}};
+}
+
+ScreenPoint NotifyAreaCentre(const ScreenRect* notifyArea, const Taskbar& taskbar) {
+    if (notifyArea) {
+        return ScreenPoint{notifyArea->left + (notifyArea->right - notifyArea->left) / 2,
+                           notifyArea->top + (notifyArea->bottom - notifyArea->top) / 2};
+    }
+    const ScreenRect& bar = taskbar.rect;
+    if (IsHorizontal(taskbar.edge))
+        return ScreenPoint{bar.right, bar.top + (bar.bottom - bar.top) / 2};
+    return ScreenPoint{bar.left + (bar.right - bar.left) / 2, bar.bottom};
+}
+
+SlideState StartSlide(const Taskbar& taskbar, ScreenPoint notifyCentre) {
+    const ScreenRect& bar = taskbar.rect;
+    SlideState slide;
+    slide.edge = taskbar.edge;
+    switch (taskbar.edge) {
+    case kEdgeTop:
+        slide.heightStep = kSlideStep;
+        slide.anchorX = std::max(bar.left, std::min(bar.right - 150, notifyCentre.x - 75));
+        slide.anchorY = bar.bottom;
+        break;
+    case kEdgeLeft:
+    case kEdgeRight:
+        slide.widthStep = kSlideStep;
+        slide.anchorX = taskbar.edge == kEdgeLeft ? bar.right : bar.left;
+        slide.anchorY = std::max(bar.top, std::min(notifyCentre.y - 60, bar.bottom - 121));
+        break;
+    default:
+        // Two pixels short of the taskbar's end at the bottom, flush with it at the top.
+        slide.heightStep = kSlideStep;
+        slide.anchorX = std::max(bar.left, std::min(bar.right - 152, notifyCentre.x - 75));
+        slide.anchorY = bar.top;
+        break;
+    }
+    return slide;
+}
+
+void StepSlide(SlideState& slide) {
+    if (IsHorizontal(slide.edge)) {
+        if (slide.heightStep > 0 && slide.height >= kPopupHeight)
+            slide.heightStep = -slide.heightStep;
+        slide.height += slide.heightStep;
+    } else {
+        if (slide.widthStep > 0 && slide.width >= kPopupWidth)
+            slide.widthStep = -slide.widthStep;
+        slide.width += slide.widthStep;
+    }
+}
+
+bool IsFullyOut(const SlideState& slide) {
+    return slide.height >= kPopupHeight || slide.width >= kPopupWidth;
+}
+
+bool HasSize(const SlideState& slide) {
+    return slide.height > 0 || slide.width > 0;
+}
+
+WindowBox SlideWindowBox(const SlideState& slide) {
+    switch (slide.edge) {
+    case kEdgeTop:
+        return WindowBox{slide.anchorX, slide.anchorY, kPopupWidth, slide.height};
+    case kEdgeLeft:
+        return WindowBox{slide.anchorX, slide.anchorY, slide.width, kPopupHeight};
+    case kEdgeRight:
+        return WindowBox{slide.anchorX - slide.width, slide.anchorY, slide.width, kPopupHeight};
+    default:
+        return WindowBox{slide.anchorX, slide.anchorY - slide.height, kPopupWidth, slide.height};
+    }
+}
+
+TextLayout LayOutTexts(const SlideState& slide, int height1, int height2, int height3) {
+    const int half = (height1 + height2 + height3 + 10) / 2;
+    TextLayout layout;
+    layout.left = 2;
+    layout.top1 = 60 - half;
+    int gapBeforeLine3 = 10;
+    if (slide.edge == kEdgeLeft) {
+        // The lines follow the growing right edge: the band's centre stays at width / 2.
+        layout.left = slide.width - kTextRight;
+        gapBeforeLine3 = 12;
+    } else if (slide.edge == kEdgeTop) {
+        layout.top1 = slide.height - 60 - half;
+    }
+    layout.top2 = layout.top1 + height1;
+    layout.top3 = layout.top2 + height2 + gapBeforeLine3;
+    return layout;
+}

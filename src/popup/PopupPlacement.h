@@ -1,0 +1,94 @@
+#pragma once
+// Where the notification popup comes out of the taskbar, how it slides, and where its three
+// lines go. Pure arithmetic on screen rectangles, so every case is tested off Windows; the
+// popup window feeds it what the shell reports.
+
+// Screen edges of the taskbar, with the shell's values. Any other value counts as bottom.
+constexpr int kEdgeLeft = 0;
+constexpr int kEdgeTop = 1;
+constexpr int kEdgeRight = 2;
+constexpr int kEdgeBottom = 3;
+
+constexpr int kPopupWidth = 150;
+constexpr int kPopupHeight = 120;
+constexpr int kSlideStep = 5;
+constexpr unsigned kSlideStepMs = 15;
+constexpr unsigned kSlideHoldMs = 10000;
+
+// The lines are centred in the band from TextLayout::left to kTextRight and clipped at
+// kTextBottom.
+constexpr int kTextRight = 148;
+constexpr int kTextBottom = 118;
+
+struct ScreenRect {
+    int left;
+    int top;
+    int right;
+    int bottom;
+
+    bool IsEmpty() const { return right <= left || bottom <= top; }
+};
+
+struct ScreenPoint {
+    int x;
+    int y;
+};
+
+// A window's position and size.
+struct WindowBox {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+struct Taskbar {
+    int edge;
+    ScreenRect rect;
+};
+
+// Chooses the taskbar the popup comes out of. The visible taskbar window wins, because the
+// popup must come out of what the user sees (Wine's shell reports a made-up one-pixel strip
+// while its taskbar is 20 pixels high); its edge follows from where it lies on the screen.
+// Without one, a non-empty rectangle reported by the shell is used. With neither, a
+// zero-height taskbar along the bottom of the work area, so the popup still appears at the
+// bottom right instead of not at all. Null pointers stand for "not available".
+Taskbar ResolveTaskbar(const Taskbar* reported, const ScreenRect* visibleWindow,
+                       const ScreenRect& screen, const ScreenRect& workArea);
+
+// The centre of the notification area, or, when it cannot be found, the far end of the
+// taskbar (right end of a horizontal one, bottom end of a vertical one), where the shell
+// keeps it.
+ScreenPoint NotifyAreaCentre(const ScreenRect* notifyArea, const Taskbar& taskbar);
+
+// One slide cycle. Along a horizontal taskbar only the height changes (the width stays 0 and
+// the window is kPopupWidth wide); along a vertical one only the width.
+struct SlideState {
+    int edge = kEdgeBottom;
+    int anchorX = 0;
+    int anchorY = 0;
+    int width = 0;
+    int height = 0;
+    int widthStep = 0;
+    int heightStep = 0;
+};
+
+// The start of a cycle: zero size, growing, anchored next to the notification area and kept
+// inside the taskbar's extent at both ends.
+SlideState StartSlide(const Taskbar& taskbar, ScreenPoint notifyCentre);
+// One step: fully out reverses the direction first, then the size changes by the step.
+void StepSlide(SlideState& slide);
+bool IsFullyOut(const SlideState& slide);
+bool HasSize(const SlideState& slide);
+// The window's place for the current size.
+WindowBox SlideWindowBox(const SlideState& slide);
+
+struct TextLayout {
+    int left;
+    int top1;
+    int top2;
+    int top3;
+};
+
+// Places the three lines of the given heights for the taskbar edge and the current size.
+TextLayout LayOutTexts(const SlideState& slide, int height1, int height2, int height3);

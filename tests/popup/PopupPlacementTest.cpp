@@ -1,0 +1,242 @@
+#include "popup/PopupPlacement.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+bool SameBox(const WindowBox& a, const WindowBox& b) {
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+SlideState RunToFullyOut(SlideState slide, int* steps = nullptr) {
+    int count = 0;
+    while (!IsFullyOut(slide) && count < 1000) {
+        StepSlide(slide);
+        ++count;
+    }
+    if (steps)
+        *steps = count;
+    return slide;
+}
+
+struct PlacementRow {
+    const char* name;
+    Taskbar taskbar;
+    ScreenPoint centre;
+    ScreenPoint anchor;
+    WindowBox fullyOut;
+};
+
+} // namespace
+
+TEST(PopupPlacement, AnchorsAndFullyOutBoxes) {
+    const PlacementRow rows[] = {
+        {"bottom, two pixels inside",
+         {kEdgeBottom, {0, 570, 800, 600}},
+         {750, 585},
+         {648, 570},
+         {648, 450, 150, 120}},
+        {"top, flush right",
+         {kEdgeTop, {0, 0, 800, 30}},
+         {750, 15},
+         {650, 30},
+         {650, 30, 150, 120}},
+        {"left", {kEdgeLeft, {0, 0, 60, 600}}, {30, 560}, {60, 479}, {60, 479, 150, 120}},
+        {"right", {kEdgeRight, {740, 0, 800, 600}}, {770, 560}, {740, 479}, {590, 479, 150, 120}},
+        {"bottom, centred on a far notification area",
+         {kEdgeBottom, {0, 570, 800, 600}},
+         {300, 585},
+         {225, 570},
+         {225, 450, 150, 120}},
+        {"unknown edge counts as bottom",
+         {7, {0, 570, 800, 600}},
+         {750, 585},
+         {648, 570},
+         {648, 450, 150, 120}},
+        // Kept inside the taskbar's start too, never half off the screen.
+        {"bottom, notification area at the left end",
+         {kEdgeBottom, {0, 570, 800, 600}},
+         {10, 585},
+         {0, 570},
+         {0, 450, 150, 120}},
+        {"right, notification area at the top end",
+         {kEdgeRight, {740, 0, 800, 600}},
+         {770, 15},
+         {740, 0},
+         {590, 0, 150, 120}},
+    };
+    for (const PlacementRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const SlideState start = StartSlide(row.taskbar, row.centre);
+        EXPECT_EQ(row.anchor.x, start.anchorX);
+        EXPECT_EQ(row.anchor.y, start.anchorY);
+        EXPECT_FALSE(HasSize(start));
+        EXPECT_TRUE(SameBox(row.fullyOut, SlideWindowBox(RunToFullyOut(start))));
+    }
+}
+
+TEST(PopupPlacement, ResolvesTheTaskbarFromWhatIsVisible) {
+    const ScreenRect screen = {0, 0, 1024, 768};
+    const Taskbar wineReport = {kEdgeBottom, {0, 767, 1024, 768}};
+    const Taskbar emptyReport = {kEdgeBottom, {0, 0, 0, 0}};
+    const ScreenRect wineTaskbar = {0, 748, 1024, 768};
+    const ScreenRect leftBar = {0, 0, 40, 768};
+    const ScreenRect rightBar = {984, 0, 1024, 768};
+    const ScreenRect topBar = {0, 0, 1024, 30};
+    const ScreenRect hidden = {0, 0, 0, 0};
+    const ScreenRect workArea = {0, 0, 1024, 728};
+    struct Row {
+        const char* name;
+        const Taskbar* reported;
+        const ScreenRect* window;
+        Taskbar expected;
+    } rows[] = {
+        {"visible window beats a made-up strip",
+         &wineReport,
+         &wineTaskbar,
+         {kEdgeBottom, wineTaskbar}},
+        {"left window", &wineReport, &leftBar, {kEdgeLeft, leftBar}},
+        {"right window", nullptr, &rightBar, {kEdgeRight, rightBar}},
+        {"top window", nullptr, &topBar, {kEdgeTop, topBar}},
+        {"hidden window: the report", &wineReport, &hidden, wineReport},
+        {"no window: the report", &wineReport, nullptr, wineReport},
+        {"empty report: bottom of the work area",
+         &emptyReport,
+         nullptr,
+         {kEdgeBottom, {0, 728, 1024, 728}}},
+        {"nothing: bottom of the work area", nullptr, nullptr, {kEdgeBottom, {0, 728, 1024, 728}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Taskbar got = ResolveTaskbar(row.reported, row.window, screen, workArea);
+        EXPECT_EQ(row.expected.edge, got.edge);
+        EXPECT_EQ(row.expected.rect.left, got.rect.left);
+        EXPECT_EQ(row.expected.rect.top, got.rect.top);
+        EXPECT_EQ(row.expected.rect.right, got.rect.right);
+        EXPECT_EQ(row.expected.rect.bottom, got.rect.bottom);
+    }
+}
+
+TEST(PopupPlacement, FallbacksPutThePopupBottomRightInsideTheScreen) {
+    const ScreenRect screen = {0, 0, 1024, 768};
+    const Taskbar wineReport = {kEdgeBottom, {0, 767, 1024, 768}};
+    const ScreenRect wineTaskbar = {0, 748, 1024, 768};
+    struct Row {
+        const char* name;
+        const ScreenRect* window;
+        WindowBox expected;
+    } rows[] = {
+        {"taskbar shown", &wineTaskbar, {872, 628, 150, 120}},
+        {"taskbar not shown yet", nullptr, {872, 647, 150, 120}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Taskbar bar = ResolveTaskbar(&wineReport, row.window, screen, screen);
+        const SlideState slide = StartSlide(bar, NotifyAreaCentre(nullptr, bar));
+        EXPECT_TRUE(SameBox(row.expected, SlideWindowBox(RunToFullyOut(slide))));
+    }
+}
+
+TEST(PopupPlacement, NotifyAreaCentreOrTheTaskbarsFarEnd) {
+    const ScreenRect notify = {700, 571, 801, 600};
+    const ScreenPoint found = NotifyAreaCentre(&notify, Taskbar{kEdgeBottom, {0, 570, 800, 600}});
+    EXPECT_EQ(750, found.x);
+    EXPECT_EQ(585, found.y);
+    const ScreenPoint horizontal = NotifyAreaCentre(nullptr, Taskbar{kEdgeTop, {0, 0, 800, 30}});
+    EXPECT_EQ(800, horizontal.x);
+    EXPECT_EQ(15, horizontal.y);
+    const ScreenPoint vertical = NotifyAreaCentre(nullptr, Taskbar{kEdgeLeft, {0, 0, 60, 600}});
+    EXPECT_EQ(30, vertical.x);
+    EXPECT_EQ(600, vertical.y);
+}
+
+TEST(PopupSlide, FullCycleSizes) {
+    struct Row {
+        const char* name;
+        Taskbar taskbar;
+        int stepsEachWay;
+        int fullSize;
+    } rows[] = {
+        {"bottom", {kEdgeBottom, {0, 570, 800, 600}}, 24, 120},
+        {"top", {kEdgeTop, {0, 0, 800, 30}}, 24, 120},
+        {"left", {kEdgeLeft, {0, 0, 60, 600}}, 30, 150},
+        {"right", {kEdgeRight, {740, 0, 800, 600}}, 30, 150},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SlideState slide = StartSlide(row.taskbar, NotifyAreaCentre(nullptr, row.taskbar));
+        const bool vertical = row.fullSize == 120;
+        std::vector<int> sizes;
+        do {
+            StepSlide(slide);
+            const WindowBox box = SlideWindowBox(slide);
+            sizes.push_back(vertical ? box.height : box.width);
+            // The other dimension is fixed and its field untouched.
+            EXPECT_EQ(vertical ? 150 : 120, vertical ? box.width : box.height);
+            EXPECT_EQ(0, vertical ? slide.width : slide.height);
+        } while (HasSize(slide) && sizes.size() < 1000);
+        ASSERT_EQ(static_cast<size_t>(2 * row.stepsEachWay), sizes.size());
+        EXPECT_EQ(5, sizes.front());
+        EXPECT_EQ(row.fullSize, sizes[row.stepsEachWay - 1]);
+        // The step after the hold reverses before it moves.
+        EXPECT_EQ(row.fullSize - 5, sizes[row.stepsEachWay]);
+        EXPECT_EQ(0, sizes.back());
+    }
+}
+
+TEST(PopupSlide, GrowsAwayFromTheTaskbar) {
+    // The edge touching the taskbar stays where it is while the window grows.
+    SlideState bottom = StartSlide(Taskbar{kEdgeBottom, {0, 570, 800, 600}}, {750, 585});
+    SlideState right = StartSlide(Taskbar{kEdgeRight, {740, 0, 800, 600}}, {770, 560});
+    for (int i = 0; i < 7; ++i) {
+        StepSlide(bottom);
+        StepSlide(right);
+        const WindowBox b = SlideWindowBox(bottom);
+        const WindowBox r = SlideWindowBox(right);
+        EXPECT_EQ(570, b.y + b.height);
+        EXPECT_EQ(740, r.x + r.width);
+    }
+}
+
+TEST(PopupTextLayout, LineTopsAndLeftEdgeOfTheBand) {
+    struct Row {
+        const char* name;
+        int edge;
+        int width;
+        int height;
+        TextLayout expected;
+    } rows[] = {
+        {"bottom, fully out", kEdgeBottom, 0, 120, {2, 31, 47, 73}},
+        {"right, fully out", kEdgeRight, 150, 0, {2, 31, 47, 73}},
+        {"top, fully out", kEdgeTop, 0, 120, {2, 31, 47, 73}},
+        {"left, fully out: wider gap", kEdgeLeft, 150, 0, {2, 31, 47, 75}},
+        {"top while growing: lines ride the bottom edge", kEdgeTop, 0, 40, {2, -49, -33, -7}},
+        {"left while growing: band follows the right edge", kEdgeLeft, 50, 0, {-98, 31, 47, 75}},
+        {"bottom while growing: fixed in the window", kEdgeBottom, 0, 40, {2, 31, 47, 73}},
+        {"unknown edge counts as bottom", 9, 0, 120, {2, 31, 47, 73}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SlideState slide;
+        slide.edge = row.edge;
+        slide.width = row.width;
+        slide.height = row.height;
+        const TextLayout got = LayOutTexts(slide, 16, 16, 16);
+        EXPECT_EQ(row.expected.left, got.left);
+        EXPECT_EQ(row.expected.top1, got.top1);
+        EXPECT_EQ(row.expected.top2, got.top2);
+        EXPECT_EQ(row.expected.top3, got.top3);
+    }
+}
+
+TEST(PopupTextLayout, UnevenLineHeights) {
+    SlideState slide;
+    slide.height = 120;
+    // half = (19 + 16 + 0 + 10) / 2 = 22, truncated.
+    const TextLayout got = LayOutTexts(slide, 19, 16, 0);
+    EXPECT_EQ(38, got.top1);
+    EXPECT_EQ(57, got.top2);
+    EXPECT_EQ(83, got.top3);
+}
