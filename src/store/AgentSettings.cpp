@@ -124,9 +124,8 @@ void CAgentSettings::LoadNews() {
     LoadText(registry, kData, "epoch", epoch);
     LoadText(registry, kData, "lastModified", lastModified);
 
-    int count = 0;
-    if (!registry.GetInt(kKey, kData, "numentries", count))
-        count = 0;
+    int count = 0; // stays 0 when the value cannot be read
+    registry.GetInt(kKey, kData, "numentries", count);
     count = std::clamp(count, 0, kMaxEntries);
 
     // Built aside and installed whole, so the three arrays always match the count.

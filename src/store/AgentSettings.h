@@ -37,7 +37,7 @@ public:
     bool LoadNewEntriesFlag();
     void SaveNewEntriesFlag(bool flag);
 
-    // Entry i of the cached list (0 <= i < numEntries).
+    // Entry i of the cached list; an empty entry when i is outside 0 .. numEntries - 1.
     NewsEntry Entry(int index) const;
 
     // The fourteen settings; each bears the name of its registry value.

@@ -6,6 +6,9 @@
 
 namespace {
 
+// GetInt reads through a buffer of this many bytes, the terminating NUL included.
+const unsigned long kIntBufferSize = 40;
+
 enum class Scan { Number, NoNumber, OutOfRange };
 
 // Reads a decimal number as "%d" does (leading blanks, optional sign, digits, anything

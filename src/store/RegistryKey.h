@@ -33,9 +33,6 @@ public:
     const CString& BasePath() const { return m_basePath; }
     RegistryRoot Root() const { return m_root; }
 
-    // Bytes GetInt reads through, its terminating NUL included.
-    static constexpr unsigned long kIntBufferSize = 40;
-
 private:
     bool CanOperate(const char* key, const char* name) const;
     CString FullPath(const char* key, const char* subKey) const;

@@ -70,18 +70,18 @@ Key* Find(RegistryRoot root, const std::string& path) {
 }
 
 // The key opened by a CRegistryKey operation, or null when it cannot be created.
-Key* Open(RegistryRoot root, const std::string& path, bool write) {
-    State().log.push_back({RegistryMem::Op::Open, root, path, "", write});
+Key* Open(RegistryRoot root, const std::string& path) {
+    State().log.push_back({RegistryMem::Op::Open, root, path, ""});
     if (IsDenied(root, path))
         return nullptr;
     return &Create(root, path);
 }
 
 const RegistryMem::Value* Query(RegistryRoot root, const std::string& path, const char* name) {
-    Key* key = Open(root, path, false);
+    Key* key = Open(root, path);
     if (!key)
         return nullptr;
-    State().log.push_back({RegistryMem::Op::Query, root, path, name, false});
+    State().log.push_back({RegistryMem::Op::Query, root, path, name});
     auto it = key->values.find(Upper(name));
     return it == key->values.end() ? nullptr : &it->second.value;
 }
@@ -89,10 +89,10 @@ const RegistryMem::Value* Query(RegistryRoot root, const std::string& path, cons
 } // namespace
 
 bool CRegistryKey::WriteValue(const CString& path, const char* name, const char* text) const {
-    Key* key = Open(m_root, path.str(), true);
+    Key* key = Open(m_root, path.str());
     if (!key)
         return false;
-    State().log.push_back({RegistryMem::Op::Set, m_root, path.str(), name, true});
+    State().log.push_back({RegistryMem::Op::Set, m_root, path.str(), name});
     const std::string data(text, std::char_traits<char>::length(text) + 1);
     key->values[Upper(name)] = {name, {RegistryMem::Sz, data}};
     return true;

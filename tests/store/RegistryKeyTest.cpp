@@ -26,12 +26,6 @@ protected:
     CRegistryKey registry{kCompany, kProduct};
 };
 
-TEST_F(RegistryKeyTest, BuildsItsBasePathAndStartsUnderLocalMachine) {
-    CRegistryKey fresh(kCompany, kProduct);
-    EXPECT_STREQ("SOFTWARE\\ZvTest\\Registry\\", fresh.BasePath());
-    EXPECT_EQ(RegistryRoot::LocalMachine, fresh.Root());
-}
-
 struct RefusedCall {
     const char* label;
     const char* company;

@@ -23,13 +23,12 @@ struct Value {
 };
 
 // One call that reached the registry: a key creation (Open), a RegSetValueEx (Set) or a
-// RegQueryValueEx (Query). Opens record whether write access was asked for.
+// RegQueryValueEx (Query).
 struct Op {
     enum Kind { Open, Set, Query } kind;
     RegistryRoot root;
     std::string path;
     std::string name; // value name for Set and Query
-    bool write = false;
 };
 
 // Forgets every key, value, denial and logged operation.
