@@ -68,6 +68,9 @@
 #define ID_TIMER_POLL 105
 #define ID_TIMER_POPUP 122
 
+// Controls that code never addresses (labels, the About box's icon)
+#define IDC_STATIC (-1)
+
 // Controls of the About box (template 100)
 #define IDC_ABOUT_PRODUCT 1012
 

@@ -1,0 +1,650 @@
+// Checks every resource the agent uses, in this test program (which links the resources)
+// and, when it is built, in the agent's executable loaded as a data file.
+#include "DialogTemplate.h"
+
+#include "fw/ResString.h"
+#include "res/resource.h"
+#include "site.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum class Source { Self, Agent };
+
+std::string SelfPath() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+#ifdef ZV_AGENT_EXE
+// CMake hands over the build machine's path; under Wine the host's root is drive Z:.
+std::string WindowsPath(std::string path) {
+    if (!path.empty() && path[0] == '/')
+        path = "Z:" + path;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+class AgentModule {
+public:
+    AgentModule()
+        : m_path(WindowsPath(ZV_AGENT_EXE)),
+          m_handle(LoadLibraryExA(m_path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+    ~AgentModule() {
+        if (m_handle)
+            FreeLibrary(m_handle);
+    }
+    AgentModule(const AgentModule&) = delete;
+    AgentModule& operator=(const AgentModule&) = delete;
+
+    HMODULE handle() const { return m_handle; }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+    HMODULE m_handle;
+};
+
+const AgentModule& Agent() {
+    static AgentModule agent;
+    return agent;
+}
+#endif
+
+HMODULE ModuleHandle(Source source) {
+#ifdef ZV_AGENT_EXE
+    if (source == Source::Agent)
+        return Agent().handle();
+#endif
+    (void)source;
+    return GetModuleHandleA(nullptr);
+}
+
+std::string ModulePath(Source source) {
+#ifdef ZV_AGENT_EXE
+    if (source == Source::Agent)
+        return Agent().path();
+#endif
+    (void)source;
+    return SelfPath();
+}
+
+// The bytes of one resource, or an empty string when it is missing.
+std::string ResourceBytes(HMODULE module, LPCSTR name, LPCSTR type) {
+    HRSRC info = FindResourceA(module, name, type);
+    HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data)
+        return std::string();
+    return std::string(static_cast<const char*>(data), SizeofResource(module, info));
+}
+
+class ResourceTest : public ::testing::TestWithParam<Source> {
+protected:
+    void SetUp() override {
+        m_module = ModuleHandle(GetParam());
+        ASSERT_NE(m_module, nullptr) << "cannot load " << ModulePath(GetParam());
+    }
+
+    std::string Bytes(int id, LPCSTR type) const {
+        return ResourceBytes(m_module, MAKEINTRESOURCEA(id), type);
+    }
+
+    HMODULE m_module = nullptr;
+};
+
+// ---- String table -------------------------------------------------------------------------
+
+TEST_P(ResourceTest, StringTableHoldsEveryText) {
+    const struct {
+        UINT id;
+        const char* text;
+    } rows[] = {
+        {IDS_ABOUTBOX, "&About Zavora Agent"},
+        {IDS_TRAY_TIP, "Zavora news agent"},
+        {IDS_CONFIG_CAPTION, "Configure Zavora News Agent"},
+        {IDS_TIMER_ANIMATE, "Timer for animating icons"},
+        {IDS_TIMER_POLL, "Timer for polling the server"},
+        {IDS_RESERVED_EVENT, "Entry to reserve a constant for theis event"},
+        {IDS_HOME_URL, ZV_SITE_HOME},
+        {IDS_APP_CAPTION, "Zavora News Agent"},
+        {IDS_POPUP_LINE1, "There are new"},
+        {IDS_DEFAULT_SOUND_PATH, " "},
+        {IDS_DEFAULT_URL_HOST, ZV_SITE_HOST},
+        {IDS_DEFAULT_URL_PORT, "80"},
+        {IDS_DEFAULT_URL_PATH, "/.newsupdate"},
+        {IDS_DEFAULT_PROXY_HOST, "proxy"},
+        {IDS_DEFAULT_PROXY_PORT, "8001"},
+        {IDS_MENU_TITLE_MAX, "35"},
+        {IDS_MENU_ENTRIES_MAX, "10"},
+        {IDS_HIDDEN_TITLE, "Zavora Agent Hidden Dialog"},
+        {IDS_HELP_URL, ZV_SITE_HELP},
+        {IDS_VERSION, "1.4"},
+        {IDS_PRODUCT_NAME, "Zavora News Agent"},
+        {IDS_TIMER_POPUP, "Message WindowTimer ID"},
+        {IDS_POPUP_LINE3, "Click here to view"},
+        {IDS_POPUP_LINE2, "articles on Zavora"},
+    };
+    for (const auto& row : rows) {
+        char text[512] = {};
+        const int length = LoadStringA(m_module, row.id, text, sizeof text);
+        EXPECT_EQ(length, static_cast<int>(std::strlen(row.text))) << "string " << row.id;
+        EXPECT_STREQ(text, row.text) << "string " << row.id;
+    }
+    char text[16] = {};
+    EXPECT_EQ(LoadStringA(m_module, 100, text, sizeof text), 0) << "no string below 101";
+    EXPECT_EQ(LoadStringA(m_module, 125, text, sizeof text), 0) << "no string above 124";
+}
+
+// ---- Menus --------------------------------------------------------------------------------
+
+struct MenuRow {
+    UINT id; // 0 for a separator
+    const char* text;
+};
+
+std::string MenuText(HMENU menu, UINT position) {
+    char text[256] = {};
+    GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+    return text;
+}
+
+void ExpectMenu(HMODULE module, int menuId, const char* popupName,
+                const std::vector<MenuRow>& rows) {
+    HMENU menu = LoadMenuA(module, MAKEINTRESOURCEA(menuId));
+    ASSERT_NE(menu, nullptr) << "menu " << menuId;
+    EXPECT_EQ(GetMenuItemCount(menu), 1) << "one popup in menu " << menuId;
+    EXPECT_EQ(MenuText(menu, 0), popupName);
+    HMENU popup = GetSubMenu(menu, 0);
+    ASSERT_NE(popup, nullptr);
+    ASSERT_EQ(GetMenuItemCount(popup), static_cast<int>(rows.size()));
+    for (UINT i = 0; i < rows.size(); ++i) {
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STATE;
+        ASSERT_TRUE(GetMenuItemInfoA(popup, i, TRUE, &info));
+        EXPECT_EQ(info.hSubMenu, nullptr) << "item " << i;
+        if (rows[i].id == 0) {
+            EXPECT_TRUE(info.fType & MFT_SEPARATOR) << "item " << i << " is a separator";
+            continue;
+        }
+        EXPECT_FALSE(info.fType & MFT_SEPARATOR) << "item " << i;
+        EXPECT_EQ(info.fState & (MFS_DISABLED | MFS_CHECKED | MFS_DEFAULT), 0u) << "item " << i;
+        EXPECT_EQ(info.wID, rows[i].id) << "item " << i;
+        EXPECT_EQ(MenuText(popup, i), rows[i].text) << "item " << i;
+    }
+    DestroyMenu(menu);
+}
+
+TEST_P(ResourceTest, TrayMenuListsTheCommandsInOrder) {
+    ExpectMenu(m_module, IDR_TRAY_MENU, "&taskbar",
+               {{ID_TASKBAR_DISABLE, "&Disable"},
+                {ID_TASKBAR_REFRESH, "&Refresh"},
+                {0, nullptr},
+                {ID_TASKBAR_CONFIGURE, "&Configure"},
+                {ID_TASKBAR_ABOUT, "&About"},
+                {0, nullptr},
+                {ID_TASKBAR_EXIT, "E&xit"}});
+}
+
+TEST_P(ResourceTest, EntriesMenuHoldsOnlyTheHomePageItem) {
+    ExpectMenu(m_module, IDR_ENTRIES_MENU, "&0", {{ID_SITE_HOME, ZV_SITE_NAME}});
+}
+
+// ---- Accelerators -------------------------------------------------------------------------
+
+TEST_P(ResourceTest, ConfigAcceleratorMapsCtrlRToTheReset) {
+    HACCEL table = LoadAcceleratorsA(m_module, MAKEINTRESOURCEA(IDR_CONFIG_ACCEL));
+    ASSERT_NE(table, nullptr);
+    ACCEL entries[4] = {};
+    ASSERT_EQ(CopyAcceleratorTableA(table, entries, 4), 1);
+    EXPECT_EQ(entries[0].fVirt, FVIRTKEY | FCONTROL | FNOINVERT);
+    EXPECT_EQ(entries[0].key, 'R');
+    EXPECT_EQ(entries[0].cmd, ID_RESET_MARKERS);
+    DestroyAcceleratorTable(table);
+}
+
+// ---- Dialog templates ---------------------------------------------------------------------
+
+struct ItemRow {
+    int id;
+    const char* className;
+    const char* text;
+    int x, y, cx, cy;
+    DWORD style;
+};
+
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+constexpr DWORD kLabel = kChild | WS_GROUP | SS_LEFT;
+constexpr DWORD kRightLabel = kChild | WS_GROUP | SS_RIGHT | WS_DISABLED;
+constexpr DWORD kCheckBox = kChild | WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr DWORD kEdit = kChild | WS_BORDER | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
+constexpr DWORD kPage = DS_SETFONT | WS_CHILD | WS_DISABLED | WS_CAPTION;
+
+DialogTemplate LoadTemplate(HMODULE module, int id) {
+    const std::string bytes = ResourceBytes(module, MAKEINTRESOURCEA(id), RT_DIALOG);
+    DialogTemplate dialog;
+    EXPECT_FALSE(bytes.empty()) << "dialog " << id;
+    EXPECT_TRUE(ParseDialogTemplate(bytes.data(), bytes.size(), dialog)) << "dialog " << id;
+    return dialog;
+}
+
+void ExpectFrame(const DialogTemplate& dialog, DWORD style, DWORD exStyle, int cx, int cy,
+                 const char* title) {
+    EXPECT_EQ(dialog.style, style);
+    EXPECT_EQ(dialog.exStyle, exStyle);
+    EXPECT_EQ(dialog.x, 0);
+    EXPECT_EQ(dialog.y, 0);
+    EXPECT_EQ(dialog.cx, cx);
+    EXPECT_EQ(dialog.cy, cy);
+    EXPECT_EQ(dialog.menu, "");
+    EXPECT_EQ(dialog.className, "");
+    EXPECT_EQ(dialog.title, title);
+    EXPECT_EQ(dialog.pointSize, 8);
+    EXPECT_EQ(dialog.faceName, "MS Sans Serif");
+}
+
+void ExpectItems(const DialogTemplate& dialog, const std::vector<ItemRow>& rows) {
+    ASSERT_EQ(dialog.items.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const DialogItem& item = dialog.items[i];
+        const ItemRow& row = rows[i];
+        SCOPED_TRACE("control " + std::to_string(i) + " (id " + std::to_string(row.id) + ")");
+        EXPECT_EQ(item.id, row.id);
+        EXPECT_EQ(item.className, row.className);
+        EXPECT_EQ(item.text, row.text);
+        EXPECT_EQ(item.x, row.x);
+        EXPECT_EQ(item.y, row.y);
+        EXPECT_EQ(item.cx, row.cx);
+        EXPECT_EQ(item.cy, row.cy);
+        EXPECT_EQ(item.style, row.style) << std::hex << item.style << " vs " << row.style;
+        EXPECT_EQ(item.exStyle, 0u);
+        EXPECT_EQ(item.extraBytes, 0u);
+    }
+}
+
+const std::vector<ItemRow>& AboutItems() {
+    static const std::vector<ItemRow> rows = {
+        {IDC_STATIC, "Static", "#128", 15, 7, 21, 20, kChild | SS_ICON},
+        {IDC_ABOUT_PRODUCT, "Static", "Zavora News Agent v1.4", 46, 7, 126, 8,
+         kLabel | SS_NOPREFIX},
+        {IDC_STATIC, "Static", ZV_SITE_HOME, 46, 18, 119, 8, kLabel},
+        {IDC_STATIC, "Static", "Copyright (C) 2026 Brellin", 46, 28, 119, 8, kLabel},
+        {IDOK, "Button", "OK", 180, 13, 32, 14, kChild | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON},
+    };
+    return rows;
+}
+
+const std::vector<ItemRow>& ConnectionItems() {
+    static const std::vector<ItemRow> rows = {
+        {IDC_STATIC, "Static", "Poll for updates to Zavora every", 13, 15, 106, 8, kLabel},
+        {IDC_POLL_INTERVAL, "ComboBox", "", 123, 13, 51, 73,
+         kChild | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP},
+        {IDC_USE_PROXY, "Button", "Use the following HTTP proxy server:", 13, 35, 133, 10,
+         kCheckBox},
+        {IDC_PROXY_HOST_LABEL, "Static", "proxy host name:", 17, 53, 54, 8, kRightLabel},
+        {IDC_PROXY_HOST, "Edit", "", 76, 52, 69, 14, kEdit | WS_DISABLED},
+        {IDC_PROXY_PORT_LABEL, "Static", "on port:", 151, 53, 25, 8, kRightLabel},
+        {IDC_PROXY_PORT, "Edit", "", 181, 51, 42, 14, kEdit | WS_DISABLED},
+        {IDC_USE_PROXY_AUTH, "Button", "proxy requires authentication:", 13, 77, 108, 10,
+         kCheckBox | WS_DISABLED},
+        {IDC_USERNAME_LABEL, "Static", "username:", 21, 93, 34, 8, kRightLabel},
+        {IDC_USERNAME, "Edit", "", 61, 92, 59, 14, kEdit | WS_DISABLED},
+        {IDC_PASSWORD_LABEL, "Static", "password:", 130, 93, 33, 8, kRightLabel},
+        {IDC_PASSWORD, "Edit", "", 168, 92, 54, 14, kEdit | ES_PASSWORD | WS_DISABLED},
+    };
+    return rows;
+}
+
+const std::vector<ItemRow>& NotificationItems() {
+    static const std::vector<ItemRow> rows = {
+        {IDC_ALERT_MESSAGE, "Button", "Indicate update with Message Dialog", 16, 22, 133, 10,
+         kCheckBox},
+        {IDC_ALERT_USER_SOUND, "Button", "Indicate update with User-defined sound:", 15, 55, 145,
+         10, kCheckBox},
+        {IDC_SOUND_PATH, "Edit", "", 27, 74, 170, 14, kEdit},
+        {IDC_SOUND_BROWSE, "Button", "...", 203, 74, 19, 12,
+         kChild | WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED},
+        {IDC_ALERT_SYSTEM_SOUND, "Button", "Indicate update with standard Windows Alert sound", 16,
+         38, 178, 10, kCheckBox},
+    };
+    return rows;
+}
+
+TEST_P(ResourceTest, HiddenWindowTemplateIsAnEmptyBorderedPopup) {
+    const DialogTemplate dialog = LoadTemplate(m_module, IDD_AGENT);
+    ExpectFrame(dialog, WS_POPUP | WS_BORDER | DS_SETFONT, WS_EX_APPWINDOW, 102, 42, "");
+    EXPECT_TRUE(dialog.items.empty());
+}
+
+TEST_P(ResourceTest, AboutBoxTemplate) {
+    const DialogTemplate dialog = LoadTemplate(m_module, IDD_ABOUTBOX);
+    ExpectFrame(dialog, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, 225, 50,
+                "About Zavora News Agent");
+    ExpectItems(dialog, AboutItems());
+}
+
+TEST_P(ResourceTest, ConnectionPageTemplate) {
+    const DialogTemplate dialog = LoadTemplate(m_module, IDD_CONNECTION);
+    ExpectFrame(dialog, kPage, 0, 243, 122, "Connection");
+    ExpectItems(dialog, ConnectionItems());
+}
+
+TEST_P(ResourceTest, NotificationPageTemplate) {
+    const DialogTemplate dialog = LoadTemplate(m_module, IDD_NOTIFICATION);
+    ExpectFrame(dialog, kPage, 0, 243, 122, "Notification");
+    ExpectItems(dialog, NotificationItems());
+}
+
+TEST_P(ResourceTest, ConnectionPageInitDataFillsTheIntervalList) {
+    const std::string bytes = Bytes(IDD_CONNECTION, MAKEINTRESOURCEA(240)); // RT_DLGINIT
+    std::vector<DialogInitRecord> records;
+    ASSERT_TRUE(ParseDialogInit(bytes.data(), bytes.size(), records));
+    const char* const intervals[] = {"5 minutes", "10 minutes", "30 minutes",
+                                     "1 hour",    "2 hours",    "4 hours"};
+    ASSERT_EQ(records.size(), 6u);
+    for (size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(records[i].controlId, IDC_POLL_INTERVAL);
+        EXPECT_EQ(records[i].message, 0x403u) << "the add-string message of list init data";
+        EXPECT_EQ(records[i].text, intervals[i]);
+    }
+}
+
+LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
+// Creates each template for real: every control must come up with its class and its
+// enabled state, and the About box's icon control must find icon 128.
+TEST_P(ResourceTest, TemplatesCreateTheirControls) {
+    WNDCLASSA parentClass = {};
+    parentClass.lpfnWndProc = ParentProc;
+    parentClass.hInstance = GetModuleHandleA(nullptr);
+    parentClass.lpszClassName = "ZvResTestParent";
+    RegisterClassA(&parentClass);
+    HWND parent = CreateWindowExA(0, "ZvResTestParent", "", WS_POPUP, 0, 0, 400, 300, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(parent, nullptr);
+
+    const struct {
+        int id;
+        const std::vector<ItemRow>* rows;
+    } templates[] = {{IDD_ABOUTBOX, &AboutItems()},
+                     {IDD_CONNECTION, &ConnectionItems()},
+                     {IDD_NOTIFICATION, &NotificationItems()}};
+    for (const auto& t : templates) {
+        SCOPED_TRACE("dialog " + std::to_string(t.id));
+        HWND dialog =
+            CreateDialogParamA(m_module, MAKEINTRESOURCEA(t.id), parent, QuietDialogProc, 0);
+        ASSERT_NE(dialog, nullptr);
+        HWND child = GetWindow(dialog, GW_CHILD);
+        for (const ItemRow& row : *t.rows) {
+            ASSERT_NE(child, nullptr) << "control " << row.id;
+            char className[64] = {};
+            GetClassNameA(child, className, sizeof className);
+            EXPECT_STRCASEEQ(className, row.className) << "control " << row.id;
+            EXPECT_EQ(GetDlgCtrlID(child), row.id == IDC_STATIC ? 0xFFFF : row.id);
+            EXPECT_EQ(IsWindowEnabled(child) != FALSE, !(row.style & WS_DISABLED))
+                << "control " << row.id;
+            const bool isIcon =
+                std::strcmp(row.className, "Static") == 0 && (row.style & SS_TYPEMASK) == SS_ICON;
+            if (isIcon) {
+                EXPECT_NE(SendMessageA(child, STM_GETICON, 0, 0), 0) << "icon 128 shows";
+            }
+            child = GetWindow(child, GW_HWNDNEXT);
+        }
+        EXPECT_EQ(child, nullptr) << "no further controls";
+        DestroyWindow(dialog);
+    }
+    DestroyWindow(parent);
+    UnregisterClassA("ZvResTestParent", GetModuleHandleA(nullptr));
+}
+
+// ---- Icons --------------------------------------------------------------------------------
+
+const int kIconIds[] = {IDI_APP,    IDI_IDLE,  IDI_POLL_1, IDI_POLL_2,   IDI_POLL_3,
+                        IDI_FAILED, IDI_NEW_1, IDI_NEW_2,  IDI_DISABLED, IDI_SHUTTING_DOWN};
+
+struct IconImage {
+    int width = 0, height = 0, colours = 0, bitCount = 0;
+    int resourceId = 0;
+};
+
+// The entries of an icon group as the group directory lists them.
+std::vector<IconImage> GroupEntries(const std::string& group) {
+    std::vector<IconImage> entries;
+    const auto byte = [&](size_t at) { return static_cast<unsigned char>(group[at]); };
+    const auto word = [&](size_t at) { return byte(at) | byte(at + 1) << 8; };
+    if (group.size() < 6 || word(2) != 1)
+        return entries;
+    const int count = word(4);
+    if (group.size() < 6 + 14u * count)
+        return entries;
+    for (int i = 0; i < count; ++i) {
+        const size_t at = 6 + 14u * i;
+        IconImage entry;
+        entry.width = byte(at);
+        entry.height = byte(at + 1);
+        entry.colours = byte(at + 2);
+        entry.bitCount = word(at + 6);
+        entry.resourceId = word(at + 12);
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+TEST_P(ResourceTest, EveryIconGroupHoldsA16ColourImageAt32And16) {
+    for (int id : kIconIds) {
+        SCOPED_TRACE("icon group " + std::to_string(id));
+        const std::vector<IconImage> entries = GroupEntries(Bytes(id, RT_GROUP_ICON));
+        ASSERT_EQ(entries.size(), 2u);
+        EXPECT_EQ(entries[0].width, 32);
+        EXPECT_EQ(entries[1].width, 16);
+        for (const IconImage& entry : entries) {
+            EXPECT_EQ(entry.height, entry.width);
+            EXPECT_EQ(entry.colours, 16);
+            const std::string image = Bytes(entry.resourceId, RT_ICON);
+            ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER));
+            BITMAPINFOHEADER header;
+            std::memcpy(&header, image.data(), sizeof header);
+            EXPECT_EQ(header.biWidth, entry.width);
+            EXPECT_EQ(header.biHeight, 2 * entry.width) << "colour and mask rows";
+            EXPECT_EQ(header.biBitCount, 4);
+        }
+    }
+}
+
+TEST_P(ResourceTest, EveryIconLoadsAtBothSizes) {
+    for (int id : kIconIds) {
+        for (int size : {16, 32}) {
+            SCOPED_TRACE("icon " + std::to_string(id) + " at " + std::to_string(size));
+            HICON icon = static_cast<HICON>(
+                LoadImageA(m_module, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+            ASSERT_NE(icon, nullptr);
+            ICONINFO info = {};
+            ASSERT_TRUE(GetIconInfo(icon, &info));
+            BITMAP colour = {};
+            ASSERT_TRUE(GetObjectA(info.hbmColor, sizeof colour, &colour));
+            EXPECT_EQ(colour.bmWidth, size);
+            EXPECT_EQ(colour.bmHeight, size);
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+            DestroyIcon(icon);
+        }
+    }
+}
+
+// Each state must be recognisable in the tray, so no two small pictures may be the same.
+TEST_P(ResourceTest, SmallIconsAreAllDifferent) {
+    std::vector<std::string> images;
+    for (int id : kIconIds) {
+        const std::vector<IconImage> entries = GroupEntries(Bytes(id, RT_GROUP_ICON));
+        ASSERT_EQ(entries.size(), 2u) << "icon group " << id;
+        images.push_back(Bytes(entries[1].resourceId, RT_ICON));
+    }
+    for (size_t a = 0; a < images.size(); ++a) {
+        for (size_t b = a + 1; b < images.size(); ++b)
+            EXPECT_NE(images[a], images[b]) << "icons " << kIconIds[a] << " and " << kIconIds[b];
+    }
+}
+
+// ---- The popup's picture ------------------------------------------------------------------
+
+double Luminance(int r, int g, int b) {
+    const auto linear = [](int value) {
+        const double v = value / 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b);
+}
+
+double Contrast(double a, double b) {
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+TEST_P(ResourceTest, PopupBitmapIs150By120At24BitsAndLightBehindTheText) {
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageA(m_module, MAKEINTRESOURCEA(IDB_POPUP), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    ASSERT_NE(bitmap, nullptr);
+    DIBSECTION dib = {};
+    ASSERT_EQ(GetObjectA(bitmap, sizeof dib, &dib), static_cast<int>(sizeof dib));
+    EXPECT_EQ(dib.dsBm.bmWidth, 150);
+    EXPECT_EQ(dib.dsBm.bmHeight, 120);
+    EXPECT_EQ(dib.dsBm.bmBitsPixel, 24);
+    ASSERT_NE(dib.dsBm.bmBits, nullptr);
+
+    // The three lines (tops 31, 47 and 73, 16 units high) are drawn in black, and the third
+    // in RGB(50, 50, 255) under the mouse: both must stay readable on every pixel.
+    const double black = Luminance(0, 0, 0);
+    const double highlight = Luminance(50, 50, 255);
+    double worstBlack = 100, worstHighlight = 100;
+    const auto* bits = static_cast<const unsigned char*>(dib.dsBm.bmBits);
+    for (int y = 31; y < 90; ++y) {
+        const int row = dib.dsBmih.biHeight > 0 ? 119 - y : y;
+        for (int x = 8; x < 142; ++x) {
+            const unsigned char* pixel = bits + row * dib.dsBm.bmWidthBytes + 3 * x;
+            const double l = Luminance(pixel[2], pixel[1], pixel[0]);
+            worstBlack = std::min(worstBlack, Contrast(l, black));
+            worstHighlight = std::min(worstHighlight, Contrast(l, highlight));
+        }
+    }
+    EXPECT_GE(worstBlack, 7.0);
+    EXPECT_GE(worstHighlight, 3.0);
+    DeleteObject(bitmap);
+}
+
+// ---- Version and manifest -----------------------------------------------------------------
+
+TEST_P(ResourceTest, VersionBlockNamesTheProduct) {
+    const std::string path = ModulePath(GetParam());
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> block(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_GE(length, sizeof *fixed);
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010004u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010004u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
+    ASSERT_GE(length, 4u);
+    EXPECT_EQ(translation[0], 0x0409);
+    EXPECT_EQ(translation[1], 1200);
+
+    const struct {
+        const char* name;
+        const char* value;
+    } rows[] = {
+        {"ProductName", "Zavora News Agent"},
+        {"CompanyName", "Brellin"},
+        {"FileDescription", "Zavora News Agent"},
+        {"OriginalFilename", "ZavoraAgent.exe"},
+        {"FileVersion", "1.4.0.0"},
+        {"ProductVersion", "1.4.0.0"},
+    };
+    for (const auto& row : rows) {
+        char* value = nullptr;
+        const std::string query = std::string("\\StringFileInfo\\040904B0\\") + row.name;
+        ASSERT_TRUE(
+            VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
+            << row.name;
+        EXPECT_STREQ(value, row.value) << row.name;
+    }
+}
+
+BOOL CALLBACK CountName(HMODULE, LPCSTR, LPSTR, LONG_PTR count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+TEST_P(ResourceTest, ManifestAsksForCommonControls6AsInvokerAndDpiAwareness) {
+    int manifests = 0;
+    EnumResourceNamesA(m_module, MAKEINTRESOURCEA(24), CountName,
+                       reinterpret_cast<LONG_PTR>(&manifests));
+    EXPECT_EQ(manifests, 1) << "exactly one manifest";
+    const std::string manifest = Bytes(1, MAKEINTRESOURCEA(24)); // RT_MANIFEST
+    for (const char* part :
+         {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+          "publicKeyToken=\"6595b64144ccf1df\"", "level=\"asInvoker\"",
+          "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true"}) {
+        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+    }
+}
+
+std::string SourceName(const ::testing::TestParamInfo<Source>& info) {
+    return info.param == Source::Self ? "LinkedResources" : "AgentExecutable";
+}
+
+INSTANTIATE_TEST_SUITE_P(Resources, ResourceTest,
+                         ::testing::Values(Source::Self
+#ifdef ZV_AGENT_EXE
+                                           ,
+                                           Source::Agent
+#endif
+                                           ),
+                         SourceName);
+
+// ---- What the linked resources do to this process ------------------------------------------
+
+TEST(LinkedResources, ManifestActivatesCommonControls6AndDpiAwareness) {
+    // The process's activation context, made from the manifest, must send comctl32.dll to
+    // the side-by-side version 6.
+    ACTCTX_SECTION_KEYED_DATA redirection = {};
+    redirection.cbSize = sizeof redirection;
+    EXPECT_TRUE(FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
+                                         "comctl32.dll", &redirection));
+    EXPECT_TRUE(IsProcessDPIAware());
+}
+
+TEST(LinkedResources, LoadResStringReadsTheTable) {
+    EXPECT_EQ(LoadResString(IDS_TRAY_TIP), "Zavora news agent");
+    EXPECT_EQ(LoadResString(IDS_HELP_URL), ZV_SITE_HELP);
+    EXPECT_EQ(LoadResString(IDS_DEFAULT_SOUND_PATH), " ");
+    EXPECT_EQ(LoadResString(99), "");
+}
+
+} // namespace
