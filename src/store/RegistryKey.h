@@ -30,9 +30,6 @@ public:
     // Reads a REG_SZ value of any length.
     bool GetText(const char* key, const char* subKey, const char* name, CString& text);
 
-    const CString& BasePath() const { return m_basePath; }
-    RegistryRoot Root() const { return m_root; }
-
 private:
     bool CanOperate(const char* key, const char* name) const;
     CString FullPath(const char* key, const char* subKey) const;
