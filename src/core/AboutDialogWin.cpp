@@ -1,0 +1,20 @@
+#include "core/AboutDialogWin.h"
+
+#include "fw/ResString.h"
+#include "res/resource.h"
+
+CAboutDialog::CAboutDialog(IAgentServices& services, HWND owner)
+    : CDialog(IDD_ABOUTBOX, owner), m_services(services) {}
+
+BOOL CAboutDialog::OnInitDialog() {
+    CenterWindow();
+    const CString product = LoadResString(IDS_PRODUCT_NAME);
+    SetDlgItemTextA(m_hWnd, IDC_ABOUT_PRODUCT, product + " v" + LoadResString(IDS_VERSION));
+    SetWindowText("About " + product);
+    return TRUE;
+}
+
+BOOL CAboutDialog::OnHelp(HELPINFO*) {
+    m_services.LaunchBrowser(LoadResString(IDS_HELP_URL));
+    return FALSE;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The About box: product name and version, site and owner; F1 opens the help page.
+#include "core/AgentServicesWin.h"
+#include "fw/WndWin.h"
+
+class CAboutDialog : public CDialog {
+public:
+    CAboutDialog(IAgentServices& services, HWND owner);
+
+    BEGIN_MSG_MAP(CAboutDialog, CDialog)
+    MSG_WM_HELP(OnHelp)
+    END_MSG_MAP()
+
+protected:
+    BOOL OnInitDialog() override;
+
+private:
+    BOOL OnHelp(HELPINFO*);
+
+    IAgentServices& m_services;
+};

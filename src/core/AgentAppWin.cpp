@@ -1,0 +1,35 @@
+// The agent's application object: one agent per desktop, Winsock, and the hidden main
+// window's modal run. The process ends when that run ends.
+#include "core/AgentDialogWin.h"
+#include "core/DesktopServicesWin.h"
+#include "fw/ResString.h"
+#include "update/ClientSocket.h"
+
+#include <commctrl.h>
+
+namespace {
+
+class CAgentApp : public CWinApp {
+public:
+    BOOL InitInstance() override {
+        // Another agent runs already: end silently.
+        if (FindWindowA(nullptr, LoadResString(IDS_HIDDEN_TITLE)))
+            return FALSE;
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&controls);
+        StartWinsock();
+        CDesktopServices services;
+        CAgentDialog dialog(services);
+        dialog.DoModal();
+        return FALSE;
+    }
+
+    int ExitInstance() override {
+        StopWinsock();
+        return 0;
+    }
+};
+
+CAgentApp theApp;
+
+} // namespace

@@ -1,0 +1,155 @@
+#include "core/AgentController.h"
+
+#include "core/PollInterval.h"
+#include "store/AgentSettings.h"
+
+void CAgentController::Start(const CAgentSettings& settings, bool newPostings) {
+    m_settings = &settings;
+    m_flags = AgentFlags{};
+    m_flags.newPostings = newPostings;
+    m_armAfterSound = false;
+    SetFirstPollTimer();
+}
+
+void CAgentController::Stop() {
+    KillPollTimer();
+    m_armAfterSound = false;
+    m_settings = nullptr;
+}
+
+void CAgentController::SetFirstPollTimer() {
+    KillPollTimer();
+    m_pollTimerArmed = m_host.ArmPollTimer(kFirstPollDelayMs);
+}
+
+void CAgentController::SetPollTimer() {
+    KillPollTimer();
+    m_armAfterSound = false;
+    if (!m_settings)
+        return;
+    m_pollTimerArmed = m_host.ArmPollTimer(PollIntervalMs(m_settings->pollingDelay));
+}
+
+void CAgentController::KillPollTimer() {
+    if (m_pollTimerArmed)
+        m_host.StopPollTimer();
+    m_pollTimerArmed = false;
+}
+
+void CAgentController::StartPoll() {
+    KillPollTimer();
+    // The poll's own report schedules the next one.
+    m_armAfterSound = false;
+    m_flags.connecting = true;
+    m_flags.couldNotConnect = false;
+    m_host.ShowTray(TrayDisplay::Connecting);
+    if (!m_host.StartWorker())
+        ReportError("The poll could not be started");
+}
+
+void CAgentController::ReportNewPostings() {
+    m_flags.connecting = false;
+    if (m_flags.shuttingDown) {
+        RequestExit();
+        return;
+    }
+    m_flags.newPostings = true;
+    if (m_flags.disabled)
+        return;
+    UpdateTrayState();
+    Alert();
+    if (!m_armAfterSound)
+        SetPollTimer();
+}
+
+void CAgentController::Alert() {
+    if (!m_settings)
+        return;
+    if (m_settings->alertByMessage > 0)
+        m_host.ShowPopup();
+    if (m_settings->alertBySystemSound > 0)
+        m_host.PlaySystemSound();
+    else if (m_settings->alertByUserSound > 0)
+        m_armAfterSound = m_host.PlayUserSound(m_settings->soundPath);
+}
+
+void CAgentController::ReportNothingNew() {
+    m_flags.connecting = false;
+    m_flags.couldNotConnect = false;
+    if (m_flags.shuttingDown) {
+        RequestExit();
+        return;
+    }
+    if (!m_flags.disabled)
+        SetPollTimer();
+    UpdateTrayState();
+}
+
+void CAgentController::ReportError(const CString&) {
+    m_flags.connecting = false;
+    m_flags.couldNotConnect = true;
+    m_flags.newPostings = false;
+    if (m_flags.shuttingDown) {
+        RequestExit();
+        return;
+    }
+    if (!m_flags.disabled)
+        SetPollTimer();
+    UpdateTrayState();
+}
+
+void CAgentController::Refresh() {
+    if (!RefreshOffered()) {
+        m_host.RefuseBeep();
+        return;
+    }
+    StartPoll();
+}
+
+void CAgentController::ToggleDisabled() {
+    if (!m_flags.disabled) {
+        m_flags.disabled = true;
+        m_armAfterSound = false;
+        KillPollTimer();
+        m_host.ShowTray(TrayDisplay::Disabled);
+        return;
+    }
+    SetPollTimer();
+    m_flags.disabled = false;
+    if (m_flags.connecting && !m_flags.shuttingDown)
+        m_host.ShowTray(TrayDisplay::Connecting);
+    else
+        UpdateTrayState();
+}
+
+void CAgentController::RequestExit() {
+    if (m_flags.connecting) {
+        m_flags.shuttingDown = true;
+        UpdateTrayState();
+        return;
+    }
+    m_host.PostClose();
+}
+
+void CAgentController::OnUserSoundDone() {
+    if (!m_armAfterSound)
+        return;
+    SetPollTimer();
+}
+
+void CAgentController::OnEntriesMenuClosed() {
+    if (!m_flags.newPostings)
+        return;
+    m_flags.newPostings = false;
+    UpdateTrayState();
+}
+
+void CAgentController::OnConfigurationAccepted() {
+    if (m_pollTimerArmed)
+        SetPollTimer();
+}
+
+void CAgentController::UpdateTrayState() {
+    if (const auto display = ChooseTrayDisplay(m_flags))
+        m_host.ShowTray(*display);
+}

@@ -1,0 +1,78 @@
+#pragma once
+// The agent's state machine: the five state flags, the poll schedule and the reports of a
+// poll, free of window handles. The hidden main window drives it with events and carries
+// out what it asks through IAgentHost.
+#include "core/TrayState.h"
+#include "fw/CString.h"
+
+class CAgentSettings;
+
+class IAgentHost {
+public:
+    virtual ~IAgentHost() = default;
+    // Sets the poll timer (timer 105); false when the timer could not be set.
+    virtual bool ArmPollTimer(unsigned milliseconds) = 0;
+    virtual void StopPollTimer() = 0;
+    // Starts a poll's worker; false when it cannot start.
+    virtual bool StartWorker() = 0;
+    virtual void ShowTray(TrayDisplay display) = 0;
+    virtual void ShowPopup() = 0;
+    virtual void PlaySystemSound() = 0;
+    // Starts the user's sound without waiting for it; true when OnUserSoundDone will follow.
+    virtual bool PlayUserSound(const CString& path) = 0;
+    // The short beep of a refused Refresh.
+    virtual void RefuseBeep() = 0;
+    // Ends the agent: the window is asked to close.
+    virtual void PostClose() = 0;
+};
+
+class CAgentController {
+public:
+    explicit CAgentController(IAgentHost& host) : m_host(host) {}
+
+    // Initialisation: every flag false but newPostings, first poll in one second.
+    void Start(const CAgentSettings& settings, bool newPostings);
+    // The settings are gone (the window is closing): nothing is armed or alerted any more.
+    void Stop();
+
+    void OnPollTimer() { StartPoll(); }
+    void StartPoll();
+    void ReportNewPostings();
+    void ReportNothingNew();
+    void ReportError(const CString& message);
+
+    // Commands.
+    void Refresh();
+    void ToggleDisabled();
+    void RequestExit();
+
+    // The user's alert sound has played to its end.
+    void OnUserSoundDone();
+    // The entries menu has closed: the user has seen the news.
+    void OnEntriesMenuClosed();
+    // The configuration sheet ended with OK: an armed poll timer takes the new interval.
+    void OnConfigurationAccepted();
+
+    void UpdateTrayState();
+
+    const AgentFlags& Flags() const { return m_flags; }
+    bool PollTimerArmed() const { return m_pollTimerArmed; }
+    // Waiting for the user's sound before the next poll is scheduled.
+    bool PollWaitsForSound() const { return m_armAfterSound; }
+    bool TrayClicksIgnored() const { return m_flags.shuttingDown; }
+    bool RefreshOffered() const {
+        return !m_flags.connecting && !m_flags.disabled && !m_flags.shuttingDown;
+    }
+
+private:
+    void SetFirstPollTimer();
+    void SetPollTimer();
+    void KillPollTimer();
+    void Alert();
+
+    IAgentHost& m_host;
+    const CAgentSettings* m_settings = nullptr;
+    AgentFlags m_flags;
+    bool m_pollTimerArmed = false;
+    bool m_armAfterSound = false;
+};

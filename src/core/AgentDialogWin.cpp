@@ -1,0 +1,271 @@
+#include "core/AgentDialogWin.h"
+
+#include "core/AboutDialogWin.h"
+#include "core/EntryMenu.h"
+#include "fw/MenuWin.h"
+#include "fw/ResString.h"
+
+namespace {
+
+UINT RegisterTaskbarCreated() {
+    const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    // 0 would stand for WM_NULL, which the tray menus post to themselves.
+    return message ? message : WM_APP + 0x3FFF;
+}
+
+} // namespace
+
+CAgentDialog::CAgentDialog(IAgentServices& services)
+    : CDialog(IDD_AGENT), m_services(services), m_controller(*this),
+      m_appIconBig(CIcon::Load(IDI_APP, GetSystemMetrics(SM_CXICON))),
+      m_appIconSmall(CIcon::Load(IDI_APP, GetSystemMetrics(SM_CXSMICON))),
+      m_taskbarCreated(RegisterTaskbarCreated()) {}
+
+CAgentDialog::~CAgentDialog() = default;
+
+BOOL CAgentDialog::OnInitDialog() {
+    m_settings = std::make_unique<CAgentSettings>();
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_appIconBig.Get()));
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_appIconSmall.Get()));
+    m_trayPictures.clear();
+    for (unsigned id : AllTrayIcons())
+        m_trayPictures.emplace_back(id, CIcon::Load(id, 16));
+    m_tray.Add(m_hWnd, TrayPicture(IDI_IDLE), LoadResString(IDS_TRAY_TIP));
+    SetWindowText(LoadResString(IDS_HIDDEN_TITLE));
+    ::MoveWindow(m_hWnd, 0, 0, 1, 1, TRUE);
+    ShowWindow(SW_HIDE);
+    m_keptUrls.clear();
+    m_popup = m_services.MakePopup();
+    if (m_popup)
+        m_popup->Create(m_hWnd);
+    m_controller.Start(*m_settings, m_settings->LoadNewEntriesFlag());
+    return TRUE;
+}
+
+HICON CAgentDialog::TrayPicture(unsigned id) const {
+    for (const auto& picture : m_trayPictures) {
+        if (picture.first == id)
+            return picture.second.Get();
+    }
+    return nullptr;
+}
+
+// The dialog shows itself when its queue first runs empty; it must stay hidden.
+void CAgentDialog::OnPaint() {
+    ShowWindow(SW_HIDE);
+    Default();
+}
+
+void CAgentDialog::OnSize(UINT type, int, int) {
+    if (type == SIZE_MINIMIZED)
+        ShowWindow(SW_HIDE);
+    Default();
+}
+
+void CAgentDialog::OnTimer(UINT_PTR id) {
+    if (id == ID_TIMER_ANIMATE)
+        m_tray.NextFrame();
+    else if (id == ID_TIMER_POLL)
+        m_controller.OnPollTimer();
+    Default();
+}
+
+LRESULT CAgentDialog::OnPollDone(WPARAM, LPARAM lParam) {
+    std::unique_ptr<PollResult> result(reinterpret_cast<PollResult*>(lParam));
+    if (!result || !m_settings)
+        return 0;
+    ApplyPollResult(*m_settings, *result);
+    switch (result->outcome) {
+    case PollOutcome::NewPostings:
+        m_controller.ReportNewPostings();
+        break;
+    case PollOutcome::NothingNew:
+        m_controller.ReportNothingNew();
+        break;
+    case PollOutcome::Error:
+        m_controller.ReportError(result->message);
+        break;
+    }
+    return 0;
+}
+
+LRESULT CAgentDialog::OnSoundDone(WPARAM, LPARAM) {
+    m_controller.OnUserSoundDone();
+    return 0;
+}
+
+// The shell can be restarted; its new taskbar knows nothing of our icon.
+LRESULT CAgentDialog::OnTaskbarCreated(WPARAM, LPARAM) {
+    m_tray.AddAgain();
+    SetMsgHandled(false);
+    return 0;
+}
+
+LRESULT CAgentDialog::OnTrayNotify(WPARAM, LPARAM mouseMessage) {
+    const UINT mouse = static_cast<UINT>(mouseMessage);
+    if (mouse != WM_RBUTTONUP && mouse != WM_LBUTTONUP)
+        return 0;
+    if (m_controller.TrayClicksIgnored() || !m_settings)
+        return 0;
+    const CMenu commands = CMenu::Load(IDR_TRAY_MENU);
+    const CMenu entries = CMenu::Load(IDR_ENTRIES_MENU);
+    const HMENU commandPopup = commands.SubMenu(0);
+    const HMENU entriesPopup = entries.SubMenu(0);
+    if (!commandPopup || !entriesPopup)
+        return 0;
+    if (mouse == WM_RBUTTONUP) {
+        PrepareCommandMenu(commandPopup);
+        TrackTrayMenu(commandPopup);
+        return 0;
+    }
+    SetMenuDefaultItem(entriesPopup, ID_SITE_HOME, FALSE);
+    AddNewsItems(entriesPopup);
+    TrackTrayMenu(entriesPopup);
+    m_controller.OnEntriesMenuClosed();
+    return 0;
+}
+
+void CAgentDialog::PrepareCommandMenu(HMENU popup) {
+    if (m_controller.Flags().disabled)
+        ModifyMenuA(popup, ID_TASKBAR_DISABLE, MF_BYCOMMAND | MF_STRING, ID_TASKBAR_DISABLE,
+                    "&Enable");
+    if (!m_controller.RefreshOffered())
+        DeleteMenu(popup, ID_TASKBAR_REFRESH, MF_BYCOMMAND);
+}
+
+void CAgentDialog::AddNewsItems(HMENU popup) {
+    m_keptUrls.clear();
+    const std::vector<EntryItem> items = BuildEntryItems(*m_settings);
+    for (size_t i = 0; i < items.size() && i < kMostEntryItems; ++i) {
+        InsertMenuA(popup, static_cast<UINT>(i), MF_BYPOSITION | MF_STRING, ID_NEWS_ENTRY_FIRST + i,
+                    items[i].text);
+        m_keptUrls.push_back(items[i].url);
+    }
+}
+
+void CAgentDialog::TrackTrayMenu(HMENU popup) {
+    POINT cursor = {0, 0};
+    GetCursorPos(&cursor);
+    // A tray menu closes when the user clicks elsewhere only if its owner is in front, and
+    // the next menu opens properly only after the owner has seen a message.
+    SetForegroundWindow(m_hWnd);
+    TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, m_hWnd, nullptr);
+    PostMessage(WM_NULL);
+}
+
+void CAgentDialog::OnNewsEntry(UINT id) {
+    const size_t index = id - ID_NEWS_ENTRY_FIRST;
+    if (index < m_keptUrls.size())
+        m_services.OpenPage(m_keptUrls[index]);
+}
+
+void CAgentDialog::OnSiteHome() {
+    m_services.OpenPage(LoadResString(IDS_HOME_URL));
+}
+
+BOOL CAgentDialog::OnHelp(HELPINFO*) {
+    m_services.LaunchBrowser(LoadResString(IDS_HELP_URL));
+    return FALSE;
+}
+
+template <typename Run> void CAgentDialog::RunNestedModal(Run run) {
+    ++m_nestedModals;
+    run();
+    --m_nestedModals;
+    if (m_nestedModals == 0 && m_closeWaiting)
+        PostMessage(WM_CLOSE);
+}
+
+void CAgentDialog::OnConfigure() {
+    if (!m_settings)
+        return;
+    RunNestedModal([this] {
+        if (m_services.Configure(m_hWnd, *m_settings))
+            m_controller.OnConfigurationAccepted();
+    });
+}
+
+void CAgentDialog::OnAbout() {
+    RunNestedModal([this] {
+        CAboutDialog about(m_services, m_hWnd);
+        about.DoModal();
+    });
+}
+
+void CAgentDialog::OnClose() {
+    // The sheet edits the settings in place; they must outlive it.
+    if (m_nestedModals > 0) {
+        m_closeWaiting = true;
+        return;
+    }
+    if (m_settings) {
+        m_settings->SaveAll();
+        m_settings->SaveNewEntriesFlag(m_controller.Flags().newPostings);
+        m_controller.Stop();
+        m_settings.reset();
+    }
+    EndDialog(IDCANCEL);
+}
+
+void CAgentDialog::OnDestroy() {
+    m_tray.Remove();
+    Default();
+}
+
+// Enter must not end the agent.
+void CAgentDialog::OnOK() {}
+
+// Escape, or a Cancel from outside, ends the agent the way Exit does.
+void CAgentDialog::OnCancel() {
+    if (m_settings)
+        m_controller.RequestExit();
+    else
+        EndDialog(IDCANCEL);
+}
+
+bool CAgentDialog::ArmPollTimer(unsigned milliseconds) {
+    return SetTimer(ID_TIMER_POLL, milliseconds) != 0;
+}
+
+void CAgentDialog::StopPollTimer() {
+    KillTimer(ID_TIMER_POLL);
+}
+
+bool CAgentDialog::StartWorker() {
+    return m_settings && m_services.StartPoll(m_hWnd, SnapshotPollSettings(*m_settings));
+}
+
+void CAgentDialog::ShowTray(TrayDisplay display) {
+    const TrayLook look = LookOf(display);
+    if (look.icons.size() == 1) {
+        m_tray.SetIcon(TrayPicture(look.icons.front()));
+    } else {
+        std::vector<HICON> frames;
+        for (unsigned id : look.icons)
+            frames.push_back(TrayPicture(id));
+        m_tray.Animate(frames);
+    }
+    m_tray.SetTip(TrayTip(display));
+}
+
+void CAgentDialog::ShowPopup() {
+    if (m_popup)
+        m_popup->Show(LoadResString(IDS_POPUP_LINE1), LoadResString(IDS_POPUP_LINE2),
+                      LoadResString(IDS_POPUP_LINE3));
+}
+
+void CAgentDialog::PlaySystemSound() {
+    m_services.Sound().PlayAlert();
+}
+
+bool CAgentDialog::PlayUserSound(const CString& path) {
+    return m_services.Sound().PlayFile(path, m_hWnd, WM_SOUND_DONE);
+}
+
+void CAgentDialog::RefuseBeep() {
+    m_services.Sound().Beep(200, 200);
+}
+
+void CAgentDialog::PostClose() {
+    PostMessage(WM_CLOSE);
+}

@@ -1,0 +1,115 @@
+#pragma once
+// The agent's hidden main window: a modal dialog that is never seen. It owns the settings,
+// the tray icon, the popup and the state machine, turns window messages into the state
+// machine's events and carries out what the state machine asks for.
+#include "core/AgentController.h"
+#include "core/AgentServicesWin.h"
+#include "core/TrayIconWin.h"
+#include "fw/IconWin.h"
+#include "fw/WndWin.h"
+#include "res/resource.h"
+#include "store/AgentSettings.h"
+#include "update/UpdateThreadWin.h"
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+// Posted by the sound player when the user's alert sound has played.
+#define WM_SOUND_DONE (WM_APP + 2)
+
+class CAgentDialog : public CDialog, private IAgentHost {
+public:
+    explicit CAgentDialog(IAgentServices& services);
+    ~CAgentDialog() override;
+
+    const CAgentController& Controller() const { return m_controller; }
+    const CTrayIcon& Tray() const { return m_tray; }
+    // The settings while the window runs; null once it has closed.
+    CAgentSettings* Settings() const { return m_settings.get(); }
+    // The URLs behind the items of the entries menu built last.
+    const std::vector<CString>& KeptUrls() const { return m_keptUrls; }
+
+    BEGIN_MSG_MAP(CAgentDialog, CDialog)
+    MESSAGE_HANDLER(WM_TRAY_NOTIFY, OnTrayNotify)
+    MESSAGE_HANDLER(WM_POLL_DONE, OnPollDone)
+    MESSAGE_HANDLER(WM_SOUND_DONE, OnSoundDone)
+    MESSAGE_HANDLER(m_taskbarCreated, OnTaskbarCreated)
+    COMMAND_ID_HANDLER(ID_TASKBAR_ABOUT, OnAbout)
+    COMMAND_ID_HANDLER(ID_TASKBAR_CONFIGURE, OnConfigure)
+    COMMAND_ID_HANDLER(ID_TASKBAR_EXIT, OnExit)
+    COMMAND_ID_HANDLER(ID_TASKBAR_DISABLE, OnDisable)
+    COMMAND_ID_HANDLER(ID_TASKBAR_REFRESH, OnRefresh)
+    COMMAND_ID_HANDLER(ID_SITE_HOME, OnSiteHome)
+    COMMAND_RANGE_HANDLER(ID_NEWS_ENTRY_FIRST, ID_NEWS_ENTRY_FIRST + kMostEntryItems - 1,
+                          OnNewsEntry)
+    MSG_WM_TIMER(OnTimer)
+    MSG_WM_PAINT(OnPaint)
+    MSG_WM_SIZE(OnSize)
+    MSG_WM_CLOSE(OnClose)
+    MSG_WM_DESTROY(OnDestroy)
+    MSG_WM_HELP(OnHelp)
+    END_MSG_MAP()
+
+protected:
+    // Shows a tray menu at the cursor and returns when it has closed; the chosen command
+    // arrives afterwards as WM_COMMAND.
+    virtual void TrackTrayMenu(HMENU popup);
+
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+private:
+    // Command ids 106 to 115 are reserved for the entries.
+    static constexpr int kMostEntryItems = 10;
+
+    LRESULT OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+    LRESULT OnPollDone(WPARAM, LPARAM result);
+    LRESULT OnSoundDone(WPARAM, LPARAM);
+    LRESULT OnTaskbarCreated(WPARAM, LPARAM);
+    void OnAbout();
+    void OnConfigure();
+    void OnExit() { m_controller.RequestExit(); }
+    void OnDisable() { m_controller.ToggleDisabled(); }
+    void OnRefresh() { m_controller.Refresh(); }
+    void OnSiteHome();
+    void OnNewsEntry(UINT id);
+    void OnTimer(UINT_PTR id);
+    void OnPaint();
+    void OnSize(UINT type, int, int);
+    void OnClose();
+    void OnDestroy();
+    BOOL OnHelp(HELPINFO*);
+
+    void PrepareCommandMenu(HMENU popup);
+    void AddNewsItems(HMENU popup);
+    HICON TrayPicture(unsigned id) const;
+    // Runs a nested modal window (sheet or box); a close asked for meanwhile waits for it.
+    template <typename Run> void RunNestedModal(Run run);
+
+    // IAgentHost
+    bool ArmPollTimer(unsigned milliseconds) override;
+    void StopPollTimer() override;
+    bool StartWorker() override;
+    void ShowTray(TrayDisplay display) override;
+    void ShowPopup() override;
+    void PlaySystemSound() override;
+    bool PlayUserSound(const CString& path) override;
+    void RefuseBeep() override;
+    void PostClose() override;
+
+    IAgentServices& m_services;
+    CAgentController m_controller;
+    std::unique_ptr<CAgentSettings> m_settings;
+    CIcon m_appIconBig;
+    CIcon m_appIconSmall;
+    // Every tray picture, loaded once so that state changes do not pile up icon handles.
+    std::vector<std::pair<unsigned, CIcon>> m_trayPictures;
+    CTrayIcon m_tray;
+    std::vector<CString> m_keptUrls;
+    std::unique_ptr<IAlertPopup> m_popup;
+    const UINT m_taskbarCreated;
+    int m_nestedModals = 0;
+    bool m_closeWaiting = false;
+};

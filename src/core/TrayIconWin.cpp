@@ -1,0 +1,80 @@
+#include "core/TrayIconWin.h"
+
+#include "res/resource.h"
+
+#include <cstring>
+
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the first form of the structure is 88 bytes");
+
+CTrayIcon::CTrayIcon() {
+    std::memset(&m_data, 0, sizeof(m_data));
+}
+
+void CTrayIcon::Notify(DWORD message, UINT flags) {
+    m_data.uFlags = flags;
+    m_lastCallSucceeded = Shell_NotifyIconA(message, &m_data) != FALSE;
+}
+
+void CTrayIcon::Add(HWND window, HICON icon, const CString& tip) {
+    std::memset(&m_data, 0, sizeof(m_data));
+    m_data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    m_data.hWnd = window;
+    m_data.uID = kIconId;
+    m_data.uCallbackMessage = WM_TRAY_NOTIFY;
+    m_data.hIcon = icon;
+    lstrcpynA(m_data.szTip, tip, sizeof(m_data.szTip));
+    Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    m_animTimer = 0;
+    m_frames.clear();
+    m_frameCount = 0;
+    m_frameIndex = 0;
+}
+
+void CTrayIcon::StopAnimation() {
+    if (m_animTimer)
+        KillTimer(m_data.hWnd, ID_TIMER_ANIMATE);
+    m_animTimer = 0;
+}
+
+void CTrayIcon::SetIcon(HICON icon) {
+    StopAnimation();
+    m_frames.clear();
+    m_data.hIcon = icon;
+    Notify(NIM_MODIFY, NIF_ICON);
+    m_frameCount = 1;
+    m_frameIndex = 0;
+}
+
+void CTrayIcon::Animate(const std::vector<HICON>& frames) {
+    if (frames.empty())
+        return;
+    m_frames = frames;
+    m_frameCount = static_cast<int>(frames.size());
+    m_frameIndex = m_frameCount - 1;
+    NextFrame();
+    if (!m_animTimer)
+        m_animTimer = SetTimer(m_data.hWnd, ID_TIMER_ANIMATE, kFrameMs, nullptr);
+}
+
+void CTrayIcon::NextFrame() {
+    // A tick that was already queued when the animation stopped finds no frames.
+    if (m_frames.empty())
+        return;
+    m_frameIndex = (m_frameIndex + 1) % m_frameCount;
+    m_data.hIcon = m_frames[static_cast<size_t>(m_frameIndex)];
+    Notify(NIM_MODIFY, NIF_ICON);
+}
+
+void CTrayIcon::SetTip(const CString& tip) {
+    lstrcpynA(m_data.szTip, tip, sizeof(m_data.szTip));
+    Notify(NIM_MODIFY, NIF_TIP);
+}
+
+void CTrayIcon::Remove() {
+    StopAnimation();
+    Notify(NIM_DELETE, 0);
+}
+
+void CTrayIcon::AddAgain() {
+    Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+}

@@ -1,0 +1,60 @@
+#pragma once
+// The agent's one icon in the notification area: added once, then changed (a still
+// picture, an animation of frames, a tooltip) and finally removed. The pictures belong to
+// the caller, who keeps them for as long as the icon may show them.
+#include "fw/CString.h"
+
+#include <vector>
+#include <windows.h>
+#include <shellapi.h>
+
+// The tray icon reports mouse events to its window with this message.
+#define WM_TRAY_NOTIFY (WM_USER + 2)
+
+class CTrayIcon {
+public:
+    static constexpr UINT kIconId = 102;
+    static constexpr UINT kFrameMs = 500;
+
+    CTrayIcon();
+    CTrayIcon(const CTrayIcon&) = delete;
+    CTrayIcon& operator=(const CTrayIcon&) = delete;
+
+    // Adds the icon for window with a still picture; animation frames run on timer 104 of
+    // that window.
+    void Add(HWND window, HICON icon, const CString& tip);
+    // Shows one still picture and stops any animation.
+    void SetIcon(HICON icon);
+    // Cycles through frames every 500 ms, starting with the first at once. A running
+    // animation keeps its timer and restarts with the new frames.
+    void Animate(const std::vector<HICON>& frames);
+    // The handler of timer 104.
+    void NextFrame();
+    // At most 63 characters are shown; a longer text is cut.
+    void SetTip(const CString& tip);
+    // Stops the animation and deletes the icon.
+    void Remove();
+    // The shell's taskbar was recreated: adds the icon again as it was.
+    void AddAgain();
+
+    HICON Icon() const { return m_data.hIcon; }
+    CString Tip() const { return m_data.szTip; }
+    int FrameCount() const { return m_frameCount; }
+    int FrameIndex() const { return m_frameIndex; }
+    bool Animating() const { return m_animTimer != 0; }
+    // The structure handed to the shell, in its first (88-byte) form.
+    const NOTIFYICONDATAA& Data() const { return m_data; }
+    // Whether the shell accepted the last change.
+    bool LastCallSucceeded() const { return m_lastCallSucceeded; }
+
+private:
+    void Notify(DWORD message, UINT flags);
+    void StopAnimation();
+
+    NOTIFYICONDATAA m_data;
+    std::vector<HICON> m_frames;
+    int m_frameCount = 0;
+    int m_frameIndex = 0;
+    UINT_PTR m_animTimer = 0;
+    bool m_lastCallSucceeded = false;
+};
