@@ -1,0 +1,200 @@
+#include "popup/NewsPopupWin.h"
+
+#include "browser/BrowserWin.h"
+#include "fw/GdiWin.h"
+#include "fw/ResString.h"
+#include "res/resource.h"
+
+#include <shellapi.h>
+
+namespace {
+
+const char kPopupClass[] = "ZavoraNewsPopup";
+
+void OpenInDefaultBrowser(const CString& url) {
+    LaunchDefaultBrowser(url);
+}
+
+RECT ToRect(const WindowBox& box) {
+    return RECT{box.x, box.y, box.x + box.width, box.y + box.height};
+}
+
+ScreenRect ToScreenRect(const RECT& rect) {
+    return ScreenRect{rect.left, rect.top, rect.right, rect.bottom};
+}
+
+HWND FindShellTaskbar() {
+    return FindWindowExA(nullptr, nullptr, "Shell_TrayWnd", nullptr);
+}
+
+bool IsInsidePopup(POINT point) {
+    // Both bounds inclusive: the pixel row and column just past the window still count.
+    return point.x >= 0 && point.x <= kPopupWidth && point.y >= 0 && point.y <= kPopupHeight;
+}
+
+} // namespace
+
+CNewsPopupWnd::CNewsPopupWnd() : m_launcher(OpenInDefaultBrowser) {}
+
+CNewsPopupWnd::~CNewsPopupWnd() {
+    KillStepTimer();
+    DestroyWindow();
+}
+
+bool CNewsPopupWnd::Create(HWND owner) {
+    const RECT start = ComputePlacement();
+    if (!RegisterWindowClass(kPopupClass, CS_HREDRAW | CS_VREDRAW, nullptr, nullptr))
+        return false;
+    // A tool window gets no taskbar button; topmost keeps it above the taskbar it comes from.
+    if (!CreateEx(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kPopupClass, "", WS_POPUP, start, owner,
+                  nullptr))
+        return false;
+    ShowWindow(SW_HIDE);
+    return true;
+}
+
+void CNewsPopupWnd::Show(CString line1, CString line2, CString line3) {
+    if (!m_hWnd)
+        return;
+    m_lines = PopupLines{line1, line2, line3};
+    const RECT start = ComputePlacement();
+    MoveWindow(m_hWnd, start.left, start.top, start.right - start.left, start.bottom - start.top,
+               TRUE);
+    // Never activated: the user's keystrokes stay with the window they were typing in.
+    ShowWindow(SW_SHOWNOACTIVATE);
+    SetStepTimer();
+}
+
+void CNewsPopupWnd::SetTimings(UINT stepMs, UINT holdMs) {
+    m_stepMs = stepMs;
+    m_holdMs = holdMs;
+}
+
+Taskbar CNewsPopupWnd::FindTaskbar() {
+    APPBARDATA data = {};
+    data.cbSize = sizeof(data);
+    Taskbar reported = {kEdgeBottom, {0, 0, 0, 0}};
+    const bool haveReport = SHAppBarMessage(ABM_GETTASKBARPOS, &data) != 0;
+    if (haveReport)
+        reported = Taskbar{static_cast<int>(data.uEdge), ToScreenRect(data.rc)};
+
+    RECT windowRect;
+    ScreenRect visible = {0, 0, 0, 0};
+    const HWND taskbar = FindShellTaskbar();
+    const bool haveWindow =
+        taskbar && IsWindowVisible(taskbar) && GetWindowRect(taskbar, &windowRect);
+    if (haveWindow)
+        visible = ToScreenRect(windowRect);
+
+    const ScreenRect screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT work;
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
+        work = RECT{screen.left, screen.top, screen.right, screen.bottom};
+    return ResolveTaskbar(haveReport ? &reported : nullptr, haveWindow ? &visible : nullptr, screen,
+                          ToScreenRect(work));
+}
+
+ScreenPoint CNewsPopupWnd::FindNotifyArea(const Taskbar& taskbar) {
+    const HWND shellTaskbar = FindShellTaskbar();
+    const HWND notifyArea =
+        shellTaskbar ? FindWindowExA(shellTaskbar, nullptr, "TrayNotifyWnd", nullptr) : nullptr;
+    RECT rect;
+    if (notifyArea && GetWindowRect(notifyArea, &rect)) {
+        const ScreenRect found = ToScreenRect(rect);
+        return NotifyAreaCentre(&found, taskbar);
+    }
+    return NotifyAreaCentre(nullptr, taskbar);
+}
+
+RECT CNewsPopupWnd::ComputePlacement() {
+    const Taskbar taskbar = FindTaskbar();
+    m_slide = StartSlide(taskbar, FindNotifyArea(taskbar));
+    return ToRect(SlideWindowBox(m_slide));
+}
+
+void CNewsPopupWnd::SetStepTimer() {
+    KillStepTimer();
+    m_timer = SetTimer(ID_TIMER_POPUP, IsFullyOut(m_slide) ? m_holdMs : m_stepMs);
+}
+
+void CNewsPopupWnd::KillStepTimer() {
+    if (m_timer != 0 && m_hWnd)
+        KillTimer(ID_TIMER_POPUP);
+    m_timer = 0;
+}
+
+void CNewsPopupWnd::Step() {
+    StepSlide(m_slide);
+    const RECT rect = ToRect(SlideWindowBox(m_slide));
+    MoveWindow(m_hWnd, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+}
+
+void CNewsPopupWnd::DrawTexts(HDC dc, bool highlight) {
+    DrawPopupTexts(dc, m_lines, m_slide, highlight);
+}
+
+void CNewsPopupWnd::OnPaint() {
+    CPaintDC dc(m_hWnd);
+    if (!dc)
+        return;
+    DrawPopupBackground(dc.Get());
+    DrawTexts(dc.Get(), false);
+}
+
+void CNewsPopupWnd::OnTimer(UINT_PTR) {
+    KillStepTimer();
+    Step();
+    // Other topmost windows may have come up since the last step; stay above them, without
+    // taking the focus from the user's window.
+    SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    if (HasSize(m_slide)) {
+        SetStepTimer();
+        return;
+    }
+    if (m_captured) {
+        m_captured = false;
+        ReleaseCapture();
+    }
+    ShowWindow(SW_HIDE);
+}
+
+void CNewsPopupWnd::OnMouseMove(UINT, POINT point) {
+    CClientDC dc(m_hWnd);
+    if (!IsInsidePopup(point)) {
+        if (m_captured) {
+            m_captured = false;
+            ReleaseCapture();
+        }
+        if (dc)
+            DrawTexts(dc.Get(), false);
+        return;
+    }
+    // The capture tells us when the pointer leaves, so the highlight can go.
+    if (!m_captured) {
+        SetCapture(m_hWnd);
+        m_captured = true;
+    }
+    if (dc)
+        DrawTexts(dc.Get(), true);
+}
+
+void CNewsPopupWnd::OnLButtonUp(UINT, POINT) {
+    m_launcher(LoadResString(IDS_HOME_URL));
+    {
+        CClientDC dc(m_hWnd);
+        if (dc)
+            DrawTexts(dc.Get(), false);
+    }
+    if (m_captured) {
+        m_captured = false;
+        ReleaseCapture();
+    }
+}
+
+void CNewsPopupWnd::OnCaptureChanged(HWND gaining) {
+    // Another window took the capture (a menu, a message box): the next movement over the
+    // popup takes it back.
+    if (gaining != m_hWnd)
+        m_captured = false;
+}

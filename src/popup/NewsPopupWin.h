@@ -1,0 +1,67 @@
+#pragma once
+// The notification popup: a borderless topmost window that slides out of the taskbar next
+// to the notification area, holds for ten seconds and slides back. Line 3 turns blue under
+// the pointer; a click opens the site's home page and lets the slide go on. Main thread only.
+#include "fw/CString.h"
+#include "fw/WndWin.h"
+#include "popup/PopupPaintWin.h"
+#include "popup/PopupPlacement.h"
+
+class CNewsPopupWnd : public CWnd {
+public:
+    using PageLauncher = void (*)(const CString& url);
+
+    CNewsPopupWnd();
+    ~CNewsPopupWnd() override;
+
+    // Makes the popup window, hidden, owned by owner. False when it cannot be made; Show then
+    // does nothing.
+    virtual bool Create(HWND owner);
+    // Starts a cycle from zero size with these lines, also when one is under way.
+    void Show(CString line1, CString line2, CString line3);
+
+    // Test seams: how pages are opened (LaunchDefaultBrowser by default) and the slide's
+    // step and hold periods.
+    void SetPageLauncher(PageLauncher launcher) { m_launcher = launcher; }
+    void SetTimings(UINT stepMs, UINT holdMs);
+
+    const SlideState& Slide() const { return m_slide; }
+    bool IsCaptured() const { return m_captured; }
+    bool IsTimerRunning() const { return m_timer != 0; }
+
+    BEGIN_MSG_MAP(CNewsPopupWnd, CWnd)
+    MSG_WM_PAINT(OnPaint)
+    MSG_WM_TIMER(OnTimer)
+    MSG_WM_MOUSEMOVE(OnMouseMove)
+    MSG_WM_LBUTTONUP(OnLButtonUp)
+    MSG_WM_CAPTURECHANGED(OnCaptureChanged)
+    END_MSG_MAP()
+
+protected:
+    // Where the shell's taskbar is; virtual so that tests can dock it to any edge.
+    virtual Taskbar FindTaskbar();
+    virtual ScreenPoint FindNotifyArea(const Taskbar& taskbar);
+
+private:
+    // Sets the slide's start (zero size, anchored next to the notification area) and
+    // returns the window's start rectangle.
+    RECT ComputePlacement();
+    void SetStepTimer();
+    void KillStepTimer();
+    void Step();
+    void DrawTexts(HDC dc, bool highlight);
+
+    void OnPaint();
+    void OnTimer(UINT_PTR id);
+    void OnMouseMove(UINT keys, POINT point);
+    void OnLButtonUp(UINT keys, POINT point);
+    void OnCaptureChanged(HWND gaining);
+
+    UINT_PTR m_timer = 0;
+    SlideState m_slide;
+    PopupLines m_lines;
+    bool m_captured = false;
+    PageLauncher m_launcher;
+    UINT m_stepMs = kSlideStepMs;
+    UINT m_holdMs = kSlideHoldMs;
+};
