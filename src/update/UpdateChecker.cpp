@@ -53,12 +53,13 @@ void CUpdateChecker::DropConnection() {
     m_connection.reset();
 }
 
-bool CUpdateChecker::Exchange(const CString& request, const char* writeError, const char* readError,
+bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, const char* readError,
                               CString& response) {
     if (!OpenConnection()) {
         return false;
     }
-    if (m_connection->SendAll(request) < 0) {
+    // Built after connecting: the request carries the host as OpenConnection stripped it.
+    if (m_connection->SendAll((this->*build)()) < 0) {
         m_message = writeError;
         DropConnection();
         return false;
@@ -82,15 +83,17 @@ bool CUpdateChecker::SendHeadRequest() {
         }
         m_winsockStarted = true;
     }
-    CString request = m_settings.useProxy > 0 ? BuildProxyHeadRequest() : BuildHeadRequest();
-    return Exchange(request, "Failed to write HEAD request to socket",
+    RequestBuilder build = m_settings.useProxy > 0 ? &CUpdateChecker::BuildProxyHeadRequest
+                                                   : &CUpdateChecker::BuildHeadRequest;
+    return Exchange(build, "Failed to write HEAD request to socket",
                     "Failed to read respose from socket", m_headResponse);
 }
 
 bool CUpdateChecker::SendGetRequest() {
     m_message.Empty();
-    CString request = m_settings.useProxy > 0 ? BuildProxyGetRequest() : BuildGetRequest();
-    return Exchange(request, "Failed to write GET request to socket",
+    RequestBuilder build = m_settings.useProxy > 0 ? &CUpdateChecker::BuildProxyGetRequest
+                                                   : &CUpdateChecker::BuildGetRequest;
+    return Exchange(build, "Failed to write GET request to socket",
                     "Failed to read response from socket", m_getResponse);
 }
 

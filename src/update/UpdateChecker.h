@@ -42,10 +42,12 @@ public:
     const PollSettings& Settings() const { return m_settings; }
 
 private:
+    using RequestBuilder = CString (CUpdateChecker::*)() const;
+
     bool OpenConnection();
     // Sends one request over a fresh connection and reads the whole response. A response
     // that was partly received when a step failed is dropped.
-    bool Exchange(const CString& request, const char* writeError, const char* readError,
+    bool Exchange(RequestBuilder build, const char* writeError, const char* readError,
                   CString& response);
     void DropConnection();
 

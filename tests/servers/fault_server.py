@@ -1,0 +1,346 @@
+"""A scriptable HTTP server that misbehaves on purpose and records the exact request bytes.
+
+The behaviour is chosen by the request path: ``/fault/<name>`` plays the misbehaviour
+``<name>`` (see ``BEHAVIOURS``; the ones that stall in the body, run endless or
+too long answer a HEAD request normally, so they fail the GET step); any other path gets a well-formed news list. The path is
+also found inside an absolute proxy URI (``GET http://host:port/fault/x HTTP/1.0``), so the
+server can stand in for a proxy as well. Three more ports misbehave before any request is
+read: ``silent_port`` accepts and never reads or answers (so a large request stalls), ``close_port`` accepts and closes
+at once, ``blackhole_port`` never completes a connection (its accept queue is kept full).
+
+Every request is recorded as it arrived (``requests``), and, when a log directory is given,
+written to ``<log>/request-<n>.bin`` and ``<log>/last-request.bin`` before any reply byte
+is sent, so a client that has seen the reply (or the close) can read its own request back.
+
+Python API::
+
+    with FaultServer(log_dir) as server:
+        server.port, server.silent_port, server.close_port, server.blackhole_port
+        server.script("/custom", b"HTTP/1.0 200 OK\\n\\n...")   # fixed reply for a path
+        server.last_request()
+
+Out of process, ``PUT /control/script/<path>`` with the raw reply as the body scripts a
+path the same way.
+"""
+
+import os
+import socket
+import threading
+import time
+
+LAST_MODIFIED = "Mon, 07 Dec 2026 05:00:00 GMT"
+NEWS_BODY = (
+    "edition-7\n"
+    "2026-12-07 First title\n"
+    "http://news.example/1\n"
+    "2026-12-06 Second title with words\n"
+    "http://news.example/2\n"
+)
+MIB = 1 << 20
+
+
+def _ok_head(last_modified=LAST_MODIFIED, version="HTTP/1.0", extra=""):
+    lines = f"{version} 200 OK\nServer: fault\nContent-Type: text/plain\n"
+    if last_modified is not None:
+        lines += f"Last-Modified: {last_modified}\n"
+    return (lines + extra + "\n").encode()
+
+
+def _reply(head, body=b""):
+    """A plain reply: head always, body only for GET."""
+
+    def play(conn, request, server):
+        conn.sendall(head if request.method == "HEAD" else head + body)
+
+    return play
+
+
+def _stall_after(data, head_too=True):
+    """Sends data and stalls; with head_too False a HEAD request gets a normal reply."""
+
+    def play(conn, request, server):
+        if request.method == "HEAD" and not head_too:
+            conn.sendall(_ok_head())
+            return
+        conn.sendall(data)
+        server.hold(conn)
+
+    return play
+
+
+def _trickle(conn, request, server):
+    reply = _ok_head() + NEWS_BODY.encode() * 1000
+    for byte in reply:
+        if server.stopping.wait(0.5):
+            return
+        conn.sendall(bytes([byte]))
+
+
+def _endless(conn, request, server):
+    conn.sendall(_ok_head())
+    if request.method == "HEAD":
+        return
+    chunk = NEWS_BODY.encode() * 200
+    while not server.stopping.is_set():
+        conn.sendall(chunk)
+
+
+def _close_at_once(conn, request, server):
+    pass
+
+
+def _sized_reply(total):
+    """A GET reply of exactly total bytes (head included)."""
+    head = _ok_head()
+    body = b"edition-big\n" + b"x" * (total - len(head) - len(b"edition-big\n"))
+    return _reply(head, body)
+
+
+BEHAVIOURS = {
+    "ok": _reply(_ok_head(), NEWS_BODY.encode()),
+    "never-answer": lambda conn, request, server: server.hold(conn),
+    "stall-status": _stall_after(b"HTTP/1.0 2"),
+    "stall-headers": _stall_after(b"HTTP/1.0 200 OK\nServer: fault\nLast-Mod"),
+    "stall-body": _stall_after(_ok_head() + b"edition-9\n2026-12-07 Partial", head_too=False),
+    "trickle": _trickle,
+    "endless": _endless,
+    "close-at-once": _close_at_once,
+    "close-mid-headers": _reply(b"HTTP/1.0 200 OK\nServer: fault\nLast-Modified: Mon, 07"),
+    "no-blank-line": _reply(
+        f"HTTP/1.0 200 OK\nLast-Modified: {LAST_MODIFIED}\nServer: fault\n".encode()
+    ),
+    "empty-first-line": _reply(b"\n" + _ok_head(), NEWS_BODY.encode()),
+    "status-304": _reply(b"HTTP/1.0 304 Not Modified\nServer: fault\n\n"),
+    "status-204-10": _reply(b"HTTP/1.0 204 No Content\nLast-Modified: LM-204\n\n"),
+    "status-204-11": _reply(b"HTTP/1.1 204 No Content\nLast-Modified: LM-204\n\n"),
+    "status-500": _reply(b"HTTP/1.0 500 Internal Server Error\nServer: fault\n\nbroken\n"),
+    "httpr": _reply(b"HTTPr\n\n"),
+    "status-100-digits": _reply(b"HTTP/1.0 " + b"2" * 100 + b" Long\nLast-Modified: LM-100\n\n"),
+    "big-header": _reply(
+        _ok_head(extra="X-Big: " + "b" * 100_000 + "\n"), NEWS_BODY.encode()
+    ),
+    "many-headers": _reply(
+        _ok_head(extra="".join(f"X-H{i}: {i}\n" for i in range(5000))), NEWS_BODY.encode()
+    ),
+    "nul-header": _reply(
+        b"HTTP/1.0 200 OK\nX-Nul: a\0b\nLast-Modified: after-nul\n\n", b"edition-nul\n"
+    ),
+    "nul-body": _reply(_ok_head(), b"edition-nul\n2026-12-07 Be\0fore\nhttp://n/1\n"),
+    "lm-missing": _reply(_ok_head(last_modified=None), NEWS_BODY.encode()),
+    "lm-empty": _reply(_ok_head(last_modified=""), NEWS_BODY.encode()),
+    "lm-repeated": _reply(
+        b"HTTP/1.0 200 OK\nLast-Modified: first\nLast-Modified: second\nLast-Modified:\n\n"
+    ),
+    "lm-odd": _reply(b"HTTP/1.0 200 OK\r\n  lAsT-mOdIfIeD \t:   odd value \r\n\r\n"),
+    "body-over-1mib": _sized_reply(MIB + 1),
+    "body-1mib": _sized_reply(MIB),
+    "crlf": _reply(
+        f"HTTP/1.0 200 OK\r\nLast-Modified: {LAST_MODIFIED}\r\n\r\n".encode(),
+        b" edition-crlf \r\n2026-12-07 Title\r\nhttp://n/1\r\n",
+    ),
+    "tabs-only": _reply(_ok_head(), b"\t\n\n\t\t\n"),
+}
+
+
+class Request:
+    def __init__(self, raw):
+        self.raw = raw
+        first = raw.split(b"\n", 1)[0].decode("latin-1").rstrip("\r")
+        parts = first.split(" ")
+        self.method = parts[0] if parts else ""
+        uri = parts[1] if len(parts) > 1 else "/"
+        if uri.startswith("http://"):
+            slash = uri.find("/", len("http://"))
+            uri = uri[slash:] if slash >= 0 else "/"
+        self.path = uri
+
+
+def _free_listener(backlog=16):
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(backlog)
+    return listener
+
+
+class FaultServer:
+    def __init__(self, log_dir=None):
+        self.log_dir = log_dir
+        self.requests = []
+        self.stopping = threading.Event()
+        self._scripts = {}
+        self._lock = threading.Lock()
+        self._threads = []
+        self._open = set()
+        self._listeners = []
+        self._fillers = []
+
+    # Life cycle -------------------------------------------------------------------------
+    def start(self):
+        if self.log_dir:
+            os.makedirs(self.log_dir, exist_ok=True)
+        main = _free_listener()
+        silent = _free_listener()
+        closing = _free_listener()
+        self._listeners = [main, silent, closing]
+        self.port = main.getsockname()[1]
+        self.silent_port = silent.getsockname()[1]
+        self.close_port = closing.getsockname()[1]
+        self.blackhole_port = self._start_blackhole()
+        self._spawn(self._accept_loop, main, self._serve)
+        self._spawn(self._accept_loop, silent, lambda conn: self.stopping.wait())
+        self._spawn(self._accept_loop, closing, self._close_at_once)
+        return self
+
+    def stop(self):
+        self.stopping.set()
+        for sock in self._listeners + self._fillers:
+            _close_quietly(sock)
+        with self._lock:
+            for conn in list(self._open):
+                _close_quietly(conn)
+        for thread in self._threads:
+            thread.join(timeout=5)
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    # Scripting and records --------------------------------------------------------------
+    def script(self, path, reply):
+        """Answer requests for path with these raw bytes (both HEAD and GET)."""
+        with self._lock:
+            self._scripts[path] = reply
+
+    def last_request(self):
+        with self._lock:
+            return self.requests[-1] if self.requests else None
+
+    def hold(self, conn):
+        """Keep a connection open, sending nothing, until the peer closes or we stop."""
+        conn.settimeout(0.2)
+        while not self.stopping.is_set():
+            try:
+                if not conn.recv(65536):
+                    return
+            except socket.timeout:
+                continue
+            except OSError:
+                return
+
+    # Internals --------------------------------------------------------------------------
+    def _start_blackhole(self):
+        # A listener that never accepts, with its queue filled by connections of our own:
+        # further connection attempts get no answer and hang until the client gives up.
+        listener = _free_listener(backlog=0)
+        self._listeners.append(listener)
+        port = listener.getsockname()[1]
+        for _ in range(8):
+            filler = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            filler.setblocking(False)
+            filler.connect_ex(("127.0.0.1", port))
+            self._fillers.append(filler)
+        time.sleep(0.1)
+        return port
+
+    def _spawn(self, target, *args):
+        thread = threading.Thread(target=target, args=args, daemon=True)
+        self._threads.append(thread)
+        thread.start()
+
+    def _accept_loop(self, listener, handler):
+        listener.settimeout(0.2)
+        while not self.stopping.is_set():
+            try:
+                conn, _ = listener.accept()
+            except socket.timeout:
+                continue
+            except OSError:
+                return
+            with self._lock:
+                self._open.add(conn)
+            self._spawn(self._run_handler, conn, handler)
+
+    def _run_handler(self, conn, handler):
+        try:
+            conn.settimeout(None)
+            handler(conn)
+        except OSError:
+            pass
+        finally:
+            with self._lock:
+                self._open.discard(conn)
+            _close_quietly(conn)
+
+    def _close_at_once(self, conn):
+        # End our side at once, but take what the client sends before closing the socket:
+        # closing with unread data would reset the connection instead of ending it.
+        conn.shutdown(socket.SHUT_WR)
+        self.hold(conn)
+
+    def _read_request(self, conn):
+        conn.settimeout(5)
+        data = b""
+        while b"\n\n" not in data and b"\r\n\r\n" not in data:
+            try:
+                chunk = conn.recv(65536)
+            except socket.timeout:
+                break
+            if not chunk:
+                break
+            data += chunk
+        conn.settimeout(None)
+        return data
+
+    def _record(self, raw):
+        with self._lock:
+            self.requests.append(raw)
+            number = len(self.requests)
+        if self.log_dir:
+            with open(os.path.join(self.log_dir, f"request-{number}.bin"), "wb") as f:
+                f.write(raw)
+            temporary = os.path.join(self.log_dir, "last-request.tmp")
+            with open(temporary, "wb") as f:
+                f.write(raw)
+            os.replace(temporary, os.path.join(self.log_dir, "last-request.bin"))
+
+    def _serve(self, conn):
+        raw = self._read_request(conn)
+        request = Request(raw)
+        if request.method == "PUT" and request.path.startswith("/control/script/"):
+            self._control_script(conn, raw, request)
+            return
+        self._record(raw)
+        with self._lock:
+            scripted = self._scripts.get(request.path)
+        if scripted is not None:
+            conn.sendall(scripted)
+            return
+        name = request.path[len("/fault/"):] if request.path.startswith("/fault/") else "ok"
+        BEHAVIOURS.get(name, BEHAVIOURS["ok"])(conn, request, self)
+
+    def _control_script(self, conn, raw, request):
+        head, _, body = raw.partition(b"\n\n") if b"\r\n\r\n" not in raw else raw.partition(
+            b"\r\n\r\n"
+        )
+        length = 0
+        for line in head.decode("latin-1").splitlines():
+            name, _, value = line.partition(":")
+            if name.strip().lower() == "content-length":
+                length = int(value.strip())
+        while len(body) < length:
+            chunk = conn.recv(65536)
+            if not chunk:
+                break
+            body += chunk
+        self.script(request.path[len("/control/script"):], body[:length])
+        conn.sendall(b"HTTP/1.0 204 No Content\n\n")
+
+
+def _close_quietly(sock):
+    try:
+        sock.close()
+    except OSError:
+        pass

@@ -1,0 +1,370 @@
+// The socket and the whole poll against real servers on loopback: nginx as the news site,
+// tinyproxy with credentials, and the fault server, which misbehaves by path and records
+// each request's bytes. Started by tests/servers/with_servers.py.
+#include "ServerEnv.h"
+#include "RegistryMem.h"
+#include "update/UpdateChecker.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Short limits keep the stalling cases quick; TimeLimitsTest proves the real ones.
+SocketLimits ShortLimits() {
+    SocketLimits limits;
+    limits.connectMs = 2000;
+    limits.idleMs = 1500;
+    limits.totalMs = 3000;
+    return limits;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+class NetworkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (EnvPort("ZV_FAULT_PORT") == 0 || EnvPort("ZV_NGINX_PORT") == 0) {
+            GTEST_SKIP() << "run through tests/servers/with_servers.py --nginx --proxy --fault";
+        }
+        RegistryMem::Clear();
+    }
+
+    static PollSettings Fault(const std::string& path) {
+        PollSettings settings;
+        settings.urlHost = "127.0.0.1";
+        settings.urlPort = std::to_string(EnvPort("ZV_FAULT_PORT")).c_str();
+        settings.urlPath = path.c_str();
+        settings.lastModified = "stored-lm";
+        settings.epoch = "edition-0";
+        return settings;
+    }
+
+    static PollSettings Site() {
+        PollSettings settings;
+        settings.urlHost = "127.0.0.1";
+        settings.urlPort = std::to_string(EnvPort("ZV_NGINX_PORT")).c_str();
+        settings.urlPath = EnvText("ZV_NEWS_PATH").c_str();
+        return settings;
+    }
+
+    static PollSettings ThroughTinyproxy(const char* user, const char* password) {
+        PollSettings settings = Site();
+        settings.useProxy = 1;
+        settings.proxyHost = "127.0.0.1";
+        settings.proxyPort = std::to_string(EnvPort("ZV_PROXY_PORT")).c_str();
+        settings.useProxyAuth = user ? 1 : 0;
+        settings.authUsername = user ? user : "";
+        settings.authPassword = password ? password : "";
+        return settings;
+    }
+};
+
+TEST_F(NetworkTest, SocketBasics) {
+    int port = EnvPort("ZV_FAULT_PORT");
+    CClientSocket wrapped("127.0.0.1", 65536 + port); // lowest 16 bits
+    EXPECT_EQ(port, wrapped.Port());
+    ASSERT_EQ(0, wrapped.Connect());
+    EXPECT_EQ(0, wrapped.SendAll(""));
+    EXPECT_EQ(40, wrapped.SendAll("GET /fault/nul-body HTTP/1.0\nX-Pad: 12\n\n"));
+    ASSERT_EQ(0, wrapped.Receive());
+    CString received = wrapped.Received();
+    EXPECT_GT(received.GetLength(), static_cast<int>(std::strlen(wrapped.GetReceivedText())));
+    wrapped.Close();
+    wrapped.Close();
+    EXPECT_EQ(-1, wrapped.SendAll("x"));
+    EXPECT_EQ(-1, wrapped.Receive());
+
+    CClientSocket closing("127.0.0.1", EnvPort("ZV_FAULT_CLOSE_PORT"));
+    ASSERT_EQ(0, closing.Connect());
+    EXPECT_EQ(0, closing.Receive());
+    EXPECT_EQ(nullptr, closing.GetReceivedText());
+
+    for (const char* host : {"", "no-such-host.invalid"}) {
+        CClientSocket unresolved(host, port);
+        EXPECT_EQ(-1, unresolved.Connect()) << host;
+        EXPECT_EQ(-1, unresolved.SendAll("x")) << host;
+    }
+    CClientSocket refused("127.0.0.1", ClosedPort());
+    EXPECT_EQ(-1, refused.Connect());
+}
+
+TEST_F(NetworkTest, StallsAndFloodsFailWithinTheLimits) {
+    struct Row {
+        const char* name;
+        int port;
+        int connectResult;
+        int sendResult; // -2: send a 32 MiB text, expected to fail
+        int receiveResult;
+        double atLeast, atMost;
+    } rows[] = {
+        {"blackhole", EnvPort("ZV_FAULT_BLACKHOLE_PORT"), -1, 0, 0, 1.9, 2.8},
+        {"silent read", EnvPort("ZV_FAULT_SILENT_PORT"), 0, 1, -1, 1.4, 2.3},
+        {"silent write", EnvPort("ZV_FAULT_SILENT_PORT"), 0, -2, 0, 1.4, 3.3},
+    };
+    std::string flood(32 << 20, 'a');
+    for (const Row& row : rows) {
+        auto start = std::chrono::steady_clock::now();
+        CClientSocket socket("127.0.0.1", row.port, ShortLimits());
+        ASSERT_EQ(row.connectResult, socket.Connect()) << row.name;
+        if (row.sendResult == -2) {
+            EXPECT_EQ(-1, socket.SendAll(flood.c_str())) << row.name;
+        } else if (row.connectResult == 0) {
+            EXPECT_EQ(row.receiveResult, socket.Receive()) << row.name;
+        }
+        double seconds = SecondsSince(start);
+        EXPECT_GE(seconds, row.atLeast) << row.name;
+        EXPECT_LE(seconds, row.atMost) << row.name;
+    }
+}
+
+struct PollRow {
+    const char* path;
+    PollOutcome outcome;
+    const char* message; // "*" for the whole response that the test cannot spell out
+    bool changed;
+    const char* lastModified;
+    const char* epoch;
+    int entries;
+};
+
+TEST_F(NetworkTest, PollOutcomes) {
+    const char* lm = "Mon, 07 Dec 2026 05:00:00 GMT";
+    const PollOutcome New = PollOutcome::NewPostings, Nothing = PollOutcome::NothingNew,
+                      Error = PollOutcome::Error;
+    const char* readHead = "Failed to read respose from socket";
+    const char* readGet = "Failed to read response from socket";
+    PollRow rows[] = {
+        {"/.newsupdate", New, "", true, lm, "edition-7", 2},
+        {"/fault/never-answer", Error, readHead, false, "", "", 0},
+        {"/fault/stall-status", Error, readHead, false, "", "", 0},
+        {"/fault/stall-headers", Error, readHead, false, "", "", 0},
+        {"/fault/trickle", Error, readHead, false, "", "", 0},
+        {"/fault/stall-body", Error, readGet, true, lm, "", 0},
+        {"/fault/endless", Error, readGet, true, lm, "", 0},
+        {"/fault/body-over-1mib", Error, readGet, true, lm, "", 0},
+        {"/fault/body-1mib", New, "", true, lm, "edition-big", 0},
+        {"/fault/close-at-once", Error, "", false, "", "", 0},
+        {"/fault/close-mid-headers", Nothing, "", true, "Mon, 07", "", 0},
+        {"/fault/no-blank-line", Nothing, "", true, lm, "", 0},
+        {"/fault/empty-first-line", Error, "*", true, lm, "", 0},
+        {"/fault/status-304", Error, "HTTP/1.0 304 Not Modified\nServer: fault\n\n", false, "", "",
+         0},
+        {"/fault/status-500", Error, "*", false, "", "", 0},
+        {"/fault/httpr", Error, "HTTPr\n\n", false, "", "", 0},
+        {"/fault/status-204-10", Nothing, "", true, "LM-204", "", 0},
+        {"/fault/status-204-11", Nothing, "", true, "LM-204", "", 0},
+        {"/fault/status-100-digits", Nothing, "", true, "LM-100", "", 0},
+        {"/fault/big-header", New, "", true, lm, "edition-7", 2},
+        {"/fault/many-headers", New, "", true, lm, "edition-7", 2},
+        {"/fault/nul-header", Nothing, "", true, "", "", 0},
+        {"/fault/nul-body", New, "", true, lm, "edition-nul", 0},
+        {"/fault/lm-missing", New, "", true, "", "edition-7", 2},
+        {"/fault/lm-empty", New, "", true, "", "edition-7", 2},
+        {"/fault/lm-repeated", Nothing, "", true, "second", "", 0},
+        {"/fault/lm-odd", Nothing, "", true, "odd value", "", 0},
+        {"/fault/crlf", New, "", true, lm, "edition-crlf", 1},
+        {"/fault/tabs-only", Nothing, "", true, lm, "", 0},
+    };
+    for (const PollRow& row : rows) {
+        auto start = std::chrono::steady_clock::now();
+        PollResult result = RunPoll(Fault(row.path), ShortLimits());
+        EXPECT_LE(SecondsSince(start), 3.5) << row.path;
+        EXPECT_EQ(row.outcome, result.outcome) << row.path;
+        if (std::string(row.message) == "*") {
+            EXPECT_GE(result.message.Find("HTTP/1.0 "), 0) << row.path;
+        } else {
+            EXPECT_EQ(CString(row.message), result.message) << row.path;
+        }
+        EXPECT_EQ(row.changed, result.lastModifiedChanged) << row.path;
+        if (row.changed) {
+            EXPECT_EQ(CString(row.lastModified), result.lastModified) << row.path;
+        }
+        EXPECT_EQ(CString(row.epoch), result.epoch) << row.path;
+        EXPECT_EQ(static_cast<size_t>(row.entries), result.entries.size()) << row.path;
+    }
+}
+
+TEST_F(NetworkTest, CrlfDocumentKeepsCarriageReturns) {
+    PollResult result = RunPoll(Fault("/fault/crlf"), ShortLimits());
+    ASSERT_EQ(1u, result.entries.size());
+    EXPECT_EQ(CString("2026-12-07"), result.entries[0].date);
+    EXPECT_EQ(CString("Title\r"), result.entries[0].title);
+    EXPECT_EQ(CString("http://n/1\r"), result.entries[0].url);
+}
+
+TEST_F(NetworkTest, NoGetWithoutAChangedLastModified) {
+    PollSettings settings = Fault("/fault/lm-missing");
+    settings.lastModified = "";
+    PollResult result = RunPoll(settings, ShortLimits());
+    EXPECT_EQ(PollOutcome::NothingNew, result.outcome);
+    EXPECT_EQ(0u, LastFaultRequest().find("HEAD /fault/lm-missing"));
+
+    settings = Fault("/.newsupdate");
+    settings.lastModified = "Mon, 07 Dec 2026 05:00:00 GMT";
+    EXPECT_EQ(PollOutcome::NothingNew, RunPoll(settings, ShortLimits()).outcome);
+    EXPECT_EQ(0u, LastFaultRequest().find("HEAD /.newsupdate"));
+}
+
+TEST_F(NetworkTest, ExactRequestBytes) {
+    const std::string port = std::to_string(EnvPort("ZV_FAULT_PORT"));
+    const std::string direct = " HTTP/1.0\nUser-Agent: Zavora News Agent\nAccept: */*\n"
+                               "Accept: text/html\n\n";
+    struct Row {
+        int useProxy, useProxyAuth;
+        const char* urlHost;
+        std::string urlPort;
+        std::string head; // the GET differs only in its method
+    } rows[] = {
+        {0, 0, "  127.0.0.1 \t", port, "HEAD /p/x" + direct},
+        {0, 1, "127.0.0.1", std::to_string(65536 + EnvPort("ZV_FAULT_PORT")), "HEAD /p/x" + direct},
+        {1, 0, " news.example ", "",
+         "HEAD http://news.example:/p/x HTTP/1.0\n"
+         "Host: news.example\nCache-control: no-cache\n\n"},
+        {1, 0, "news.example", "0",
+         "HEAD http://news.example:0/p/x HTTP/1.0\n"
+         "Host: news.example\nCache-control: no-cache\n\n"},
+        {1, 1, "news.example", "abc",
+         "HEAD http://news.example:abc/p/x HTTP/1.0\n"
+         "Host: news.example\nCache-control: no-cache\n"
+         "Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\n\n"},
+        {1, 1, "news.example", "70000",
+         "HEAD http://news.example:70000/p/x HTTP/1.0\n"
+         "Host: news.example\nCache-control: no-cache\n"
+         "Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\n\n"},
+    };
+    for (const Row& row : rows) {
+        PollSettings settings = Fault("/p/x");
+        settings.useProxy = row.useProxy;
+        settings.useProxyAuth = row.useProxyAuth;
+        settings.urlHost = row.urlHost;
+        settings.urlPort = row.urlPort.c_str();
+        settings.proxyHost = "\t127.0.0.1  ";
+        settings.proxyPort = port.c_str();
+        settings.authUsername = "agent";
+        settings.authPassword = "s3cret";
+        CUpdateChecker checker(settings, ShortLimits());
+        ASSERT_TRUE(checker.SendHeadRequest()) << row.head;
+        EXPECT_EQ(row.head, LastFaultRequest());
+        ASSERT_TRUE(checker.SendGetRequest()) << row.head;
+        EXPECT_EQ("GET" + row.head.substr(4), LastFaultRequest());
+        EXPECT_EQ(CString("127.0.0.1"), checker.Settings().useProxy ? checker.Settings().proxyHost
+                                                                    : checker.Settings().urlHost);
+    }
+}
+
+TEST_F(NetworkTest, ConnectionFailureMessages) {
+    const std::string closed = std::to_string(ClosedPort());
+    struct Row {
+        int useProxy;
+        const char* host;
+        std::string port;
+        std::string message;
+    } rows[] = {
+        {0, " 127.0.0.1 ", closed, "Could not connect to 127.0.0.1:" + closed},
+        {0, "no-such-host.invalid", "", "Could not connect to no-such-host.invalid:80"},
+        {0, "no-such-host.invalid", "-5", "Could not connect to no-such-host.invalid:80"},
+        {0, "no-such-host.invalid", "70000", "Could not connect to no-such-host.invalid:70000"},
+        {1, "127.0.0.1", closed, "Could not connect to proxy 127.0.0.1:" + closed},
+        {1, " no-such-host.invalid", "junk",
+         "Could not connect to proxy no-such-host.invalid:8001"},
+        {0, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_BLACKHOLE_PORT")),
+         "Could not connect to 127.0.0.1:" + std::to_string(EnvPort("ZV_FAULT_BLACKHOLE_PORT"))},
+        // A proxy that closes at once gives an empty response, which has no text.
+        {1, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_CLOSE_PORT")), ""},
+        {1, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_SILENT_PORT")),
+         "Failed to read respose from socket"},
+    };
+    for (const Row& row : rows) {
+        PollSettings settings = Fault("/.newsupdate");
+        settings.useProxy = row.useProxy;
+        (row.useProxy ? settings.proxyHost : settings.urlHost) = row.host;
+        (row.useProxy ? settings.proxyPort : settings.urlPort) = row.port.c_str();
+        PollResult result = RunPoll(settings, ShortLimits());
+        EXPECT_EQ(PollOutcome::Error, result.outcome) << row.message;
+        EXPECT_EQ(CString(row.message.c_str()), result.message);
+    }
+}
+
+TEST_F(NetworkTest, PollSequenceAgainstTheSiteStoresWhatItFinds) {
+    CAgentSettings settings;
+    auto poll = [&](const PollSettings& snapshotOverride) {
+        PollResult result = RunPoll(snapshotOverride, ShortLimits());
+        ApplyPollResult(settings, result);
+        return result;
+    };
+    auto snapshot = [&] {
+        PollSettings copy = Site();
+        copy.lastModified = settings.lastModified;
+        copy.epoch = settings.epoch;
+        return copy;
+    };
+
+    WriteNewsFile("ed-1\n2026-12-01 One\nhttp://x/1\n2026-12-02 Two words\nhttp://x/2\n",
+                  1800000000);
+    EXPECT_EQ(PollOutcome::NewPostings, poll(snapshot()).outcome);
+    EXPECT_EQ(CString("ed-1"), settings.epoch);
+    ASSERT_EQ(2, settings.numEntries);
+    EXPECT_EQ(CString("Two words"), settings.titles[1]);
+    CString firstLastModified = settings.lastModified;
+    EXPECT_FALSE(firstLastModified.IsEmpty());
+
+    EXPECT_EQ(PollOutcome::NothingNew, poll(snapshot()).outcome);
+
+    // New content with the same epoch: nothing new, but the new Last-Modified is kept.
+    WriteNewsFile("ed-1\n2026-12-03 Changed\nhttp://x/3\n", 1800000100);
+    EXPECT_EQ(PollOutcome::NothingNew, poll(snapshot()).outcome);
+    EXPECT_NE(firstLastModified, settings.lastModified);
+    EXPECT_EQ(2, settings.numEntries);
+
+    WriteNewsFile("ed-2\n2026-12-04 Three\thttp://x/4\n", 1800000200);
+    EXPECT_EQ(PollOutcome::NewPostings, poll(snapshot()).outcome);
+    EXPECT_EQ(CString("ed-2"), settings.epoch);
+    EXPECT_EQ(1, settings.numEntries);
+}
+
+TEST_F(NetworkTest, FailedGetIsFetchedAgainNextPoll) {
+    CAgentSettings settings;
+    PollSettings stalled = Fault("/fault/stall-body");
+    stalled.lastModified = settings.lastModified;
+    PollResult failed = RunPoll(stalled, ShortLimits());
+    ASSERT_EQ(PollOutcome::Error, failed.outcome);
+    ApplyPollResult(settings, failed);
+    EXPECT_EQ(CString(""), settings.lastModified);
+
+    // The same Last-Modified on the server still counts as a change.
+    PollSettings healthy = Fault("/.newsupdate");
+    healthy.lastModified = settings.lastModified;
+    healthy.epoch = settings.epoch;
+    PollResult result = RunPoll(healthy, ShortLimits());
+    EXPECT_EQ(PollOutcome::NewPostings, result.outcome);
+    ApplyPollResult(settings, result);
+    EXPECT_EQ(CString("Mon, 07 Dec 2026 05:00:00 GMT"), settings.lastModified);
+    EXPECT_EQ(CString("edition-7"), settings.epoch);
+}
+
+TEST_F(NetworkTest, ThroughTheProxy) {
+    WriteNewsFile("ed-proxy\n2026-12-05 Via proxy\nhttp://x/5\n", 1800000300);
+    std::string user = EnvText("ZV_PROXY_USER"), password = EnvText("ZV_PROXY_PASSWORD");
+    PollResult result = RunPoll(ThroughTinyproxy(user.c_str(), password.c_str()), ShortLimits());
+    EXPECT_EQ(PollOutcome::NewPostings, result.outcome) << result.message;
+    EXPECT_EQ(CString("ed-proxy"), result.epoch);
+
+    struct Row {
+        const char* user;
+        const char* password;
+        const char* status;
+    } rows[] = {{nullptr, nullptr, " 407 "}, {"agent", "wrong", " 401 "}};
+    for (const Row& row : rows) {
+        result = RunPoll(ThroughTinyproxy(row.user, row.password), ShortLimits());
+        EXPECT_EQ(PollOutcome::Error, result.outcome) << row.status;
+        EXPECT_EQ(8, result.message.Find(row.status)) << result.message;
+    }
+}
+
+} // namespace

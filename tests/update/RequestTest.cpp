@@ -1,0 +1,87 @@
+#include "update/UpdateChecker.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+PollSettings Direct() {
+    PollSettings settings;
+    settings.urlHost = "news.example";
+    settings.urlPort = "80";
+    settings.urlPath = "/.newsupdate";
+    settings.proxyHost = "proxy";
+    settings.proxyPort = "8001";
+    settings.authUsername = "agent";
+    settings.authPassword = "s3cret";
+    return settings;
+}
+
+PollSettings Proxied(int useProxyAuth) {
+    PollSettings settings = Direct();
+    settings.useProxy = 1;
+    settings.useProxyAuth = useProxyAuth;
+    return settings;
+}
+
+const char kDirectTail[] = " HTTP/1.0\nUser-Agent: Zavora News Agent\nAccept: */*\n"
+                           "Accept: text/html\n\n";
+
+TEST(Requests, DirectRequests) {
+    PollSettings settings = Direct();
+    settings.urlPath = "/a b/%41?x";
+    CUpdateChecker checker(settings);
+    EXPECT_EQ(CString("HEAD /a b/%41?x") + kDirectTail, checker.BuildHeadRequest());
+    EXPECT_EQ(CString("GET /a b/%41?x") + kDirectTail, checker.BuildGetRequest());
+}
+
+TEST(Requests, ProxyRequestsCarryTheStoredPortText) {
+    struct Row {
+        const char* urlPort;
+        int useProxyAuth;
+        const char* head;
+    } rows[] = {
+        {"80", 0,
+         "HEAD http://news.example:80/.newsupdate HTTP/1.0\nHost: news.example\n"
+         "Cache-control: no-cache\n\n"},
+        {"", 0,
+         "HEAD http://news.example:/.newsupdate HTTP/1.0\nHost: news.example\n"
+         "Cache-control: no-cache\n\n"},
+        {"abc", 0,
+         "HEAD http://news.example:abc/.newsupdate HTTP/1.0\nHost: news.example\n"
+         "Cache-control: no-cache\n\n"},
+        {"70000", 1,
+         "HEAD http://news.example:70000/.newsupdate HTTP/1.0\nHost: news.example\n"
+         "Cache-control: no-cache\n"
+         "Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\n\n"},
+    };
+    for (const auto& row : rows) {
+        PollSettings settings = Proxied(row.useProxyAuth);
+        settings.urlPort = row.urlPort;
+        CUpdateChecker checker(settings);
+        CString head = checker.BuildProxyHeadRequest();
+        EXPECT_EQ(CString(row.head), head);
+        CString get = checker.BuildProxyGetRequest();
+        EXPECT_EQ(CString("GET") + head.Mid(4), get);
+    }
+}
+
+TEST(Requests, AuthorizationLineFollowsTheFlag) {
+    // HEAD sends the line for any non-zero flag, GET only for a positive one.
+    CUpdateChecker negative(Proxied(-1));
+    EXPECT_GE(negative.BuildProxyHeadRequest().Find("Proxy-Authorization"), 0);
+    EXPECT_LT(negative.BuildProxyGetRequest().Find("Proxy-Authorization"), 0);
+
+    PollSettings empty = Proxied(1);
+    empty.authUsername = "";
+    empty.authPassword = "";
+    EXPECT_EQ(CString("Proxy-Authorization: Basic Og==\n"),
+              CUpdateChecker(empty).BuildProxyAuthorization());
+
+    PollSettings longOne = Proxied(1);
+    longOne.authUsername = CString('u', 200);
+    longOne.authPassword = " spaced ";
+    CString line = CUpdateChecker(longOne).BuildProxyAuthorization();
+    EXPECT_EQ(line.GetLength() - 1, line.Find('\n')); // one line, however long
+}
+
+} // namespace

@@ -1,0 +1,110 @@
+#include "update/ResponseParser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+CString Bytes(const std::string& text) {
+    return CString(text.data(), static_cast<int>(text.size()));
+}
+
+TEST(HeadResponse, StatusAndLastModified) {
+    struct Row {
+        const char* response;
+        ResponseCheck check;
+        const char* lastModified;
+    } rows[] = {
+        {"", ResponseCheck::Empty, ""},
+        {"\n\n\n", ResponseCheck::BadStatus, ""},
+        {"HTTP/1.0 200 OK", ResponseCheck::Ok, ""},
+        {"HTTP/1.0 200 OK\nLast-Modified: A\n\n", ResponseCheck::Ok, "A"},
+        {"\n\nHTTP/1.0 200 OK\n\nLast-Modified: A\n", ResponseCheck::Ok, "A"},
+        {"HTTP/1.1 204 No Content\nLast-Modified: B\n\n", ResponseCheck::Ok, "B"},
+        {"HTTP/1.0 304 Not Modified\nLast-Modified: A\n\n", ResponseCheck::BadStatus, ""},
+        {"HTTP/1.0 500 Oops\n\n", ResponseCheck::BadStatus, ""},
+        {"HTTPr\n\n", ResponseCheck::BadStatus, ""},
+        {"HTTP/1.0 \n", ResponseCheck::BadStatus, ""},
+        {"HTTP/1.0 2\n", ResponseCheck::Ok, ""},
+        {"HTTP/1.0 200 OK\r\n  lAsT-mOdIfIeD \t:   odd value \r\n\r\n", ResponseCheck::Ok,
+         "odd value"},
+        {"HTTP/1.0 200 OK\nLast-Modified: first\nLast-Modified: second\n", ResponseCheck::Ok,
+         "second"},
+        {"HTTP/1.0 200 OK\nLast-Modified: kept\nLast-Modified:  \r\n", ResponseCheck::Ok, "kept"},
+        {"HTTP/1.0 200 OK\nLast-Modified Mon\n: x\n", ResponseCheck::Ok, ""},
+        {"HTTP/1.0 200 OK\nLast-Modified: a: b\n", ResponseCheck::Ok, "a: b"},
+    };
+    for (const auto& row : rows) {
+        CString lastModified;
+        EXPECT_EQ(row.check, ParseHeadResponseText(row.response, lastModified)) << row.response;
+        EXPECT_EQ(CString(row.lastModified), lastModified) << row.response;
+    }
+}
+
+struct NewsRow {
+    std::string response;
+    ResponseCheck check;
+    bool hasEpoch;
+    const char* epoch;
+    std::string entries; // date|title|url per entry, entries joined by ";"
+};
+
+std::string Describe(const NewsList& list) {
+    std::string text;
+    for (const NewsEntry& entry : list.entries) {
+        text += (text.empty() ? "" : ";") + entry.date.str() + "|" + entry.title.str() + "|" +
+                entry.url.str();
+    }
+    return text;
+}
+
+TEST(NewsList, ParsesDocuments) {
+    const std::string ok = "HTTP/1.0 200 OK\nLast-Modified: A\n\n";
+    NewsRow rows[] = {
+        {"", ResponseCheck::Empty, false, "", ""},
+        {"\nHTTP/1.0 200 OK\n\nE\n", ResponseCheck::BadStatus, false, "", ""},
+        {"HTTP/1.0 404 Not Found\n\nE\n", ResponseCheck::BadStatus, false, "", ""},
+        {ok, ResponseCheck::Ok, false, "", ""},
+        {ok + "\t\n\n\t\t\n", ResponseCheck::Ok, false, "", ""},
+        {"HTTP/1.0 200 OK\nServer: x\nE\nd t\nu\n", ResponseCheck::Ok, false, "", ""},
+        {ok + "E7\n", ResponseCheck::Ok, true, "E7", ""},
+        {ok + "  E7 \r\n", ResponseCheck::Ok, true, "E7", ""},
+        {ok + " \tE7\n", ResponseCheck::Ok, true, "", ""}, // the tab ends a blank epoch
+        {ok + "   \n", ResponseCheck::Ok, true, "", ""},
+        {ok + "E\nd1 title one\nhttp://a/1\nd2 t2\nhttp://a/2\n", ResponseCheck::Ok, true, "E",
+         "d1|title one|http://a/1;d2|t2|http://a/2"},
+        {ok + "E\td1 title\thttp://a/1", ResponseCheck::Ok, true, "E", "d1|title|http://a/1"},
+        {ok + "E\nd1 t1\nhttp://a/1\nd2 orphan\n", ResponseCheck::Ok, true, "E",
+         "d1|t1|http://a/1"},
+        {ok + "E\n d1 t\nu\n", ResponseCheck::Ok, true, "E", "|d1 t|u"},
+        {ok + "E\nnospace\nu\n", ResponseCheck::Ok, true, "E", "|nospace|u"},
+        {"HTTP/1.0 200 OK\r\nA: b\r\n\r\n E \r\nd1 t1\r\nu1\r\n", ResponseCheck::Ok, true, "E",
+         "d1|t1\r|u1\r"},
+        {"HTTP/1.0 200 OK\n \t\r\nE\n", ResponseCheck::Ok, true, "E", ""},
+        {ok + "E\n\n\nd1 t1\n\t\nu1", ResponseCheck::Ok, true, "E", "d1|t1|u1"},
+    };
+    for (const NewsRow& row : rows) {
+        NewsList list;
+        EXPECT_EQ(row.check, ParseNewsListText(Bytes(row.response), list)) << row.response;
+        EXPECT_EQ(row.hasEpoch, list.hasEpoch) << row.response;
+        EXPECT_EQ(CString(row.epoch), list.epoch) << row.response;
+        EXPECT_EQ(row.entries, Describe(list)) << row.response;
+    }
+}
+
+TEST(ReadLine, GivesLineAndLineFeed) {
+    CString line;
+    int lineFeed = 7;
+    EXPECT_FALSE(ReadLine("a\nb", -1, line, lineFeed));
+    ASSERT_TRUE(ReadLine("ab\r\ncd", 0, line, lineFeed));
+    EXPECT_EQ(CString("ab\r"), line);
+    EXPECT_EQ(3, lineFeed);
+    ASSERT_TRUE(ReadLine("ab\r\ncd", 4, line, lineFeed));
+    EXPECT_EQ(CString("cd"), line);
+    EXPECT_EQ(-1, lineFeed);
+    EXPECT_EQ(3, SkipWhitespace(" \t\rx\n", 0));
+    EXPECT_EQ(2, SkipWhitespace("  ", 0));
+}
+
+} // namespace
