@@ -1,0 +1,39 @@
+#pragma once
+// The Connection page: the poll interval, the proxy and the proxy's credentials. Its
+// values are copies taken from the settings when the sheet is built.
+#include "config/ConfigValues.h"
+#include "fw/PropertySheetWin.h"
+#include "res/resource.h"
+
+class CConnectPropPage : public CPropertyPage {
+public:
+    CConnectPropPage() : CPropertyPage(IDD_CONNECTION) {}
+    // Also removes the leading blanks of settings.proxyHost.
+    explicit CConnectPropPage(CAgentSettings& settings)
+        : CPropertyPage(IDD_CONNECTION), m_values(ReadConnectionValues(settings)) {}
+
+    // What the page holds: as constructed until the page has been shown and left.
+    const ConnectionValues& Values() const { return m_values; }
+
+    BEGIN_MSG_MAP(CConnectPropPage, CPropertyPage)
+    BN_CLICKED_HANDLER(IDC_USE_PROXY, OnProxyClicked)
+    BN_CLICKED_HANDLER(IDC_USE_PROXY_AUTH, OnProxyAuthClicked)
+    MSG_WM_HELP(OnHelpInfo)
+    END_MSG_MAP()
+
+protected:
+    void DoDataExchange(CDataExchange& dx) override;
+    BOOL OnInitDialog() override;
+
+private:
+    void OnProxyClicked();
+    void OnProxyAuthClicked();
+    BOOL OnHelpInfo(HELPINFO* info);
+
+    bool IsChecked(int id) const;
+    // Disabling keeps the controls' contents: they are saved all the same.
+    void EnableProxyGroup(bool enable);
+    void EnableAuthGroup(bool enable);
+
+    ConnectionValues m_values;
+};
