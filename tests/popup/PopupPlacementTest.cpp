@@ -139,19 +139,6 @@ TEST(PopupPlacement, FallbacksPutThePopupBottomRightInsideTheScreen) {
     }
 }
 
-TEST(PopupPlacement, NotifyAreaCentreOrTheTaskbarsFarEnd) {
-    const ScreenRect notify = {700, 571, 801, 600};
-    const ScreenPoint found = NotifyAreaCentre(&notify, Taskbar{kEdgeBottom, {0, 570, 800, 600}});
-    EXPECT_EQ(750, found.x);
-    EXPECT_EQ(585, found.y);
-    const ScreenPoint horizontal = NotifyAreaCentre(nullptr, Taskbar{kEdgeTop, {0, 0, 800, 30}});
-    EXPECT_EQ(800, horizontal.x);
-    EXPECT_EQ(15, horizontal.y);
-    const ScreenPoint vertical = NotifyAreaCentre(nullptr, Taskbar{kEdgeLeft, {0, 0, 60, 600}});
-    EXPECT_EQ(30, vertical.x);
-    EXPECT_EQ(600, vertical.y);
-}
-
 TEST(PopupSlide, FullCycleSizes) {
     struct Row {
         const char* name;
@@ -186,20 +173,6 @@ TEST(PopupSlide, FullCycleSizes) {
     }
 }
 
-TEST(PopupSlide, GrowsAwayFromTheTaskbar) {
-    // The edge touching the taskbar stays where it is while the window grows.
-    SlideState bottom = StartSlide(Taskbar{kEdgeBottom, {0, 570, 800, 600}}, {750, 585});
-    SlideState right = StartSlide(Taskbar{kEdgeRight, {740, 0, 800, 600}}, {770, 560});
-    for (int i = 0; i < 7; ++i) {
-        StepSlide(bottom);
-        StepSlide(right);
-        const WindowBox b = SlideWindowBox(bottom);
-        const WindowBox r = SlideWindowBox(right);
-        EXPECT_EQ(570, b.y + b.height);
-        EXPECT_EQ(740, r.x + r.width);
-    }
-}
-
 TEST(PopupTextLayout, LineTopsAndLeftEdgeOfTheBand) {
     struct Row {
         const char* name;
@@ -229,14 +202,4 @@ TEST(PopupTextLayout, LineTopsAndLeftEdgeOfTheBand) {
         EXPECT_EQ(row.expected.top2, got.top2);
         EXPECT_EQ(row.expected.top3, got.top3);
     }
-}
-
-TEST(PopupTextLayout, UnevenLineHeights) {
-    SlideState slide;
-    slide.height = 120;
-    // half = (19 + 16 + 0 + 10) / 2 = 22, truncated.
-    const TextLayout got = LayOutTexts(slide, 19, 16, 0);
-    EXPECT_EQ(38, got.top1);
-    EXPECT_EQ(57, got.top2);
-    EXPECT_EQ(83, got.top3);
 }
