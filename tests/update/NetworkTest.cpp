@@ -33,6 +33,13 @@ protected:
             GTEST_SKIP() << "run through tests/servers/with_servers.py --nginx --proxy --fault";
         }
         RegistryMem::Clear();
+        ASSERT_EQ(1, StartWinsock());
+    }
+
+    void TearDown() override {
+        if (!IsSkipped()) {
+            StopWinsock();
+        }
     }
 
     static PollSettings Fault(const std::string& path) {
