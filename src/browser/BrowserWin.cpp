@@ -30,7 +30,11 @@ void ShowSystemError(DWORD code) {
                        FORMAT_MESSAGE_IGNORE_INSERTS,
                    nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                    reinterpret_cast<char*>(&message), 0, nullptr);
-    ShowBox(message ? message : "", "System Error", MB_OK | MB_ICONEXCLAMATION);
+    // Not every code has a message (Wine lacks most COM ones); the code itself then tells
+    // more than an empty box.
+    char number[16];
+    wsprintfA(number, "0x%08lX", code);
+    ShowBox(message ? message : number, "System Error", MB_OK | MB_ICONEXCLAMATION);
     LocalFree(message);
 }
 
