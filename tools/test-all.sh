@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The one command that sets up, builds and runs every test:
 #   host build (portable code, AddressSanitizer + UndefinedBehaviorSanitizer),
-#   cross build (the agent and the Windows tests, run under Wine and Xvfb).
+#   cross build (the agent and the Windows tests, run under Wine and Xvfb),
+#   a short run of every libFuzzer target (clang).
 # Build folders live under build/ of the repository.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,5 +23,8 @@ cmake -S . -B build/cross -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 cmake --build build/cross -j"$jobs" >/dev/null
 tools/wine-env.sh build/cross ctest --test-dir build/cross --output-on-failure || status=1
+
+echo "== fuzz targets (short run over the seed corpora)"
+tools/fuzz.sh || status=1
 
 exit $status
