@@ -323,15 +323,6 @@ TEST_F(BrowserWin, OpensANewWindowAndWaitsForThePage) {
     EXPECT_EQ(IELog(), expected);
 }
 
-TEST_F(BrowserWin, OpensWithoutAnyRegisteredBrowser) {
-    RegisterFakeIE();
-    RegisterHtmlCommand(nullptr);
-    CPageOpener opener;
-    opener.Open(Wide("http://x/1"));
-    EXPECT_EQ(IELog(), (std::vector<std::string>{"create", "put_Visible -1", "Navigate http://x/1",
-                                                 "get_Busy -1", "get_Busy 0"}));
-}
-
 TEST_F(BrowserWin, ReusesTheLiveWindowAndReplacesAClosedOne) {
     UseFakeIE();
     SetEnvironmentVariableA("ZV_FAKE_IE_BUSY", "0");
