@@ -33,6 +33,11 @@ BOOL CConnectPropPage::OnInitDialog() {
     return TRUE;
 }
 
+void CConnectPropPage::OnNotAnInteger(int id) {
+    EnableWindow(GetDlgItem(id), TRUE);
+    CPropertyPage::OnNotAnInteger(id);
+}
+
 void CConnectPropPage::OnProxyClicked() {
     if (!IsChecked(IDC_USE_PROXY)) {
         EnableProxyGroup(false);

@@ -24,6 +24,9 @@ public:
 protected:
     void DoDataExchange(CDataExchange& dx) override;
     BOOL OnInitDialog() override;
+    // The port is checked even while the proxy group is disabled. A disabled field cannot
+    // take the focus, so it is enabled to let the user correct it where the prompt points.
+    void OnNotAnInteger(int id) override;
 
 private:
     void OnProxyClicked();

@@ -11,8 +11,6 @@
 
 namespace {
 
-const char kSettingsKey[] = "SOFTWARE\\Brellin\\Zavora\\Agent\\Settings";
-
 TEST(PollText, ShowsTheShortestIntervalThatIsNotShorter) {
     const struct {
         int minutes;
@@ -103,14 +101,9 @@ TEST(NumberText, WholeNumberAllowsOnlyBlanksAroundIt) {
 class PageValues : public ::testing::Test {
 protected:
     void SetUp() override { RegistryMem::Clear(); }
-
-    std::string Stored(const char* name) {
-        std::string text;
-        return RegistryMem::GetText(kSettingsKey, name, text) ? text : "<missing>";
-    }
 };
 
-TEST_F(PageValues, DefaultsShowAsTheSpecifiedPage) {
+TEST_F(PageValues, DefaultSettingsGiveTheFreshPages) {
     CAgentSettings settings;
     const ConnectionValues connection = ReadConnectionValues(settings);
     EXPECT_EQ(CString("5 minutes"), connection.pollText);
@@ -189,41 +182,6 @@ TEST_F(PageValues, NotificationValuesKeepTheSoundPathExactly) {
     EXPECT_EQ(1, settings.alertBySystemSound);
     EXPECT_EQ(1, settings.alertByUserSound);
     EXPECT_EQ(CString(" C:\\sounds\\new mail.wav "), settings.soundPath);
-}
-
-// What OK on an untouched sheet stores: every setting, flags as 0 or 1, the host and the
-// credentials trimmed, the port re-formatted.
-TEST_F(PageValues, UnchangedPagesWriteBackTheSettingsNormalised) {
-    RegistryMem::PutText(kSettingsKey, "proxyHost", "  far.proxy  ");
-    RegistryMem::PutText(kSettingsKey, "proxyPort", " 3128 tail");
-    RegistryMem::PutText(kSettingsKey, "authUsername", " bob ");
-    RegistryMem::PutText(kSettingsKey, "authPassword", "pw ");
-    RegistryMem::PutText(kSettingsKey, "useProxy", "2");
-    RegistryMem::PutText(kSettingsKey, "alertByUserSound", "5");
-    RegistryMem::PutText(kSettingsKey, "pollingDelay", "7");
-    RegistryMem::PutText(kSettingsKey, "soundPath", " a.wav ");
-    {
-        CAgentSettings settings;
-        const ConnectionValues connection = ReadConnectionValues(settings);
-        const NotificationValues notification = ReadNotificationValues(settings);
-        WriteConnectionValues(connection, settings);
-        WriteNotificationValues(notification, settings);
-        settings.SaveSettings();
-        EXPECT_EQ("far.proxy", Stored("proxyHost"));
-        EXPECT_EQ("3128", Stored("proxyPort"));
-        EXPECT_EQ("bob", Stored("authUsername"));
-        EXPECT_EQ("pw", Stored("authPassword"));
-        EXPECT_EQ("1", Stored("useProxy"));
-        EXPECT_EQ("0", Stored("useProxyAuth"));
-        EXPECT_EQ("10", Stored("pollingDelay"));
-        EXPECT_EQ("1", Stored("alertByUserSound"));
-        EXPECT_EQ("1", Stored("alertBySystemSound"));
-        EXPECT_EQ("1", Stored("alertByMessage"));
-        EXPECT_EQ(" a.wav ", Stored("soundPath"));
-        EXPECT_EQ("www.zavora.example", Stored("urlHost"));
-        EXPECT_EQ("80", Stored("urlPort"));
-        EXPECT_EQ("/.newsupdate", Stored("urlPath"));
-    }
 }
 
 } // namespace
