@@ -2,15 +2,20 @@
 
 #include "update/Base64Encoder.h"
 
+#include <climits>
 #include <cstdlib>
 
 namespace {
 
-// The number at the start of a port text, as atoi reads it; the fallback when there is none
-// or it is not positive.
+// The number at the start of a port text, read as atoi reads it (blanks, a sign, digits);
+// the fallback when there is none or it is not positive. Out-of-range numbers are clamped
+// instead of overflowing.
 int PortNumber(const CString& text, int fallback) {
-    int number = std::atoi(text);
-    return number > 0 ? number : fallback;
+    long number = std::strtol(text, nullptr, 10);
+    if (number > INT_MAX) {
+        number = INT_MAX;
+    }
+    return number > 0 ? static_cast<int>(number) : fallback;
 }
 
 } // namespace

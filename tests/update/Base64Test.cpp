@@ -75,12 +75,4 @@ TEST(Base64, BuffersGrowInSteps) {
     EXPECT_EQ(12288u, fresh.TextCapacity());
 }
 
-TEST(Base64, NullTextChangesNothing) {
-    CBase64Encoder encoder;
-    encoder.EncodeString(nullptr);
-    encoder.DecodeString(nullptr);
-    EXPECT_EQ(nullptr, encoder.GetEncodedText());
-    EXPECT_EQ(nullptr, encoder.GetDecodedData());
-}
-
 } // namespace

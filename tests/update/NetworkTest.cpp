@@ -197,14 +197,6 @@ TEST_F(NetworkTest, PollOutcomes) {
     }
 }
 
-TEST_F(NetworkTest, CrlfDocumentKeepsCarriageReturns) {
-    PollResult result = RunPoll(Fault("/fault/crlf"), ShortLimits());
-    ASSERT_EQ(1u, result.entries.size());
-    EXPECT_EQ(CString("2026-12-07"), result.entries[0].date);
-    EXPECT_EQ(CString("Title\r"), result.entries[0].title);
-    EXPECT_EQ(CString("http://n/1\r"), result.entries[0].url);
-}
-
 TEST_F(NetworkTest, NoGetWithoutAChangedLastModified) {
     PollSettings settings = Fault("/fault/lm-missing");
     settings.lastModified = "";
@@ -277,6 +269,8 @@ TEST_F(NetworkTest, ConnectionFailureMessages) {
         {0, "no-such-host.invalid", "", "Could not connect to no-such-host.invalid:80"},
         {0, "no-such-host.invalid", "-5", "Could not connect to no-such-host.invalid:80"},
         {0, "no-such-host.invalid", "70000", "Could not connect to no-such-host.invalid:70000"},
+        {0, "no-such-host.invalid", " 99999999999x",
+         "Could not connect to no-such-host.invalid:2147483647"},
         {1, "127.0.0.1", closed, "Could not connect to proxy 127.0.0.1:" + closed},
         {1, " no-such-host.invalid", "junk",
          "Could not connect to proxy no-such-host.invalid:8001"},

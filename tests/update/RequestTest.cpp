@@ -76,12 +76,6 @@ TEST(Requests, AuthorizationLineFollowsTheFlag) {
     empty.authPassword = "";
     EXPECT_EQ(CString("Proxy-Authorization: Basic Og==\n"),
               CUpdateChecker(empty).BuildProxyAuthorization());
-
-    PollSettings longOne = Proxied(1);
-    longOne.authUsername = CString('u', 200);
-    longOne.authPassword = " spaced ";
-    CString line = CUpdateChecker(longOne).BuildProxyAuthorization();
-    EXPECT_EQ(line.GetLength() - 1, line.Find('\n')); // one line, however long
 }
 
 } // namespace

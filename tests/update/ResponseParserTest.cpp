@@ -93,18 +93,4 @@ TEST(NewsList, ParsesDocuments) {
     }
 }
 
-TEST(ReadLine, GivesLineAndLineFeed) {
-    CString line;
-    int lineFeed = 7;
-    EXPECT_FALSE(ReadLine("a\nb", -1, line, lineFeed));
-    ASSERT_TRUE(ReadLine("ab\r\ncd", 0, line, lineFeed));
-    EXPECT_EQ(CString("ab\r"), line);
-    EXPECT_EQ(3, lineFeed);
-    ASSERT_TRUE(ReadLine("ab\r\ncd", 4, line, lineFeed));
-    EXPECT_EQ(CString("cd"), line);
-    EXPECT_EQ(-1, lineFeed);
-    EXPECT_EQ(3, SkipWhitespace(" \t\rx\n", 0));
-    EXPECT_EQ(2, SkipWhitespace("  ", 0));
-}
-
 } // namespace
