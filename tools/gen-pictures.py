@@ -287,8 +287,8 @@ def mix(a, b, t):
 
 
 def popup_pixel(x, y):
-    """A raised bevelled frame around a vertical blue gradient that is lightest behind the
-    three text lines (rows 31 to 89), so dark bold text reads well on it."""
+    """A raised bevelled frame around a vertical blue gradient, deep enough behind the
+    three text lines (rows 31 to 89) for the popup's white bold text to read well."""
     w, h = POPUP_WIDTH, POPUP_HEIGHT
     edge = min(x, y, w - 1 - x, h - 1 - y)
     # Top and left sides catch the light; each ends one pixel before the far corner.
@@ -301,10 +301,16 @@ def popup_pixel(x, y):
         return (52, 92, 186)
     if edge == 5:  # a sunken line inside the frame
         return (28, 54, 132) if lit else (196, 216, 250)
-    # Light in the middle, deeper blue towards the top and bottom of the panel.
-    t = abs(y - 60) / 54.0
-    base = mix((196, 218, 250), (92, 138, 222), t ** 1.6)
-    return mix(base, (150, 186, 244), (x - 6) / 137.0 * 0.25)
+    # Deep blue at the top, brightening down to the third line, which has to stay bright
+    # enough for its blue hover colour to stand apart; deeper again below it.
+    deep, bright = (24, 52, 124), (64, 112, 192)
+    if y < 73:
+        base = mix(deep, bright, ((y - 6) / 67.0) ** 1.3)
+    elif y < 90:
+        base = bright
+    else:
+        base = mix(bright, deep, (y - 89) / 24.0)
+    return mix(base, (40, 80, 160), (x - 6) / 137.0 * 0.15)
 
 
 def popup_bmp():
