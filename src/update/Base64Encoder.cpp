@@ -4,7 +4,7 @@
 
 namespace {
 
-const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 const unsigned char kNotInAlphabet = 254;
 const unsigned char kPadding = 255;
 const uint32_t kBufferStep = 4096;
@@ -12,8 +12,12 @@ const uint32_t kBufferStep = 4096;
 struct ReverseTable {
     unsigned char value[256];
 
-    ReverseTable() {
-        std::memset(value, kNotInAlphabet, sizeof value);
+    // Built at compile time: a function-local table would need a thread-safe guard, and
+    // the guard drags the threading runtime into the executable.
+    constexpr ReverseTable() : value() {
+        for (unsigned char& entry : value) {
+            entry = kNotInAlphabet;
+        }
         for (unsigned char index = 0; index < 64; ++index) {
             unsigned char ch = static_cast<unsigned char>(kAlphabet[index]);
             // Characters with the high bit set decode like their 7-bit counterparts.
@@ -25,9 +29,10 @@ struct ReverseTable {
     }
 };
 
+constexpr ReverseTable kReverse;
+
 const ReverseTable& Reverse() {
-    static const ReverseTable table;
-    return table;
+    return kReverse;
 }
 
 uint32_t GrownCapacity(uint32_t size) {

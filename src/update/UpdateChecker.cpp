@@ -24,16 +24,16 @@ CUpdateChecker::CUpdateChecker(const PollSettings& settings, const SocketLimits&
     : m_settings(settings), m_limits(limits) {}
 
 CUpdateChecker::~CUpdateChecker() {
+    // The socket goes before the library that it belongs to. Each poll's start-up of the
+    // library is matched here, so the library's count of users does not grow with every poll.
     m_connection.reset();
-    // Each poll's start-up of the socket library is matched here, so the library's count of
-    // users does not grow with every poll.
     if (m_winsockStarted) {
         StopWinsock();
     }
 }
 
 bool CUpdateChecker::OpenConnection() {
-    DropConnection();
+    m_connection.reset();
     m_settings.urlHost.Trim();
     CString host = m_settings.urlHost;
     int port = PortNumber(m_settings.urlPort, 80);
@@ -50,12 +50,8 @@ bool CUpdateChecker::OpenConnection() {
         return true;
     }
     m_message.Format("%s%s:%d", failure, host.c_str(), port);
-    DropConnection();
-    return false;
-}
-
-void CUpdateChecker::DropConnection() {
     m_connection.reset();
+    return false;
 }
 
 bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, const char* readError,
@@ -66,17 +62,17 @@ bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, cons
     // Built after connecting: the request carries the host as OpenConnection stripped it.
     if (m_connection->SendAll((this->*build)()) < 0) {
         m_message = writeError;
-        DropConnection();
+        m_connection.reset();
         return false;
     }
     if (m_connection->Receive() < 0) {
         m_message = readError;
-        DropConnection();
+        m_connection.reset();
         return false;
     }
     // The response ends at its first zero byte.
     response = m_connection->GetReceivedText();
-    DropConnection();
+    m_connection.reset();
     return true;
 }
 

@@ -49,7 +49,6 @@ private:
     // that was partly received when a step failed is dropped.
     bool Exchange(RequestBuilder build, const char* writeError, const char* readError,
                   CString& response);
-    void DropConnection();
 
     PollSettings m_settings;
     SocketLimits m_limits;
