@@ -105,3 +105,12 @@ def test_silent_uninstall_with_purge_removes_the_users_data(setup_exe, registry)
     uninstall(registry, "/PURGE")
     assert registry.query(SETTINGS_KEY) == {}
     assert run(["wine", "reg", "query", AGENT_ROOT_KEY]).returncode != 0
+
+
+def test_site_example_points_the_agent_at_another_site(registry):
+    example = pathlib.Path(__file__).resolve().parents[2] / "installer" / "zavora-site.reg"
+    assert run(["wine", "regedit", "/S", str(example)]).returncode == 0
+    settings = registry.query(SETTINGS_KEY)
+    assert settings["urlHost"] == "news.example.org"
+    assert settings["urlPort"] == "8080"
+    assert settings["urlPath"] == "/agent/.newsupdate"
