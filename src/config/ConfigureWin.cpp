@@ -6,7 +6,21 @@
 #include "fw/ResString.h"
 #include "store/AgentSettings.h"
 
+namespace {
+
+// The sheet on screen, if any. A second Configure while it is open would show a second
+// copy of the same settings, and whichever closed last with OK would silently undo the
+// other's changes; the open one is brought forward instead.
+CConfigDialog* g_openSheet = nullptr;
+
+} // namespace
+
 bool RunConfiguration(HWND owner, CAgentSettings& settings) {
+    if (g_openSheet) {
+        if (g_openSheet->m_hWnd)
+            SetForegroundWindow(g_openSheet->m_hWnd);
+        return false;
+    }
     const CString caption = LoadResString(IDS_CONFIG_CAPTION);
     CConfigDialog sheet(caption, owner, 0);
     sheet.SetSettings(&settings);
@@ -15,7 +29,10 @@ bool RunConfiguration(HWND owner, CAgentSettings& settings) {
     sheet.AddPage(connection);
     sheet.AddPage(notification);
     sheet.m_psh.dwFlags |= PSH_NOAPPLYNOW;
-    if (sheet.DoModal() != IDOK)
+    g_openSheet = &sheet;
+    const INT_PTR result = sheet.DoModal();
+    g_openSheet = nullptr;
+    if (result != IDOK)
         return false;
     // Pages that were never shown still hold what they took from the settings.
     WriteConnectionValues(connection.Values(), settings);

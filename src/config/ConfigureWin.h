@@ -9,5 +9,6 @@ class CAgentSettings;
 // confirms with OK, copies both pages' values into settings, calls SaveSettings and
 // returns true; the caller then re-arms its poll timer if it was armed. Any other end
 // returns false and leaves settings as they were, except the markers reset with Ctrl+R,
-// which are stored at once.
+// which are stored at once. While the sheet is open, a second call brings it forward and
+// returns false at once.
 bool RunConfiguration(HWND owner, CAgentSettings& settings);

@@ -76,16 +76,19 @@ INT_PTR CPropertySheet::DoModal() {
     header.ppsp = pages.data();
     header.pfnCallback = SheetCallback;
 
-    t_sheetBeingMade = this;
-    const INT_PTR made = PropertySheetA(&header);
-    t_sheetBeingMade = nullptr;
-    if (made == 0 || made == -1 || !m_hWnd)
-        return -1;
-
+    // The owner is disabled before the sheet appears, as under a modal dialog.
     const HWND owner = m_psh.hwndParent;
     const bool disableOwner = owner && IsWindowEnabled(owner);
     if (disableOwner)
         EnableWindow(owner, FALSE);
+    t_sheetBeingMade = this;
+    const INT_PTR made = PropertySheetA(&header);
+    t_sheetBeingMade = nullptr;
+    if (made == 0 || made == -1 || !m_hWnd) {
+        if (disableOwner)
+            EnableWindow(owner, TRUE);
+        return -1;
+    }
     RunLoop();
     const INT_PTR result = SendMessageA(m_hWnd, PSM_GETRESULT, 0, 0) > 0 ? IDOK : IDCANCEL;
     // The owner is enabled before the sheet goes, so that it can take the activation back.

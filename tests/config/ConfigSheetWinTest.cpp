@@ -3,6 +3,7 @@
 // Configure flow; the results are read from the registry afterwards.
 #include "config/ConfigDialogWin.h"
 #include "config/ConfigureWin.h"
+#include "fw/WndWin.h"
 #include "res/resource.h"
 #include "store/AgentSettings.h"
 #include "store/RegistryKey.h"
@@ -578,6 +579,55 @@ TEST_F(ConfigSheet, TheSheetIsCentredAndItsOwnerDisabledWhileItRuns) {
     EXPECT_NEAR((area.left + area.right) / 2, (sheet.left + sheet.right) / 2, 1);
     EXPECT_NEAR((area.top + area.bottom) / 2, (sheet.top + sheet.bottom) / 2, 1);
     DestroyWindow(owner);
+}
+
+// The owner as the agent's hidden window is: it takes a second Configure command while the
+// sheet is open (the tray still reaches it).
+class CConfigureAgainWnd : public CWnd {
+public:
+    static const UINT kConfigure = WM_APP + 5;
+    CAgentSettings* settings = nullptr;
+    std::vector<bool> results;
+
+    BEGIN_MSG_MAP(CConfigureAgainWnd, CWnd)
+    MESSAGE_HANDLER(kConfigure, OnConfigure)
+    END_MSG_MAP()
+
+private:
+    LRESULT OnConfigure(WPARAM, LPARAM) {
+        results.push_back(RunConfiguration(m_hWnd, *settings));
+        return 0;
+    }
+};
+
+BOOL CALLBACK CountSheet(HWND window, LPARAM lParam) {
+    char title[64] = "";
+    GetWindowTextA(window, title, sizeof title);
+    if (std::string(title) == kCaption && IsWindowVisible(window))
+        ++*reinterpret_cast<int*>(lParam);
+    return TRUE;
+}
+
+TEST_F(ConfigSheet, ASecondConfigureWhileTheSheetIsOpenOpensNoSecondSheet) {
+    CAgentSettings settings;
+    CConfigureAgainWnd owner;
+    owner.settings = &settings;
+    ASSERT_TRUE(CWnd::RegisterWindowClass("ZvConfigureAgain", 0, nullptr, nullptr));
+    const RECT rect = {0, 0, 10, 10};
+    ASSERT_TRUE(owner.CreateEx(0, "ZvConfigureAgain", "owner", WS_POPUP, rect, nullptr, nullptr));
+    int sheets = 0;
+
+    EXPECT_FALSE(Configure(
+        settings,
+        [&](SheetUser& user) {
+            SendMessageA(owner.m_hWnd, CConfigureAgainWnd::kConfigure, 0, 0);
+            EnumWindows(CountSheet, reinterpret_cast<LPARAM>(&sheets));
+            user.Press(PSBTN_CANCEL);
+        },
+        owner.m_hWnd));
+
+    EXPECT_EQ(std::vector<bool>{false}, owner.results);
+    EXPECT_EQ(1, sheets);
 }
 
 // A quit request while the sheet is open ends it as cancelled and stays for the
