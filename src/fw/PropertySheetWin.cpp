@@ -54,11 +54,6 @@ CPropertySheet::CPropertySheet(const char* caption, HWND parent, UINT startPage)
     m_psh.nStartPage = startPage;
 }
 
-CPropertySheet::~CPropertySheet() {
-    if (m_hWnd)
-        DestroyWindow();
-}
-
 void CPropertySheet::AddPage(CPropertyPage& page) {
     m_pages.push_back(&page);
 }

@@ -39,7 +39,6 @@ private:
 class CPropertySheet : public CWnd {
 public:
     CPropertySheet(const char* caption, HWND parent = nullptr, UINT startPage = 0);
-    ~CPropertySheet() override;
 
     // Pages are shown in the order they are added; they must outlive DoModal.
     void AddPage(CPropertyPage& page);
