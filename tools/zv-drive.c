@@ -17,6 +17,8 @@
 //   close-menu <ms>           waits for an open popup menu and closes it with Escape
 //   wait-menu-gone <ms>       waits until no popup menu is open
 //   wait-title <text> <ms>    waits for a visible top-level window whose title holds <text>
+//   children <text> <ms>      the same, then lists its child windows (id, class, text)
+//   press <text> <id> <ms>    the same, then clicks its button <id> (1 = OK)
 //
 // Menus belong to the process that shows them, so Wine refuses to read them from here. The
 // items are therefore read inside the agent's process by zv-drive-hook.dll, a window-procedure
@@ -316,13 +318,52 @@ static BOOL TitleShown(void* context) {
     return search->found != NULL;
 }
 
-static int WaitTitle(const char* text, DWORD timeoutMs) {
+static HWND WaitTitledWindow(const char* text, DWORD timeoutMs) {
     struct TitleSearch search = {text, NULL};
     if (!WaitFor(TitleShown, &search, timeoutMs)) {
         puts("timeout");
-        return 1;
+        return NULL;
     }
     PrintTopLevel(search.found, 0);
+    return search.found;
+}
+
+static int WaitTitle(const char* text, DWORD timeoutMs) {
+    return WaitTitledWindow(text, timeoutMs) ? 0 : 1;
+}
+
+static BOOL CALLBACK PrintChild(HWND child, LPARAM context) {
+    (void)context;
+    char text[512] = "";
+    char className[256] = "";
+    GetWindowTextA(child, text, sizeof text);
+    GetClassNameA(child, className, sizeof className);
+    for (char* c = text; *c; c++) {
+        if (*c == '\n' || *c == '\r')
+            *c = ' ';
+    }
+    printf("child id=%d visible=%d class=%s text=%s\n", GetDlgCtrlID(child),
+           IsWindowVisible(child) ? 1 : 0, className, text);
+    return TRUE;
+}
+
+static int Children(const char* text, DWORD timeoutMs) {
+    HWND window = WaitTitledWindow(text, timeoutMs);
+    if (!window)
+        return 1;
+    EnumChildWindows(window, PrintChild, 0);
+    return 0;
+}
+
+static int Press(const char* text, int buttonId, DWORD timeoutMs) {
+    HWND window = WaitTitledWindow(text, timeoutMs);
+    HWND button = window ? GetDlgItem(window, buttonId) : NULL;
+    if (!button) {
+        printf("nobutton id=%d\n", buttonId);
+        return 1;
+    }
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), (LPARAM)button);
+    printf("pressed id=%d\n", buttonId);
     return 0;
 }
 
@@ -360,10 +401,14 @@ int main(int argc, char** argv) {
             return Choose(strtol(argv[2], NULL, 10), Milliseconds(argv[3]));
         if (strcmp(command, "wait-title") == 0)
             return WaitTitle(argv[2], Milliseconds(argv[3]));
+        if (strcmp(command, "children") == 0)
+            return Children(argv[2], Milliseconds(argv[3]));
     }
+    if (argc > 4 && strcmp(command, "press") == 0)
+        return Press(argv[2], atoi(argv[3]), Milliseconds(argv[4]));
     fputs("usage: zv-drive find|alive|windows|wait-window ms|wait-gone ms|command id|"
           "tray left|right|n|menu ms|choose id ms|close-menu ms|wait-menu-gone ms|"
-          "wait-title text ms\n",
+          "wait-title text ms|children text ms|press text id ms\n",
           stderr);
     return 2;
 }

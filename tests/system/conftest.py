@@ -30,6 +30,12 @@ ID_SITE_HOME = 32778
 ID_TASKBAR_REFRESH = 32779
 
 CROSS_DIR = pathlib.Path(os.environ.get("ZV_CROSS_DIR", "build/cross")).resolve()
+REPO_DIR = pathlib.Path(__file__).resolve().parents[2]
+
+
+def windows_path(path):
+    """Wine maps the host's root to drive Z:."""
+    return "Z:" + str(path).replace("/", "\\")
 
 
 def find_agent_exe():
@@ -146,7 +152,7 @@ class Registry:
         result = run(["wine", "reg", "query", key])
         values = {}
         for line in result.stdout.splitlines():
-            match = re.match(r"^    (\S+)    (REG_\w+)(?:    (.*))?$", line.rstrip("\r\n"))
+            match = re.match(r"^    (.+?)    (REG_\w+)(?:    (.*))?$", line.rstrip("\r\n"))
             if match:
                 values[match.group(1)] = match.group(3) or ""
         return values
@@ -160,10 +166,60 @@ class Registry:
             time.sleep(0.2)
 
 
+def data_values(epoch, last_modified, entries):
+    values = {"epoch": epoch, "lastModified": last_modified, "numentries": len(entries)}
+    for index, (date, title, url) in enumerate(entries):
+        values[f"Date_{index}"] = date
+        values[f"Title_{index}"] = title
+        values[f"URL_{index}"] = url
+    return values
+
+
+def menu_of(drive, button):
+    """Opens a tray menu, reads its items and closes it again; None if none opened."""
+    drive.tray(button)
+    items = drive.menu_items()
+    if items is not None:
+        drive.close_menu()
+    return items
+
+
+def ids_of(items):
+    return [int(item["id"]) for item in items]
+
+
+def wait_for(condition, timeout):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
+
+
+def wait_until_idle(drive, timeout=20):
+    """Waits for the running poll's report: the command menu offers Refresh again."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        items = menu_of(drive, "right")
+        if items is not None and ID_TASKBAR_REFRESH in ids_of(items):
+            return items
+        time.sleep(0.3)
+    pytest.fail("the poll did not report within the time allowed")
+
+
+def wait_first_poll_reported(agent, drive):
+    """The first poll starts one second after start-up; waits until it has reported."""
+    time.sleep(max(0.0, agent.window_found + 1.5 - time.monotonic()))
+    return wait_until_idle(drive)
+
+
 class Agent:
     def __init__(self, exe, drive):
         self.exe = str(exe)
         self.drive = drive
+        # The agent hands its environment on to the browsers it starts.
+        self.env = dict(os.environ)
         self.process = None
         self.launched = None
         self.window_found = None
@@ -175,6 +231,7 @@ class Agent:
             stdin=subprocess.DEVNULL,
             stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL,
+            env=self.env,
         )
         assert self.drive.wait_window(15000), "the agent's hidden window did not appear"
         self.window_found = time.monotonic()
@@ -217,6 +274,21 @@ def drive(agent_exe):
     exe = CROSS_DIR / "tools" / "zv-drive.exe"
     assert exe.exists(), f"{exe} is missing: build the zv-drive target"
     return Drive(exe)
+
+
+def register_browser(mode):
+    """recorder, ie or none: which stand-in the prefix opens web pages with."""
+    script = REPO_DIR / "tools" / "register-test-browser.sh"
+    result = run(["bash", str(script), os.environ["WINEPREFIX"], mode, str(CROSS_DIR / "tools")])
+    assert result.returncode == 0, f"register-test-browser.sh {mode} failed"
+
+
+@pytest.fixture(scope="session", autouse=True)
+def recorder_browser(agent_exe):
+    """Wine's own handler would pass pages on to the host's browser: tests never use it."""
+    for stand_in in ("zv-url-recorder.exe", "zv-fake-ie.dll"):
+        assert (CROSS_DIR / "tools" / stand_in).exists(), f"{stand_in} is not built"
+    register_browser("recorder")
 
 
 @pytest.fixture

@@ -21,7 +21,12 @@ from conftest import (
     ID_TASKBAR_EXIT,
     ID_TASKBAR_REFRESH,
     SETTINGS_KEY,
+    data_values,
+    ids_of,
+    menu_of,
     run,
+    wait_first_poll_reported,
+    wait_for,
 )
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "servers"))
@@ -41,48 +46,6 @@ SETTING_NAMES = {
     "pollingDelay", "authUsername", "authPassword", "soundPath", "urlHost", "urlPort",
     "urlPath", "proxyHost", "proxyPort",
 }
-
-
-def data_values(epoch, last_modified, entries):
-    values = {"epoch": epoch, "lastModified": last_modified, "numentries": len(entries)}
-    for index, (date, title, url) in enumerate(entries):
-        values[f"Date_{index}"] = date
-        values[f"Title_{index}"] = title
-        values[f"URL_{index}"] = url
-    return values
-
-
-def menu_of(drive, button):
-    """Opens a tray menu, reads its items and closes it again; None if none opened."""
-    drive.tray(button)
-    items = drive.menu_items()
-    if items is not None:
-        drive.close_menu()
-    return items
-
-
-def ids_of(items):
-    return [int(item["id"]) for item in items]
-
-
-def wait_for(condition, timeout):
-    deadline = time.monotonic() + timeout
-    while not condition():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.05)
-    return True
-
-
-def wait_until_idle(drive, timeout=20):
-    """Waits for the running poll's report: the command menu offers Refresh again."""
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        items = menu_of(drive, "right")
-        if items is not None and ID_TASKBAR_REFRESH in ids_of(items):
-            return items
-        time.sleep(0.3)
-    pytest.fail("the poll did not report within the time allowed")
 
 
 def test_second_start_leaves_no_window_and_ends(agent, drive):
@@ -154,7 +117,7 @@ def test_poll_outcome_is_stored_and_flag_saved_at_exit(case, agent, server, regi
 
     agent.start()
     server.wait_requests(len(case["methods"]), 10)
-    items = wait_until_idle(drive)
+    items = wait_first_poll_reported(agent, drive)
     assert ids_of(items)[0] == ID_TASKBAR_DISABLE
     assert items[0]["text"] == "&Disable"
     assert server.methods() == case["methods"]
@@ -176,7 +139,7 @@ def test_refused_connection_clears_new_articles(agent, server, registry, drive):
     registry.write(DATA_KEY, data_values("edition-1", OLD_MODIFIED, STORED_ENTRIES))
     registry.write(SETTINGS_KEY, {"newEntriesFlag": "1", "urlPort": closed_port()})
     agent.start()
-    wait_until_idle(drive)
+    wait_first_poll_reported(agent, drive)
     assert agent.exit() == 0
     assert registry.query(DATA_KEY)["lastModified"] == OLD_MODIFIED
     assert registry.query(SETTINGS_KEY)["newEntriesFlag"] == "0"
@@ -216,7 +179,7 @@ def test_disable_then_enable_polls_after_a_full_interval(agent, server, registry
     server.set_news("edition-2", FRESH_ENTRIES, NEW_MODIFIED)
     agent.start()
     server.wait_requests(2, 10)
-    wait_until_idle(drive)
+    wait_first_poll_reported(agent, drive)
     first_poll_done = time.monotonic()
 
     drive.command(ID_TASKBAR_DISABLE)
@@ -242,7 +205,7 @@ def test_looking_at_the_entries_ends_the_new_articles_state(agent, server, regis
     registry.write(SETTINGS_KEY, {"newEntriesFlag": "1"})
     server.set_news("edition-1", STORED_ENTRIES, NEW_MODIFIED)
     agent.start()
-    wait_until_idle(drive)
+    wait_first_poll_reported(agent, drive)
     assert menu_of(drive, "left") is not None
     assert agent.exit() == 0
     assert registry.query(SETTINGS_KEY)["newEntriesFlag"] == "0"
@@ -282,7 +245,7 @@ def test_left_click_lists_stored_entries(entries, texts, agent, server, registry
     registry.write(DATA_KEY, data_values("edition-1", NEW_MODIFIED, entries))
     server.set_news("edition-1", entries, NEW_MODIFIED)
     agent.start()
-    wait_until_idle(drive)
+    wait_first_poll_reported(agent, drive)
     items = menu_of(drive, "left")
     assert [item["text"] for item in items[:-1]] == texts
     assert ids_of(items) == [ID_NEWS_ENTRY_FIRST + i for i in range(len(texts))] + [ID_SITE_HOME]
