@@ -31,6 +31,17 @@ CString SelectedComboText(HWND combo) {
     return text;
 }
 
+CString TextOf(HWND control) {
+    CString text;
+    const int length = control ? GetWindowTextLengthA(control) : 0;
+    if (length <= 0)
+        return text;
+    char* buffer = text.GetBuffer(length + 1);
+    const int copied = GetWindowTextA(control, buffer, length + 1);
+    text.ReleaseBuffer(copied > 0 ? copied : 0);
+    return text;
+}
+
 } // namespace
 
 HWND CDataExchange::Control(int id) const {
@@ -52,15 +63,7 @@ void CDataExchange::Fail(int id) {
 }
 
 CString GetControlText(HWND dialog, int id) {
-    CString text;
-    const HWND control = ::GetDlgItem(dialog, id);
-    const int length = control ? GetWindowTextLengthA(control) : 0;
-    if (length <= 0)
-        return text;
-    char* buffer = text.GetBuffer(length + 1);
-    const int copied = GetWindowTextA(control, buffer, length + 1);
-    text.ReleaseBuffer(copied > 0 ? copied : 0);
-    return text;
+    return TextOf(::GetDlgItem(dialog, id));
 }
 
 void DDX_Text(CDataExchange& dx, int id, CString& value) {
@@ -68,7 +71,7 @@ void DDX_Text(CDataExchange& dx, int id, CString& value) {
     if (dx.Failed() || !control)
         return;
     if (dx.m_bSaveAndValidate)
-        value = GetControlText(GetParent(control), id);
+        value = TextOf(control);
     else
         SetWindowTextA(control, value);
 }
@@ -83,7 +86,7 @@ void DDX_Text(CDataExchange& dx, int id, int& value) {
         SetWindowTextA(control, text);
         return;
     }
-    if (!ParseWholeNumber(GetControlText(GetParent(control), id), value))
+    if (!ParseWholeNumber(TextOf(control), value))
         dx.FailNotAnInteger(id);
 }
 
@@ -103,7 +106,7 @@ void DDX_CBString(CDataExchange& dx, int id, CString& value) {
         return;
     const bool dropDownList = IsDropDownList(control);
     if (dx.m_bSaveAndValidate) {
-        value = dropDownList ? SelectedComboText(control) : GetControlText(GetParent(control), id);
+        value = dropDownList ? SelectedComboText(control) : TextOf(control);
         return;
     }
     // The list's own prefix search would take an empty text as a prefix of the first entry;
