@@ -38,7 +38,7 @@ bool ChooseSoundFile(HWND owner, const CString& current, CString& chosen) {
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    // The extension is given without its dot, or the dialog would append the dot twice.
+    // The dialog puts the dot before the default extension itself.
     dialog.lpstrDefExt = "wav";
     if (!GetOpenFileNameA(&dialog))
         return false;
