@@ -26,7 +26,7 @@ fi
 echo "setup: installing ${missing[*]}"
 dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 apt-get update -q
-DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >/dev/null
 # The packaged daemons are started by our tests on loopback ports of their own; the system
 # services that the packages start are not needed.
 systemctl disable --now nginx tinyproxy >/dev/null 2>&1 || true
