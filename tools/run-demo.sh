@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Shows the agent at work against a demo news site on this machine:
 #   tools/run-demo.sh
-# Installs what is missing (Debian), builds the agent (build/cross), starts the demo site
+# Installs what is missing (Debian), builds the agent (build/cross, or $ZV_BUILD_DIR),
+# starts the demo site
 # (tools/demo-site.py, a new edition every minute), points the agent's registry settings at
 # it with a poll every minute, and runs the agent under Wine: on your X display when
 # $DISPLAY works, otherwise on a private Xvfb. After each alert a screenshot of the desktop
@@ -13,14 +14,15 @@ cd "$root"
 settings_key='HKCU\Software\Brellin\Zavora\Agent\Settings'
 data_key='HKCU\Software\Brellin\Zavora\Agent\Data'
 exit_command=32774
+build_dir=${ZV_BUILD_DIR:-build/cross}
 
 say() { echo "demo: $*"; }
 
 # Runs inside tools/wine-env.sh: DISPLAY and WINEPREFIX are set, the desktop is up.
 run_agent() {
     local port=$1 site_log=$2 out_dir=$3
-    local agent=build/cross/src/core/ZavoraAgent.exe
-    local drive=build/cross/tools/zv-drive.exe
+    local agent=$build_dir/src/core/ZavoraAgent.exe
+    local drive=$build_dir/tools/zv-drive.exe
     local agent_pid="" seen_gets=0 shots=0
 
     stop_agent() {
@@ -50,7 +52,9 @@ run_agent() {
     done
 
     say "starting the agent on display $DISPLAY"
-    wine "$agent" </dev/null >/dev/null 2>&1 &
+    # A session of its own keeps Ctrl+C from the terminal away from the agent, which Wine
+    # would end at once; the trap below asks it to exit as the user would.
+    setsid wine "$agent" </dev/null >/dev/null 2>&1 &
     agent_pid=$!
     wine "$drive" wait-window 15000 </dev/null >/dev/null 2>&1 ||
         { say "the agent did not start"; return 1; }
@@ -84,10 +88,10 @@ fi
 say "checking the Debian packages (tools/setup-debian.sh)"
 bash tools/setup-debian.sh
 
-say "building the agent in build/cross"
-cmake -S . -B build/cross -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+say "building the agent in $build_dir"
+cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-cmake --build build/cross -j2 --target ZavoraAgent zv-desktop-keeper zv-drive >/dev/null
+cmake --build "$build_dir" -j2 --target ZavoraAgent zv-desktop-keeper zv-drive >/dev/null
 
 out_dir="$root/out/demo"
 mkdir -p "$out_dir"
@@ -123,5 +127,5 @@ else
     say "no usable display: running on a private Xvfb; see the screenshots in $out_dir"
     unset ZV_HOST_DISPLAY
 fi
-tools/wine-env.sh build/cross "$0" --inside "$port" "$site_log" "$out_dir" || true
+tools/wine-env.sh "$build_dir" "$0" --inside "$port" "$site_log" "$out_dir" || true
 say "done; screenshots are in $out_dir"
