@@ -2,6 +2,7 @@
 
 #include "core/AboutDialogWin.h"
 #include "core/EntryMenu.h"
+#include "fw/HandleCount.h"
 #include "fw/MenuWin.h"
 #include "fw/ResString.h"
 
@@ -13,13 +14,20 @@ UINT RegisterTaskbarCreated() {
     return message ? message : WM_APP + 0x3FFF;
 }
 
+// Asked from outside by soak runs, which must see that the GDI and USER objects of our
+// wrappers return to their baseline: the system's own counters are stubs under Wine.
+UINT RegisterHandleCountQuery() {
+    const UINT message = RegisterWindowMessageA("ZavoraAgentHandleCounts");
+    return message ? message : WM_APP + 0x3FFE;
+}
+
 } // namespace
 
 CAgentDialog::CAgentDialog(IAgentServices& services)
     : CDialog(IDD_AGENT), m_services(services), m_controller(*this),
       m_appIconBig(CIcon::Load(IDI_APP, GetSystemMetrics(SM_CXICON))),
       m_appIconSmall(CIcon::Load(IDI_APP, GetSystemMetrics(SM_CXSMICON))),
-      m_taskbarCreated(RegisterTaskbarCreated()) {}
+      m_taskbarCreated(RegisterTaskbarCreated()), m_handleCountQuery(RegisterHandleCountQuery()) {}
 
 CAgentDialog::~CAgentDialog() = default;
 
@@ -99,6 +107,17 @@ LRESULT CAgentDialog::OnTaskbarCreated(WPARAM, LPARAM) {
     m_tray.AddAgain();
     SetMsgHandled(false);
     return 0;
+}
+
+// wParam names a HandleKind and the answer is its live count; one past the last kind asks
+// whether a poll is running, so that a soak can wait for each poll's report.
+LRESULT CAgentDialog::OnHandleCountQuery(WPARAM kind, LPARAM) {
+    const WPARAM kinds = static_cast<WPARAM>(HandleKind::Kinds);
+    if (kind < kinds)
+        return LiveHandleCount(static_cast<HandleKind>(kind));
+    if (kind == kinds)
+        return m_controller.Flags().connecting ? 1 : 0;
+    return -1;
 }
 
 LRESULT CAgentDialog::OnTrayNotify(WPARAM, LPARAM mouseMessage) {

@@ -35,6 +35,7 @@ public:
     MESSAGE_HANDLER(WM_POLL_DONE, OnPollDone)
     MESSAGE_HANDLER(WM_SOUND_DONE, OnSoundDone)
     MESSAGE_HANDLER(m_taskbarCreated, OnTaskbarCreated)
+    MESSAGE_HANDLER(m_handleCountQuery, OnHandleCountQuery)
     COMMAND_ID_HANDLER(ID_TASKBAR_ABOUT, OnAbout)
     COMMAND_ID_HANDLER(ID_TASKBAR_CONFIGURE, OnConfigure)
     COMMAND_ID_HANDLER(ID_TASKBAR_EXIT, OnExit)
@@ -68,6 +69,7 @@ private:
     LRESULT OnPollDone(WPARAM, LPARAM result);
     LRESULT OnSoundDone(WPARAM, LPARAM);
     LRESULT OnTaskbarCreated(WPARAM, LPARAM);
+    LRESULT OnHandleCountQuery(WPARAM kind, LPARAM);
     void OnAbout();
     void OnConfigure();
     void OnExit() { m_controller.RequestExit(); }
@@ -110,6 +112,7 @@ private:
     std::vector<CString> m_keptUrls;
     std::unique_ptr<IAlertPopup> m_popup;
     const UINT m_taskbarCreated;
+    const UINT m_handleCountQuery;
     int m_nestedModals = 0;
     bool m_closeWaiting = false;
 };
