@@ -166,6 +166,14 @@ class Registry:
             time.sleep(0.2)
 
 
+def screenshot(name):
+    """Saves the desktop as <name>.png in $ZV_SCREENSHOT_DIR, when that is set."""
+    directory = os.environ.get("ZV_SCREENSHOT_DIR")
+    if directory:
+        os.makedirs(directory, exist_ok=True)
+        run(["import", "-window", "root", os.path.join(directory, f"{name}.png")])
+
+
 def data_values(epoch, last_modified, entries):
     values = {"epoch": epoch, "lastModified": last_modified, "numentries": len(entries)}
     for index, (date, title, url) in enumerate(entries):
@@ -175,11 +183,13 @@ def data_values(epoch, last_modified, entries):
     return values
 
 
-def menu_of(drive, button):
+def menu_of(drive, button, shot=None):
     """Opens a tray menu, reads its items and closes it again; None if none opened."""
     drive.tray(button)
     items = drive.menu_items()
     if items is not None:
+        if shot:
+            screenshot(shot)
         drive.close_menu()
     return items
 
@@ -212,6 +222,25 @@ def wait_first_poll_reported(agent, drive):
     """The first poll starts one second after start-up; waits until it has reported."""
     time.sleep(max(0.0, agent.window_found + 1.5 - time.monotonic()))
     return wait_until_idle(drive)
+
+
+def visible_popups(drive):
+    return [window for window in drive.windows()
+            if window["class"] == "ZavoraNewsPopup" and window["visible"] == "1"]
+
+
+def wait_popup(drive, timeout):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        popups = visible_popups(drive)
+        if popups:
+            return popups[0]
+        time.sleep(0.2)
+    return None
+
+
+def rect_of(window):
+    return [int(value) for value in window["rect"].split(",")]
 
 
 class Agent:

@@ -24,7 +24,11 @@ from conftest import (
     data_values,
     ids_of,
     menu_of,
+    rect_of,
     run,
+    screenshot,
+    visible_popups,
+    wait_popup,
     wait_first_poll_reported,
     wait_for,
 )
@@ -118,6 +122,8 @@ def test_poll_outcome_is_stored_and_flag_saved_at_exit(case, agent, server, regi
     agent.start()
     server.wait_requests(len(case["methods"]), 10)
     items = wait_first_poll_reported(agent, drive)
+    if case["flag"] == "1":
+        menu_of(drive, "right", shot="command-menu")
     assert ids_of(items)[0] == ID_TASKBAR_DISABLE
     assert items[0]["text"] == "&Disable"
     assert server.methods() == case["methods"]
@@ -246,7 +252,36 @@ def test_left_click_lists_stored_entries(entries, texts, agent, server, registry
     server.set_news("edition-1", entries, NEW_MODIFIED)
     agent.start()
     wait_first_poll_reported(agent, drive)
-    items = menu_of(drive, "left")
+    items = menu_of(drive, "left", shot="entries-menu")
     assert [item["text"] for item in items[:-1]] == texts
     assert ids_of(items) == [ID_NEWS_ENTRY_FIRST + i for i in range(len(texts))] + [ID_SITE_HOME]
     assert items[-1]["default"] == "1"
+
+
+def test_hidden_window_stays_hidden(agent, server, drive):
+    server.set_news("edition-2", FRESH_ENTRIES, NEW_MODIFIED)
+    agent.start()
+    wait_first_poll_reported(agent, drive)
+    hidden = [window for window in drive.windows() if window.get("title") == HIDDEN_TITLE]
+    assert [window["visible"] for window in hidden] == ["0"]
+
+
+@pytest.mark.parametrize("alert_by_message", ["1", "0"])
+def test_new_articles_slide_out_the_popup_above_the_taskbar(
+        alert_by_message, agent, server, registry, drive):
+    registry.write(SETTINGS_KEY, {"alertByMessage": alert_by_message})
+    server.set_news("edition-2", FRESH_ENTRIES, NEW_MODIFIED)
+    agent.start()
+    server.wait_requests(2, 10)
+    popup = wait_popup(drive, 4)
+    if alert_by_message == "0":
+        assert popup is None
+        return
+    assert popup is not None, "no popup after new articles"
+    time.sleep(1.5)
+    screenshot("popup")
+    taskbar = [window for window in drive.windows() if window["class"] == "Shell_TrayWnd"][0]
+    left, top, right, bottom = rect_of(visible_popups(drive)[0])
+    assert bottom <= rect_of(taskbar)[1]
+    assert right > 1024 - 40
+    assert left < right and top < bottom

@@ -14,8 +14,11 @@ from conftest import (
     ID_NEWS_ENTRY_FIRST,
     ID_SITE_HOME,
     data_values,
+    rect_of,
     register_browser,
+    run,
     wait_first_poll_reported,
+    wait_popup,
     windows_path,
 )
 
@@ -89,6 +92,19 @@ def test_entries_and_home_page_open_in_the_registered_browser(
         f'"{HOME_PAGE}"',
     ]
     assert drive.alive()
+
+
+def test_a_click_on_the_popup_opens_the_home_page(agent, server, drive, logs):
+    server.set_news("edition-2", ENTRIES, NEW_MODIFIED)
+    agent.start()
+    popup = wait_popup(drive, 6)
+    assert popup is not None, "no popup after new articles"
+    time.sleep(1.5)
+    left, top, right, bottom = rect_of(wait_popup(drive, 1))
+    run(["xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2),
+         "click", "1"])
+    lines = Logs.wait_lines(logs.recorder, 1)
+    assert [recorded_address(line) for line in lines] == [f'"{HOME_PAGE}"']
 
 
 def test_entries_open_through_automation_reusing_one_browser(
