@@ -58,16 +58,13 @@ HICON CAgentDialog::TrayPicture(unsigned id) const {
     return nullptr;
 }
 
-// The dialog shows itself when its queue first runs empty; it must stay hidden.
-void CAgentDialog::OnPaint() {
-    ShowWindow(SW_HIDE);
-    Default();
-}
-
-void CAgentDialog::OnSize(UINT type, int, int) {
-    if (type == SIZE_MINIMIZED)
-        ShowWindow(SW_HIDE);
-    Default();
+// The dialog manager shows a modal dialog when its queue first runs empty. Hiding it again
+// on WM_PAINT is not enough: a 1 x 1 window with a border has no client area to paint, so
+// it would stay on screen and on the taskbar. Refusing to be shown keeps it hidden.
+LRESULT CAgentDialog::OnWindowPosChanging(WPARAM, LPARAM windowPos) {
+    reinterpret_cast<WINDOWPOS*>(windowPos)->flags &= ~SWP_SHOWWINDOW;
+    SetMsgHandled(false);
+    return 0;
 }
 
 void CAgentDialog::OnTimer(UINT_PTR id) {

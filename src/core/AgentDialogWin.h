@@ -45,8 +45,7 @@ public:
     COMMAND_RANGE_HANDLER(ID_NEWS_ENTRY_FIRST, ID_NEWS_ENTRY_FIRST + kMostEntryItems - 1,
                           OnNewsEntry)
     MSG_WM_TIMER(OnTimer)
-    MSG_WM_PAINT(OnPaint)
-    MSG_WM_SIZE(OnSize)
+    MESSAGE_HANDLER(WM_WINDOWPOSCHANGING, OnWindowPosChanging)
     MSG_WM_CLOSE(OnClose)
     MSG_WM_DESTROY(OnDestroy)
     MSG_WM_HELP(OnHelp)
@@ -78,8 +77,7 @@ private:
     void OnSiteHome();
     void OnNewsEntry(UINT id);
     void OnTimer(UINT_PTR id);
-    void OnPaint();
-    void OnSize(UINT type, int, int);
+    LRESULT OnWindowPosChanging(WPARAM, LPARAM windowPos);
     void OnClose();
     void OnDestroy();
     BOOL OnHelp(HELPINFO*);
