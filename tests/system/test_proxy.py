@@ -1,0 +1,89 @@
+"""The agent against nginx as the news site, directly and through tinyproxy with Basic
+credentials (tinyproxy answers missing credentials with 407 and wrong ones with 401)."""
+
+import email.utils
+import pathlib
+import sys
+
+import pytest
+
+from conftest import (
+    DATA_KEY,
+    ID_TASKBAR_REFRESH,
+    SETTINGS_KEY,
+    data_values,
+    wait_first_poll_reported,
+    wait_until_idle,
+)
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "servers"))
+from nginx_site import NginxSite  # noqa: E402
+from proxy import TinyProxy  # noqa: E402
+
+FIRST_TIME = 1_800_000_000
+FIRST_ENTRIES = [("2026-12-07", "Opening day", "http://www.zavora.example/news/1")]
+SECOND_ENTRIES = [
+    ("2026-12-08", "Second day & night", "http://www.zavora.example/news/2"),
+    ("2026-12-08", "Late edition", "http://www.zavora.example/news/3"),
+]
+STORED = data_values("edition-0", "Thu, 01 Jan 2026 00:00:00 GMT",
+                     [("2026-01-01", "Old", "http://www.zavora.example/old")])
+
+
+def news_text(epoch, entries):
+    return "".join([f"{epoch}\n"] + [f"{date} {title}\n{url}\n" for date, title, url in entries])
+
+
+def http_date(seconds):
+    return email.utils.formatdate(seconds, usegmt=True)
+
+
+@pytest.fixture
+def site():
+    with NginxSite(news=news_text("edition-1", FIRST_ENTRIES)) as nginx:
+        yield nginx
+
+
+PROXY_CASES = {
+    "right credentials": ({"useProxyAuth": 1, "authPassword": "s3cret"},
+                          data_values("edition-1", http_date(FIRST_TIME), FIRST_ENTRIES), "1"),
+    "wrong password": ({"useProxyAuth": 1, "authPassword": "wrong"}, STORED, "0"),
+    "no credentials": ({"useProxyAuth": 0, "authPassword": "s3cret"}, STORED, "0"),
+}
+
+
+@pytest.mark.parametrize("credentials, data, flag", PROXY_CASES.values(),
+                         ids=PROXY_CASES.keys())
+def test_poll_through_proxy_with_credentials(credentials, data, flag, agent, registry, site,
+                                              drive):
+    with TinyProxy(user="agent", password="s3cret") as proxy:
+        registry.write(DATA_KEY, STORED)
+        registry.write(SETTINGS_KEY, {
+            "urlPort": site.port, "urlPath": "/.newsupdate", "useProxy": 1,
+            "proxyHost": " 127.0.0.1 ", "proxyPort": proxy.port, "authUsername": "agent",
+            "newEntriesFlag": "1", **credentials,
+        })
+        agent.start()
+        wait_first_poll_reported(agent, drive)
+        assert agent.exit() == 0
+    assert registry.query(DATA_KEY) == {name: str(value) for name, value in data.items()}
+    settings = registry.query(SETTINGS_KEY)
+    assert settings["newEntriesFlag"] == flag
+    # The proxy host is trimmed before use, and the trimmed text is what is saved.
+    assert settings["proxyHost"] == "127.0.0.1"
+
+
+def test_refresh_fetches_the_next_edition(agent, registry, site, drive):
+    registry.write(SETTINGS_KEY, {"urlPort": site.port, "urlPath": "/.newsupdate"})
+    agent.start()
+    wait_first_poll_reported(agent, drive)
+    assert registry.query(DATA_KEY)["epoch"] == "edition-1"
+
+    site.set_news(news_text("edition-2", SECOND_ENTRIES), mtime=FIRST_TIME + 3600)
+    drive.command(ID_TASKBAR_REFRESH)
+    values = registry.wait_value(DATA_KEY, "epoch", "edition-2", 10)
+    assert values == {name: str(value) for name, value in
+                      data_values("edition-2", http_date(FIRST_TIME + 3600),
+                                  SECOND_ENTRIES).items()}
+    wait_until_idle(drive)
+    assert agent.exit() == 0
