@@ -1,5 +1,7 @@
 #include "core/DesktopServicesWin.h"
 
+#include "config/ConfigureWin.h"
+#include "popup/NewsPopupWin.h"
 #include "update/UpdateThreadWin.h"
 
 namespace {
@@ -13,6 +15,17 @@ BSTR ToBstr(const CString& text) {
         MultiByteToWideChar(CP_ACP, 0, text, -1, wide, length);
     return wide;
 }
+
+class CNewsPopup : public IAlertPopup {
+public:
+    bool Create(HWND owner) override { return m_window.Create(owner); }
+    void Show(const CString& line1, const CString& line2, const CString& line3) override {
+        m_window.Show(line1, line2, line3);
+    }
+
+private:
+    CNewsPopupWnd m_window;
+};
 
 } // namespace
 
@@ -29,10 +42,10 @@ void CDesktopServices::LaunchBrowser(const CString& url) {
     LaunchDefaultBrowser(url);
 }
 
-bool CDesktopServices::Configure(HWND, CAgentSettings&) {
-    return false;
+bool CDesktopServices::Configure(HWND owner, CAgentSettings& settings) {
+    return RunConfiguration(owner, settings);
 }
 
 std::unique_ptr<IAlertPopup> CDesktopServices::MakePopup() {
-    return nullptr;
+    return std::make_unique<CNewsPopup>();
 }

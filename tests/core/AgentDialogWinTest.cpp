@@ -15,6 +15,10 @@
 #include <thread>
 #include <vector>
 
+#ifndef MN_GETHMENU
+#define MN_GETHMENU 0x01E1
+#endif
+
 namespace {
 
 const UINT WM_TEST_RUN = WM_APP + 40;
@@ -382,6 +386,25 @@ TEST_F(AgentWindow, EntriesMenuListsTenEntriesAboveTheBoldHomeItem) {
     EXPECT_EQ(
         (std::vector<std::string>{"open http://news.example/9", "open http://www.zavora.example/"}),
         Log());
+}
+
+TEST_F(AgentWindow, RealTrayMenuOpensAtTheCursorAndClosesWithEscape) {
+    StartAgent();
+    Send(WM_TIMER, ID_TIMER_POLL);
+    FinishPoll(PollOutcome::NewPostings, 2);
+    OnWindow([&] { dialog.realMenus = true; });
+    PostMessageA(window, WM_TRAY_NOTIFY, CTrayIcon::kIconId, WM_LBUTTONUP);
+    HWND menu = nullptr;
+    for (int i = 0; i < 100 && !menu; ++i, Sleep(20))
+        menu = FindWindowA("#32768", nullptr);
+    ASSERT_NE(nullptr, menu);
+    const HMENU shown = reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0));
+    EXPECT_EQ(3, GetMenuItemCount(shown));
+    EXPECT_EQ(static_cast<UINT>(ID_SITE_HOME), GetMenuDefaultItem(shown, FALSE, 0));
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    Flush();
+    EXPECT_FALSE(Flags().newPostings) << "closing the entries menu ends the new state";
+    EXPECT_EQ(CString("Zavora news agent"), Tip());
 }
 
 TEST_F(AgentWindow, EntryCommandsOpenWhatTheMenuListedEvenAfterANewList) {
