@@ -95,6 +95,7 @@ cmake --build "$build_dir" -j2 --target ZavoraAgent zv-desktop-keeper zv-drive >
 
 out_dir="$root/out/demo"
 mkdir -p "$out_dir"
+rm -f "$out_dir"/alert-*.png
 site_log="$out_dir/site.log"
 port_file="$out_dir/site.port"
 rm -f "$port_file"
