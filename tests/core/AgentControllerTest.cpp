@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -70,116 +71,135 @@ protected:
     std::unique_ptr<CAgentSettings> settings;
 };
 
+// Runs a sequence of events named by words, separated by blanks.
+void Replay(CAgentController& controller, const CAgentSettings& settings,
+            const std::string& words) {
+    std::istringstream in(words);
+    std::string word;
+    while (in >> word) {
+        if (word == "start" || word == "start*")
+            controller.Start(settings, word == "start*");
+        else if (word == "poll")
+            controller.OnPollTimer();
+        else if (word == "new")
+            controller.ReportNewPostings();
+        else if (word == "nothing")
+            controller.ReportNothingNew();
+        else if (word == "error")
+            controller.ReportError("refused");
+        else if (word == "refresh")
+            controller.Refresh();
+        else if (word == "toggle")
+            controller.ToggleDisabled();
+        else if (word == "exit")
+            controller.RequestExit();
+        else if (word == "menu")
+            controller.OnEntriesMenuClosed();
+        else if (word == "config")
+            controller.OnConfigurationAccepted();
+        else
+            FAIL() << "unknown event " << word;
+    }
+}
+
+// The flags as letters: Connecting, Disabled, New postings, Failed, Shutting down.
+std::string Letters(const AgentFlags& flags) {
+    std::string letters;
+    letters += flags.connecting ? "C" : "";
+    letters += flags.disabled ? "D" : "";
+    letters += flags.newPostings ? "N" : "";
+    letters += flags.couldNotConnect ? "F" : "";
+    letters += flags.shuttingDown ? "S" : "";
+    return letters;
+}
+
 } // namespace
 
-TEST_F(Controller, InitialisationArmsTheFirstPollInOneSecond) {
-    controller.Start(*settings, true);
-    EXPECT_EQ(Calls{"arm 1000"}, host.calls);
-    EXPECT_TRUE(controller.Flags().newPostings);
-    EXPECT_FALSE(controller.Flags().connecting);
-    EXPECT_TRUE(controller.PollTimerArmed());
-}
-
-TEST_F(Controller, PollStartStopsTheTimerAndShowsConnecting) {
-    controller.Start(*settings, false);
-    host.calls.clear();
-    controller.OnPollTimer();
-    EXPECT_EQ((Calls{"stop", "connecting", "worker"}), host.calls);
-    EXPECT_TRUE(controller.Flags().connecting);
-    EXPECT_FALSE(controller.PollTimerArmed());
-}
-
-TEST_F(Controller, WorkerThatCannotStartEndsThePollAsAnError) {
-    controller.Start(*settings, true);
-    host.workerStarts = false;
-    host.calls.clear();
-    controller.OnPollTimer();
-    EXPECT_EQ((Calls{"stop", "connecting", "worker", "arm 420000", "failed"}), host.calls);
-    EXPECT_FALSE(controller.Flags().connecting);
-    EXPECT_TRUE(controller.Flags().couldNotConnect);
-    EXPECT_FALSE(controller.Flags().newPostings);
-    EXPECT_TRUE(controller.PollTimerArmed());
-}
-
-// The state table, one row per event, each from a running poll unless it says otherwise.
-TEST_F(Controller, ReportsFromARunningPoll) {
+// The state table: each row is a history, one event, what the window is asked to do, and
+// the flags and poll timer afterwards. pollingDelay is 7 minutes.
+TEST_F(Controller, StateTable) {
     struct Row {
-        const char* name;
-        int alertByMessage, alertBySystemSound, alertByUserSound;
-        void (*report)(CAgentController&);
+        const char* history;
+        const char* event;
         Calls calls;
-        bool newPostings, couldNotConnect, timerArmed;
+        const char* flags;
+        bool timerArmed;
     };
     const Row rows[] = {
-        {"new postings, defaults",
-         1,
-         1,
-         0,
-         [](CAgentController& c) { c.ReportNewPostings(); },
-         {"new", "popup", "exclamation", "arm 420000"},
-         true,
-         false,
-         true},
-        {"new postings, both sounds: only the exclamation",
-         0,
-         1,
-         1,
-         [](CAgentController& c) { c.ReportNewPostings(); },
-         {"new", "exclamation", "arm 420000"},
-         true,
-         false,
-         true},
-        {"new postings, user sound waits before arming",
-         0,
-         0,
-         1,
-         [](CAgentController& c) { c.ReportNewPostings(); },
-         {"new", "play ' '"},
-         true,
-         false,
-         false},
-        {"new postings, no alerts: only the icon",
-         0,
-         0,
-         0,
-         [](CAgentController& c) { c.ReportNewPostings(); },
-         {"new", "arm 420000"},
-         true,
-         false,
-         true},
-        {"nothing new",
-         1,
-         1,
-         0,
-         [](CAgentController& c) { c.ReportNothingNew(); },
-         {"arm 420000", "normal"},
-         false,
-         false,
-         true},
-        {"error",
-         1,
-         1,
-         0,
-         [](CAgentController& c) { c.ReportError("refused"); },
-         {"arm 420000", "failed"},
-         false,
-         true,
-         true},
+        {"", "start", {"arm 1000"}, "", true},
+        {"", "start*", {"arm 1000"}, "N", true},
+        {"start", "poll", {"stop", "connecting", "worker"}, "C", false},
+        {"start poll", "new", {"new", "popup", "exclamation", "arm 420000"}, "N", true},
+        {"start poll", "nothing", {"arm 420000", "normal"}, "", true},
+        {"start* poll", "nothing", {"arm 420000", "new"}, "N", true},
+        {"start* poll", "error", {"arm 420000", "failed"}, "F", true},
+        {"start poll error poll", "nothing", {"arm 420000", "normal"}, "", true},
+        // Disabled: reports change no picture but the disabled one and arm nothing.
+        {"start poll toggle", "new", {}, "DN", false},
+        {"start poll toggle", "nothing", {"disabled"}, "D", false},
+        {"start poll toggle", "error", {"disabled"}, "DF", false},
+        {"start", "toggle", {"stop", "disabled"}, "D", false},
+        {"start toggle", "toggle", {"arm 420000", "normal"}, "", true},
+        {"start poll toggle", "toggle", {"arm 420000", "connecting"}, "C", true},
+        {"start poll toggle new", "toggle", {"arm 420000", "new"}, "N", true},
+        // Refresh.
+        {"start", "refresh", {"stop", "connecting", "worker"}, "C", false},
+        {"start poll", "refresh", {"beep"}, "C", false},
+        {"start toggle", "refresh", {"beep"}, "D", false},
+        {"start poll exit", "refresh", {"beep"}, "CS", false},
+        // Exit.
+        {"start", "exit", {"close"}, "", true},
+        {"start poll", "exit", {"shutting"}, "CS", false},
+        {"start poll exit", "new", {"close"}, "S", false},
+        {"start* poll exit", "new", {"close"}, "NS", false},
+        {"start* poll exit", "nothing", {"close"}, "NS", false},
+        {"start* poll exit", "error", {"close"}, "FS", false},
+        // The entries menu closed.
+        {"start*", "menu", {"normal"}, "", true},
+        {"start* toggle", "menu", {"disabled"}, "D", false},
+        {"start* poll", "menu", {}, "C", false},
+        {"start", "menu", {}, "", true},
+        // The configuration accepted.
+        {"start poll nothing", "config", {"stop", "arm 420000"}, "", true},
+        {"start toggle", "config", {}, "D", false},
+        {"start poll", "config", {}, "C", false},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        settings->alertByMessage = row.alertByMessage;
-        settings->alertBySystemSound = row.alertBySystemSound;
-        settings->alertByUserSound = row.alertByUserSound;
-        controller.Start(*settings, false);
-        controller.StartPoll();
+        SCOPED_TRACE(std::string(row.history) + " | " + row.event);
+        CAgentController controller(host);
+        Replay(controller, *settings, row.history);
         host.calls.clear();
-        row.report(controller);
+        Replay(controller, *settings, row.event);
         EXPECT_EQ(row.calls, host.calls);
-        EXPECT_FALSE(controller.Flags().connecting);
-        EXPECT_EQ(row.newPostings, controller.Flags().newPostings);
-        EXPECT_EQ(row.couldNotConnect, controller.Flags().couldNotConnect);
+        EXPECT_EQ(row.flags, Letters(controller.Flags()));
         EXPECT_EQ(row.timerArmed, controller.PollTimerArmed());
+        EXPECT_EQ(std::string(row.flags).find_first_of("CDS") == std::string::npos,
+                  controller.RefreshOffered());
+    }
+}
+
+// The alerts of a report with new postings: popup first, then at most one sound.
+TEST_F(Controller, AlertsFollowTheSettings) {
+    struct Row {
+        int byMessage, bySystemSound, byUserSound;
+        Calls calls;
+    };
+    const Row rows[] = {
+        {1, 1, 0, {"new", "popup", "exclamation", "arm 420000"}},
+        {0, 1, 1, {"new", "exclamation", "arm 420000"}}, // both sounds: only the system's
+        {1, 0, 1, {"new", "popup", "play ' '"}},         // the next poll waits for the sound
+        {0, 0, 0, {"new", "arm 420000"}},                // only the icon
+        {2, -1, 5, {"new", "popup", "play ' '"}},        // on means greater than 0
+    };
+    for (const Row& row : rows) {
+        settings->alertByMessage = row.byMessage;
+        settings->alertBySystemSound = row.bySystemSound;
+        settings->alertByUserSound = row.byUserSound;
+        CAgentController controller(host);
+        Replay(controller, *settings, "start poll");
+        host.calls.clear();
+        controller.ReportNewPostings();
+        EXPECT_EQ(row.calls, host.calls);
     }
 }
 
@@ -231,185 +251,19 @@ TEST_F(Controller, SoundEndingAfterDisableOrRefreshArmsNothing) {
     }
 }
 
-TEST_F(Controller, ReportsWhileDisabled) {
-    controller.Start(*settings, false);
-    controller.StartPoll();
-    controller.ToggleDisabled();
+TEST_F(Controller, WorkerThatCannotStartEndsThePollAsAnError) {
+    controller.Start(*settings, true);
+    host.workerStarts = false;
     host.calls.clear();
-    controller.ReportNewPostings();
-    EXPECT_TRUE(host.calls.empty()); // no icon change, no alert, no timer
-    EXPECT_TRUE(controller.Flags().newPostings);
-
-    controller.StartPoll();
-    host.calls.clear();
-    controller.ReportNothingNew();
-    EXPECT_EQ(Calls{"disabled"}, host.calls);
-    EXPECT_FALSE(controller.PollTimerArmed());
-
-    controller.StartPoll();
-    host.calls.clear();
-    controller.ReportError("x");
-    EXPECT_EQ(Calls{"disabled"}, host.calls);
-    EXPECT_FALSE(controller.PollTimerArmed());
-}
-
-TEST_F(Controller, DisableDuringPollThenNewPostingsThenEnable) {
-    controller.Start(*settings, false);
-    controller.StartPoll();
-    controller.ToggleDisabled();
-    controller.ReportNewPostings();
-    host.calls.clear();
-    controller.ToggleDisabled();
-    EXPECT_EQ((Calls{"arm 420000", "new"}), host.calls);
-    EXPECT_FALSE(controller.Flags().disabled);
-}
-
-TEST_F(Controller, EnableDuringPollShowsConnectingAndArmsTheTimer) {
-    controller.Start(*settings, false);
-    controller.StartPoll();
-    controller.ToggleDisabled();
-    host.calls.clear();
-    controller.ToggleDisabled();
-    EXPECT_EQ((Calls{"arm 420000", "connecting"}), host.calls);
+    controller.OnPollTimer();
+    EXPECT_EQ((Calls{"stop", "connecting", "worker", "arm 420000", "failed"}), host.calls);
+    EXPECT_FALSE(controller.Flags().connecting);
+    EXPECT_TRUE(controller.Flags().couldNotConnect);
+    EXPECT_FALSE(controller.Flags().newPostings);
     EXPECT_TRUE(controller.PollTimerArmed());
 }
 
-TEST_F(Controller, DisableStopsTheTimer) {
-    controller.Start(*settings, false);
-    host.calls.clear();
-    controller.ToggleDisabled();
-    EXPECT_EQ((Calls{"stop", "disabled"}), host.calls);
-    EXPECT_TRUE(controller.Flags().disabled);
-    EXPECT_FALSE(controller.PollTimerArmed());
-}
-
-TEST_F(Controller, RefreshIsRefusedWithABeepWhileBusyDisabledOrShuttingDown) {
-    struct Row {
-        const char* name;
-        void (*prepare)(CAgentController&);
-    };
-    const Row rows[] = {
-        {"connecting", [](CAgentController& c) { c.StartPoll(); }},
-        {"disabled", [](CAgentController& c) { c.ToggleDisabled(); }},
-        {"shutting down",
-         [](CAgentController& c) {
-             c.StartPoll();
-             c.RequestExit();
-         }},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        controller.Start(*settings, false);
-        row.prepare(controller);
-        const AgentFlags before = controller.Flags();
-        host.calls.clear();
-        controller.Refresh();
-        EXPECT_EQ(Calls{"beep"}, host.calls);
-        EXPECT_EQ(before.connecting, controller.Flags().connecting);
-        EXPECT_FALSE(controller.RefreshOffered());
-    }
-}
-
-TEST_F(Controller, RefreshWhileIdleStartsAPollAtOnce) {
-    controller.Start(*settings, false);
-    host.calls.clear();
-    controller.Refresh();
-    EXPECT_EQ((Calls{"stop", "connecting", "worker"}), host.calls);
-}
-
-TEST_F(Controller, ExitWhileIdleClosesAtOnce) {
-    controller.Start(*settings, false);
-    host.calls.clear();
-    controller.RequestExit();
-    EXPECT_EQ(Calls{"close"}, host.calls);
-    EXPECT_FALSE(controller.Flags().shuttingDown);
-}
-
-TEST_F(Controller, ExitDuringPollWaitsForTheReportWhateverItIs) {
-    struct Row {
-        const char* name;
-        bool newPostingsBefore;
-        void (*report)(CAgentController&);
-        bool newPostingsAfter;
-    };
-    const Row rows[] = {
-        {"new postings keep the old flag", false,
-         [](CAgentController& c) { c.ReportNewPostings(); }, false},
-        {"new postings keep the old flag set", true,
-         [](CAgentController& c) { c.ReportNewPostings(); }, true},
-        {"nothing new", true, [](CAgentController& c) { c.ReportNothingNew(); }, true},
-        {"error clears the flag", true, [](CAgentController& c) { c.ReportError("x"); }, false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        controller.Start(*settings, row.newPostingsBefore);
-        controller.StartPoll();
-        host.calls.clear();
-        controller.RequestExit();
-        EXPECT_EQ(Calls{"shutting"}, host.calls);
-        EXPECT_TRUE(controller.Flags().shuttingDown);
-        EXPECT_TRUE(controller.TrayClicksIgnored());
-        host.calls.clear();
-        row.report(controller);
-        EXPECT_EQ(Calls{"close"}, host.calls); // no alert, no timer, no icon change
-        EXPECT_EQ(row.newPostingsAfter, controller.Flags().newPostings);
-        EXPECT_FALSE(controller.Flags().connecting);
-    }
-}
-
-TEST_F(Controller, EntriesMenuClosingEndsTheNewPostingsState) {
-    controller.Start(*settings, true);
-    host.calls.clear();
-    controller.OnEntriesMenuClosed();
-    EXPECT_EQ(Calls{"normal"}, host.calls);
-    EXPECT_FALSE(controller.Flags().newPostings);
-    host.calls.clear();
-    controller.OnEntriesMenuClosed();
-    EXPECT_TRUE(host.calls.empty());
-
-    // While disabled the disabled picture stays; while polling the animation goes on.
-    controller.Start(*settings, true);
-    controller.ToggleDisabled();
-    host.calls.clear();
-    controller.OnEntriesMenuClosed();
-    EXPECT_EQ(Calls{"disabled"}, host.calls);
-    controller.Start(*settings, true);
-    controller.StartPoll();
-    host.calls.clear();
-    controller.OnEntriesMenuClosed();
-    EXPECT_TRUE(host.calls.empty());
-    EXPECT_FALSE(controller.Flags().newPostings);
-}
-
-TEST_F(Controller, AcceptedConfigurationReArmsOnlyAnArmedTimer) {
-    controller.Start(*settings, false);
-    controller.StartPoll();
-    controller.ReportNothingNew();
-    settings->pollingDelay = 30;
-    host.calls.clear();
-    controller.OnConfigurationAccepted();
-    EXPECT_EQ((Calls{"stop", "arm 1800000"}), host.calls);
-
-    controller.ToggleDisabled();
-    host.calls.clear();
-    controller.OnConfigurationAccepted();
-    EXPECT_TRUE(host.calls.empty());
-
-    controller.ToggleDisabled();
-    controller.StartPoll();
-    host.calls.clear();
-    controller.OnConfigurationAccepted();
-    EXPECT_TRUE(host.calls.empty());
-}
-
-TEST_F(Controller, StoredNewPostingsShowAfterTheFirstSuccessfulPoll) {
-    controller.Start(*settings, true);
-    controller.StartPoll();
-    host.calls.clear();
-    controller.ReportNothingNew();
-    EXPECT_EQ((Calls{"arm 420000", "new"}), host.calls);
-}
-
+// The state table, one row per event, each from a running poll unless it says otherwise.
 TEST_F(Controller, OutOfRangeIntervalsArmWithinTheTimersRange) {
     for (int delay : {0, -5, 1000000}) {
         settings->pollingDelay = delay;
@@ -421,14 +275,4 @@ TEST_F(Controller, OutOfRangeIntervalsArmWithinTheTimersRange) {
         EXPECT_EQ(delay > 0 ? "arm 2147483647" : "arm 300000", host.calls.front());
         EXPECT_EQ(delay, settings->pollingDelay); // the stored value is kept
     }
-}
-
-TEST_F(Controller, StoppedControllerArmsNothing) {
-    controller.Start(*settings, false);
-    controller.StartPoll();
-    controller.Stop();
-    host.calls.clear();
-    controller.ReportNothingNew();
-    EXPECT_EQ(Calls{"normal"}, host.calls);
-    EXPECT_FALSE(controller.PollTimerArmed());
 }

@@ -287,18 +287,6 @@ TEST_F(AgentWindow, PollFindingNewsStoresItShowsItAndAlerts) {
     EXPECT_EQ("Title 2", Text(kDataKey, "Title_2"));
 }
 
-TEST_F(AgentWindow, WorkerThatCannotStartEndsThePollAsAnError) {
-    services.pollsStart = false;
-    StartAgent();
-    Send(WM_TIMER, ID_TIMER_POLL);
-    EXPECT_EQ(CString("Zavora news agent (could not connect)"), Tip());
-    OnWindow([&] {
-        EXPECT_FALSE(dialog.Controller().Flags().connecting);
-        EXPECT_TRUE(dialog.Controller().PollTimerArmed());
-        EXPECT_FALSE(dialog.Tray().Animating());
-    });
-}
-
 TEST_F(AgentWindow, UserSoundDelaysTheNextPollUntilItHasPlayed) {
     RegistryMem::PutText(kSettingsKey, "alertBySystemSound", "0");
     RegistryMem::PutText(kSettingsKey, "alertByUserSound", "1");
@@ -423,28 +411,6 @@ TEST_F(AgentWindow, EntryCommandsOpenWhatTheMenuListedEvenAfterANewList) {
     EXPECT_EQ(std::vector<std::string>{"open http://news.example/1"}, Log());
 }
 
-TEST_F(AgentWindow, EmptyCacheShowsOnlyTheHomeItem) {
-    StartAgent();
-    TrayClick(WM_LBUTTONUP);
-    OnWindow([&] {
-        ASSERT_EQ(1u, dialog.menusShown.size());
-        ASSERT_EQ(1u, dialog.menusShown[0].size());
-        EXPECT_TRUE(dialog.menusShown[0][0].isDefault);
-    });
-}
-
-TEST_F(AgentWindow, RefusedRefreshBeeps) {
-    StartAgent();
-    Send(WM_TIMER, ID_TIMER_POLL);
-    ClearLog();
-    Command(ID_TASKBAR_REFRESH);
-    EXPECT_EQ(std::vector<std::string>{"beep 200 200"}, Log());
-    FinishPoll(PollOutcome::NothingNew);
-    ClearLog();
-    Command(ID_TASKBAR_REFRESH);
-    EXPECT_EQ(std::vector<std::string>{"poll"}, Log());
-}
-
 TEST_F(AgentWindow, ExitWhileIdleSavesAndEnds) {
     RegistryMem::PutText(kSettingsKey, "newEntriesFlag", "1");
     RegistryMem::PutText(kSettingsKey, "useProxy", "2");
@@ -487,20 +453,6 @@ TEST_F(AgentWindow, EscapeEndsTheAgentLikeExitAndEnterDoesNothing) {
     Command(IDCANCEL);
     WaitForEnd();
     EXPECT_EQ("0", Text(kSettingsKey, "newEntriesFlag"));
-}
-
-TEST_F(AgentWindow, ConfigurationAcceptedReArmsAnArmedTimer) {
-    StartAgent();
-    SettleIdle();
-    services.duringConfigure = [](HWND, CAgentSettings& settings) { settings.pollingDelay = 10; };
-    Command(ID_TASKBAR_CONFIGURE);
-    bool armed = false;
-    OnWindow([&] { armed = dialog.Controller().PollTimerArmed(); });
-    EXPECT_TRUE(armed);
-    Command(ID_TASKBAR_DISABLE);
-    Command(ID_TASKBAR_CONFIGURE);
-    OnWindow([&] { armed = dialog.Controller().PollTimerArmed(); });
-    EXPECT_FALSE(armed);
 }
 
 TEST_F(AgentWindow, CloseDuringTheSheetWaitsUntilTheSheetHasEnded) {
@@ -610,4 +562,23 @@ TEST(AboutBox, ShowsNameAndVersionAndOpensHelp) {
     EXPECT_EQ("About Zavora News Agent", AboutProbe::caption);
     EXPECT_EQ(std::vector<std::string>{"launch http://www.zavora.example/agenthelp.html"},
               services.log);
+}
+
+TEST(SystemSoundPlayer, FilePlaysOnItsOwnThreadAndReportsTheEnd) {
+    const HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                        GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, window);
+    const UINT doneMessage = WM_APP + 77;
+    CSystemSoundPlayer player;
+    // No sound device and no such file: the call fails at once, and the end is still told.
+    EXPECT_TRUE(player.PlayFile("C:\\no such sound.wav", window, doneMessage));
+    MSG message = {};
+    bool done = false;
+    for (int i = 0; i < 200 && !done; ++i) {
+        done = PeekMessageA(&message, window, doneMessage, doneMessage, PM_REMOVE) != FALSE;
+        if (!done)
+            Sleep(10);
+    }
+    EXPECT_TRUE(done);
+    DestroyWindow(window);
 }

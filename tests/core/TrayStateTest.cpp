@@ -40,32 +40,6 @@ TEST(TrayState, EveryCombinationOfFlagsFollowsThePrecedence) {
     }
 }
 
-TEST(TrayState, EachDisplayHasItsPicturesAndTooltip) {
-    struct Row {
-        TrayDisplay display;
-        std::vector<unsigned> icons;
-        const char* tip;
-    };
-    const Row rows[] = {
-        {TrayDisplay::Normal, {IDI_IDLE}, "Zavora news agent"},
-        {TrayDisplay::Connecting,
-         {IDI_POLL_1, IDI_POLL_2, IDI_POLL_3},
-         "Zavora news agent (connecting)"},
-        {TrayDisplay::NewPostings, {IDI_NEW_1, IDI_NEW_2}, "Zavora news agent (new postings)"},
-        {TrayDisplay::CouldNotConnect, {IDI_FAILED}, "Zavora news agent (could not connect)"},
-        {TrayDisplay::Disabled, {IDI_DISABLED}, "Zavora news agent (disabled)"},
-        {TrayDisplay::ShuttingDown, {IDI_SHUTTING_DOWN}, "Zavora news agent (shutting down)"},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(row.icons, LookOf(row.display).icons);
-        EXPECT_EQ(CString(row.tip), TrayTip(row.display));
-        EXPECT_LT(TrayTip(row.display).GetLength(), 64);
-    }
-    EXPECT_EQ((std::vector<unsigned>{IDI_IDLE, IDI_POLL_1, IDI_POLL_2, IDI_POLL_3, IDI_NEW_1,
-                                     IDI_NEW_2, IDI_FAILED, IDI_DISABLED, IDI_SHUTTING_DOWN}),
-              AllTrayIcons());
-}
-
 TEST(PollInterval, MinutesBecomeMillisecondsWithinTheTimersRange) {
     struct Row {
         int minutes;
