@@ -17,8 +17,9 @@
 //   close-menu <ms>           waits for an open popup menu and closes it with Escape
 //   wait-menu-gone <ms>       waits until no popup menu is open
 //   wait-title <text> <ms>    waits for a visible top-level window whose title holds <text>
-//   children <text> <ms>      the same, then lists its child windows (id, class, text)
-//   press <text> <id> <ms>    the same, then clicks its button <id> (1 = OK)
+//   wait-no-title <text> <ms> waits until no visible top-level window's title holds <text>
+//   children <text> <ms>      waits for such a window, then lists its child windows
+//   press <text> <id> <ms>    waits for such a window, then clicks its button <id> (1 = OK)
 //
 // Menus belong to the process that shows them, so Wine refuses to read them from here. The
 // items are therefore read inside the agent's process by zv-drive-hook.dll, a window-procedure
@@ -332,6 +333,20 @@ static int WaitTitle(const char* text, DWORD timeoutMs) {
     return WaitTitledWindow(text, timeoutMs) ? 0 : 1;
 }
 
+static BOOL TitleGone(void* context) {
+    return !TitleShown(context);
+}
+
+static int WaitNoTitle(const char* text, DWORD timeoutMs) {
+    struct TitleSearch search = {text, NULL};
+    if (!WaitFor(TitleGone, &search, timeoutMs)) {
+        puts("timeout");
+        return 1;
+    }
+    puts("notitle");
+    return 0;
+}
+
 static BOOL CALLBACK PrintChild(HWND child, LPARAM context) {
     (void)context;
     char text[512] = "";
@@ -401,6 +416,8 @@ int main(int argc, char** argv) {
             return Choose(strtol(argv[2], NULL, 10), Milliseconds(argv[3]));
         if (strcmp(command, "wait-title") == 0)
             return WaitTitle(argv[2], Milliseconds(argv[3]));
+        if (strcmp(command, "wait-no-title") == 0)
+            return WaitNoTitle(argv[2], Milliseconds(argv[3]));
         if (strcmp(command, "children") == 0)
             return Children(argv[2], Milliseconds(argv[3]));
     }
@@ -408,7 +425,7 @@ int main(int argc, char** argv) {
         return Press(argv[2], atoi(argv[3]), Milliseconds(argv[4]));
     fputs("usage: zv-drive find|alive|windows|wait-window ms|wait-gone ms|command id|"
           "tray left|right|n|menu ms|choose id ms|close-menu ms|wait-menu-gone ms|"
-          "wait-title text ms|children text ms|press text id ms\n",
+          "wait-title text ms|wait-no-title text ms|children text ms|press text id ms\n",
           stderr);
     return 2;
 }

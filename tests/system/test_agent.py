@@ -15,6 +15,8 @@ import pytest
 
 from conftest import (
     DATA_KEY,
+    ID_TASKBAR_ABOUT,
+    ID_TASKBAR_CONFIGURE,
     ID_NEWS_ENTRY_FIRST,
     ID_SITE_HOME,
     ID_TASKBAR_DISABLE,
@@ -285,3 +287,27 @@ def test_new_articles_slide_out_the_popup_above_the_taskbar(
     assert bottom <= rect_of(taskbar)[1]
     assert right > 1024 - 40
     assert left < right and top < bottom
+
+
+# Each row: the command, a title the window holds, a child that must show, the button that
+# closes it (IDOK 1, IDCANCEL 2).
+DIALOG_CASES = {
+    "About": (ID_TASKBAR_ABOUT, "About Zavora News Agent", "Zavora News Agent v1.4", 1),
+    "Configure": (ID_TASKBAR_CONFIGURE, "Configure Zavora News Agent", "HTTP proxy server", 2),
+}
+
+
+@pytest.mark.parametrize("command, title, child_text, button", DIALOG_CASES.values(),
+                         ids=DIALOG_CASES.keys())
+def test_dialog_commands_open_and_close(command, title, child_text, button, agent, drive):
+    agent.start()
+    drive.command(command)
+    code, lines = drive("children", title, 5000)
+    assert code == 0, f"no window titled {title!r}"
+    screenshot(title.split()[0].lower())
+    texts = [fields.get("text", "") for word, fields in lines if word == "child"]
+    assert any(child_text in text for text in texts), texts
+    assert drive("press", title, button, 2000)[0] == 0
+    assert drive("wait-no-title", title, 5000)[0] == 0
+    assert drive.alive()
+    assert agent.exit() == 0
