@@ -215,12 +215,23 @@ void CAgentDialog::OnClose() {
         return;
     }
     if (m_settings) {
-        m_settings->SaveAll();
-        m_settings->SaveNewEntriesFlag(m_controller.Flags().newPostings);
+        SaveState();
         m_controller.Stop();
         m_settings.reset();
     }
     EndDialog(IDCANCEL);
+}
+
+void CAgentDialog::SaveState() {
+    m_settings->SaveAll();
+    m_settings->SaveNewEntriesFlag(m_controller.Flags().newPostings);
+}
+
+// At log-off the process ends without WM_CLOSE; what a close would save is saved now.
+LRESULT CAgentDialog::OnEndSession(WPARAM ending, LPARAM) {
+    if (ending && m_settings)
+        SaveState();
+    return 0;
 }
 
 void CAgentDialog::OnDestroy() {

@@ -47,6 +47,7 @@ public:
     MSG_WM_TIMER(OnTimer)
     MESSAGE_HANDLER(WM_WINDOWPOSCHANGING, OnWindowPosChanging)
     MSG_WM_CLOSE(OnClose)
+    MESSAGE_HANDLER(WM_ENDSESSION, OnEndSession)
     MSG_WM_DESTROY(OnDestroy)
     MSG_WM_HELP(OnHelp)
     END_MSG_MAP()
@@ -79,6 +80,8 @@ private:
     void OnTimer(UINT_PTR id);
     LRESULT OnWindowPosChanging(WPARAM, LPARAM windowPos);
     void OnClose();
+    LRESULT OnEndSession(WPARAM ending, LPARAM);
+    void SaveState();
     void OnDestroy();
     BOOL OnHelp(HELPINFO*);
 

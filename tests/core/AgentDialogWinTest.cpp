@@ -428,6 +428,17 @@ TEST_F(AgentWindow, ExitWhileIdleSavesAndEnds) {
     EXPECT_EQ("www.zavora.example", Text(kSettingsKey, "urlHost"));
 }
 
+TEST_F(AgentWindow, LogOffSavesWhatAClosingWouldSave) {
+    StartAgent();
+    Send(WM_TIMER, ID_TIMER_POLL);
+    FinishPoll(PollOutcome::NewPostings, 1);
+    Send(WM_ENDSESSION, FALSE);
+    EXPECT_EQ("<missing>", Text(kSettingsKey, "newEntriesFlag"));
+    Send(WM_ENDSESSION, TRUE);
+    EXPECT_EQ("1", Text(kSettingsKey, "newEntriesFlag"));
+    EXPECT_EQ("5", Text(kSettingsKey, "pollingDelay"));
+}
+
 TEST_F(AgentWindow, ExitDuringPollWaitsForTheReportAndIgnoresClicks) {
     StartAgent();
     Send(WM_TIMER, ID_TIMER_POLL);

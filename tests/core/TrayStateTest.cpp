@@ -1,6 +1,5 @@
 #include "core/PollInterval.h"
 #include "core/TrayState.h"
-#include "res/resource.h"
 
 #include <gtest/gtest.h>
 
