@@ -1,0 +1,314 @@
+"""Shared pieces of the fault matrix and the corrupt-registry runs.
+
+- ``SwitchableFaultServer``: the fault server with one behaviour for every path, switched
+  between polls (the agent reads its path only at start-up), able to relay a request to a
+  real proxy and to end the stalls it holds.
+- ``RegValue`` / ``write_values`` / ``read_key``: registry values of any type, read back
+  exactly (type and bytes) through ``reg export``, since ``reg query`` prints values one
+  line each and so loses carriage returns inside them.
+- ``PortRelay``: a listener started later on a port that refused connections until then.
+- ``faults_agent``: an agent with an empty registry branch, ended and checked afterwards.
+"""
+
+import os
+import pathlib
+import socket
+import sys
+import tempfile
+import threading
+import time
+from dataclasses import dataclass
+
+import pytest
+
+from conftest import (
+    AGENT_ROOT_KEY,
+    ID_TASKBAR_EXIT,
+    ID_TASKBAR_REFRESH,
+    Agent,
+    run,
+)
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "servers"))
+from fault_server import BEHAVIOURS, MIB, FaultServer, Request  # noqa: E402
+
+# Registry values ---------------------------------------------------------------------------
+
+
+@dataclass(frozen=True)
+class RegValue:
+    kind: str  # "sz", "dword", "binary" or "expand"
+    data: object  # text for sz and expand, int for dword, bytes for binary
+
+    @staticmethod
+    def sz(text):
+        return RegValue("sz", str(text))
+
+
+def _reg_line(name, value):
+    if not isinstance(value, RegValue):
+        value = RegValue.sz(value)
+    if value.kind == "sz":
+        escaped = value.data.replace("\\", "\\\\").replace('"', '\\"')
+        return f'"{name}"="{escaped}"'
+    if value.kind == "dword":
+        return f'"{name}"=dword:{value.data & 0xFFFFFFFF:08x}'
+    raw = value.data if value.kind == "binary" else value.data.encode("latin-1") + b"\0"
+    prefix = "hex" if value.kind == "binary" else "hex(2)"
+    return f'"{name}"={prefix}:' + ",".join(f"{byte:02x}" for byte in raw)
+
+
+def write_values(key, values):
+    """Writes {name: text or RegValue} under key in one import."""
+    lines = ["REGEDIT4", "", f"[{key.replace('HKCU', 'HKEY_CURRENT_USER')}]"]
+    lines += [_reg_line(name, value) for name, value in values.items()]
+    with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False,
+                                     encoding="latin-1") as reg_file:
+        reg_file.write("\r\n".join(lines) + "\r\n")
+    try:
+        assert run(["wine", "reg", "import", reg_file.name]).returncode == 0, \
+            f"reg import failed for {key}"
+    finally:
+        os.unlink(reg_file.name)
+
+
+def clear_registry():
+    run(["wine", "reg", "delete", AGENT_ROOT_KEY, "/f"])
+
+
+_ESCAPES = {"\\": "\\", '"': '"', "n": "\n", "r": "\r", "0": "\0"}
+
+
+def _unescape(text):
+    out, index = [], 0
+    while index < len(text):
+        char = text[index]
+        if char == "\\" and index + 1 < len(text):
+            out.append(_ESCAPES.get(text[index + 1], text[index + 1]))
+            index += 2
+        else:
+            out.append(char)
+            index += 1
+    return "".join(out)
+
+
+def _parse_value(data):
+    if data.startswith('"'):
+        return RegValue.sz(_unescape(data[1:-1]))
+    if data.startswith("dword:"):
+        return RegValue("dword", int(data[6:], 16))
+    kind, _, hex_bytes = data.partition(":")
+    raw = bytes(int(byte, 16) for byte in hex_bytes.split(",") if byte)
+    if kind == "hex(2)":
+        return RegValue("expand", raw.decode("utf-16le").rstrip("\0"))
+    return RegValue("binary" if kind == "hex" else kind, raw)
+
+
+def read_key(key):
+    """{name: RegValue} of every value of key; {} when the key does not exist."""
+    with tempfile.TemporaryDirectory() as folder:
+        path = pathlib.Path(folder) / "export.reg"
+        target = "Z:" + str(path).replace("/", "\\")
+        if run(["wine", "reg", "export", key, target, "/y"]).returncode != 0:
+            return {}
+        text = path.read_bytes().decode("utf-16")
+    # Long binary values continue on following lines after a backslash.
+    text = text.replace("\\\r\n  ", "")
+    values = {}
+    for line in text.split("\r\n"):
+        if not line.startswith('"'):
+            continue
+        # The name is quoted and may hold escaped quotes; the value follows "=".
+        index = 1
+        while line[index] != '"':
+            index += 2 if line[index] == "\\" else 1
+        values[_unescape(line[1:index])] = _parse_value(line[index + 2:])
+    return values
+
+
+def texts(values):
+    """{name: text} of the REG_SZ values; any other type fails the caller's comparison."""
+    return {name: (value.data if value.kind == "sz" else value) for name, value in values.items()}
+
+
+# Servers -----------------------------------------------------------------------------------
+
+
+class SwitchableFaultServer(FaultServer):
+    """Plays ``self.behaviour`` (a name from BEHAVIOURS, or a function) for every request.
+
+    A behaviour may also be raw reply bytes, sent whole for HEAD and GET alike.
+    """
+
+    def __init__(self):
+        super().__init__()
+        self.behaviour = "ok"
+        self._released = threading.Event()
+
+    def methods(self):
+        with self._lock:
+            return [Request(raw).method for raw in self.requests]
+
+    def wait_requests(self, count, timeout):
+        deadline = time.monotonic() + timeout
+        while len(self.requests) < count and time.monotonic() < deadline:
+            time.sleep(0.05)
+        return len(self.requests) >= count
+
+    def release(self):
+        """Ends the stalls: every held connection is flooded beyond the agent's 1 MiB cap.
+
+        A failed read is what the time limits also produce; a flood gets there at once.
+        (Under Wine a reset from the peer reads as a clean end of the response, so it
+        cannot stand in for a failed read.)
+        """
+        self._released.set()
+
+    def hold(self, conn):
+        while not self._released.wait(0.1):
+            if self.stopping.is_set():
+                return
+        try:
+            conn.sendall(b"x" * (MIB + 1))
+        except OSError:
+            pass  # the agent gave up reading and closed its end
+
+    def _serve(self, conn):
+        raw = self._read_request(conn)
+        self._record(raw)
+        behaviour = self.behaviour
+        if isinstance(behaviour, bytes):
+            conn.sendall(behaviour)
+        elif callable(behaviour):
+            behaviour(conn, Request(raw), self)
+        else:
+            BEHAVIOURS[behaviour](conn, Request(raw), self)
+
+
+def relay_to(port):
+    """A behaviour that hands the request to a proxy on port and passes its answer back."""
+
+    def play(conn, request, server):
+        with socket.create_connection(("127.0.0.1", port), timeout=10) as upstream:
+            upstream.sendall(request.raw)
+            while True:
+                chunk = upstream.recv(65536)
+                if not chunk:
+                    return
+                conn.sendall(chunk)
+
+    return play
+
+
+def news_reply(epoch, entries, last_modified):
+    """A well-formed reply carrying a news list."""
+    lines = [epoch] + [part for date, title, url in entries for part in (f"{date} {title}", url)]
+    body = ("\n".join(lines) + "\n").encode("latin-1")
+    head = f"HTTP/1.0 200 OK\nLast-Modified: {last_modified}\n\n".encode("latin-1")
+
+    def play(conn, request, server):
+        conn.sendall(head if request.method == "HEAD" else head + body)
+
+    return play
+
+
+def refused_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class PortRelay:
+    """Listens on a given port and forwards each connection to a target port."""
+
+    def __init__(self, port, target):
+        self._target = target
+        self._listener = socket.socket()
+        self._listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self._listener.bind(("127.0.0.1", port))
+        self._listener.listen(8)
+        self._listener.settimeout(0.2)
+        self._stopping = threading.Event()
+        self._thread = threading.Thread(target=self._accept_loop, daemon=True)
+        self._thread.start()
+
+    def stop(self):
+        self._stopping.set()
+        self._thread.join(5)
+        self._listener.close()
+
+    def _accept_loop(self):
+        while not self._stopping.is_set():
+            try:
+                conn, _ = self._listener.accept()
+            except socket.timeout:
+                continue
+            threading.Thread(target=self._forward, args=(conn,), daemon=True).start()
+
+    def _forward(self, conn):
+        with conn, socket.create_connection(("127.0.0.1", self._target), timeout=10) as upstream:
+            conn.settimeout(10)
+            request = b""
+            while b"\n\n" not in request:
+                chunk = conn.recv(65536)
+                if not chunk:
+                    break
+                request += chunk
+            upstream.sendall(request)
+            while chunk := upstream.recv(65536):
+                conn.sendall(chunk)
+
+
+# The agent as a user sees it -----------------------------------------------------------------
+
+
+def open_menu(drive, button):
+    """Opens a tray menu, reads its item ids and closes it; None when no menu opened."""
+    drive.tray(button)
+    items = drive.menu_items()
+    if items is not None:
+        drive.close_menu()
+    return items
+
+
+def offers_refresh(drive):
+    items = open_menu(drive, "right")
+    return items is not None and ID_TASKBAR_REFRESH in [int(item["id"]) for item in items]
+
+
+def wait_reported(drive, timeout=20):
+    """Waits until no poll runs: the command menu offers Refresh again."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if offers_refresh(drive):
+            return True
+        time.sleep(0.2)
+    return False
+
+
+def end_agent(agent, drive, timeout=40):
+    """Exit as the user chooses it; the exit code, or None when it did not end."""
+    if drive("menu", 0)[0] == 0:
+        drive.close_menu()
+    drive.command(ID_TASKBAR_EXIT)
+    return agent.wait_exit(timeout)
+
+
+@pytest.fixture
+def faults_agent(agent_exe, drive):
+    """An agent on an empty registry branch; it is ended (and checked gone) afterwards."""
+    clear_registry()
+    instance = Agent(agent_exe, drive)
+    yield instance
+    if instance.running():
+        if end_agent(instance, drive) is None:
+            instance.kill()
+            pytest.fail("the agent did not end after the test")
+    assert drive.wait_gone(5000), "a hidden agent window outlived the agent"
+    clear_registry()
+
+
+@pytest.fixture
+def fault_server():
+    with SwitchableFaultServer() as server:
+        yield server

@@ -1,0 +1,234 @@
+"""Server and proxy misbehaviours, each met by a poll of the real agent.
+
+Every row starts the agent on a stored news list with newEntriesFlag 1; its first poll (the
+poll timer's, one second after start) meets the misbehaviour. Then, for every row:
+- the agent stays responsive: it answers within a second and opens its tray menu at once;
+- the outcome shows from outside: the requests the server saw, the news list and markers
+  in the registry while the agent runs, and the tray state, which the flag saved at exit
+  reveals (a failed poll clears the new-articles state, any other outcome keeps it);
+- a following good poll (Refresh, answered well) stores its Last-Modified value.
+
+Stalls end after 30 s (a silent peer) or 60 s (a trickling one); the update checker's own
+tests prove those limits with real timing. Here one run proves that Exit ends the agent
+within the limit while the worst stall (the trickle) runs; the other stall rows check the
+agent while its worker is stuck, then end the stall by flooding the connection beyond the
+1 MiB cap, which fails the read as the time limit does.
+"""
+
+import time
+from dataclasses import dataclass, field
+
+import pytest
+
+from conftest import DATA_KEY, ID_TASKBAR_EXIT, ID_TASKBAR_REFRESH, SETTINGS_KEY, data_values
+from faults_harness import (
+    PortRelay,
+    fault_server,  # noqa: F401 (fixture)
+    faults_agent,  # noqa: F401 (fixture)
+    news_reply,
+    open_menu,
+    read_key,
+    refused_port,
+    relay_to,
+    texts,
+    wait_reported,
+    write_values,
+)
+from proxy import TinyProxy
+
+OLD_MODIFIED = "Sun, 06 Dec 2026 08:00:00 GMT"
+SERVER_MODIFIED = "Mon, 07 Dec 2026 05:00:00 GMT"  # the fault server's Last-Modified
+FOLLOW_MODIFIED = "Tue, 08 Dec 2026 06:00:00 GMT"
+STORED = [("2026-12-05", "An older story", "http://127.0.0.1/old/1.html")]
+SEED = {k: str(v) for k, v in data_values("edition-1", OLD_MODIFIED, STORED).items()}
+SERVER_ENTRIES = [
+    ("2026-12-07", "First title", "http://news.example/1"),
+    ("2026-12-06", "Second title with words", "http://news.example/2"),
+]
+PROXY_USER, PROXY_PASSWORD = "agent", "s3cret"
+
+
+def news(epoch, last_modified, entries):
+    """The Data values after a new list: entries of a longer earlier list stay behind."""
+    return {**SEED, **{k: str(v) for k, v in data_values(epoch, last_modified, entries).items()}}
+
+
+@dataclass
+class Row:
+    fault: object  # the server's behaviour: a fault name, reply bytes or a function
+    methods: list  # the requests the server sees
+    data: dict  # the Data key after the poll
+    failed: bool  # the poll ends as an error
+    settings: dict = field(default_factory=dict)
+    endpoint: str = "server"  # "server", "refused", "unknown host" or "proxy"
+    stall: bool = False  # the worker stays stuck until the server releases it
+
+
+HEAD, HEAD_GET = ["HEAD"], ["HEAD", "GET"]
+# Nothing new after a successful GET and parse: only the Last-Modified value is stored.
+def only_modified(value):
+    return {**SEED, "lastModified": value}
+
+
+PROXY = {"useProxy": 1, "proxyHost": " 127.0.0.1 "}
+ROWS = {
+    "refused connection": Row("ok", [], SEED, True, endpoint="refused"),
+    "unknown host": Row("ok", [], SEED, True, endpoint="unknown host"),
+    "accepts and never answers": Row("never-answer", HEAD, SEED, True, stall=True),
+    "stalls inside the status line": Row("stall-status", HEAD, SEED, True, stall=True),
+    "stalls inside the headers": Row("stall-headers", HEAD, SEED, True, stall=True),
+    # The new Last-Modified value is kept back until the GET and the parse have succeeded.
+    "stalls in the body": Row("stall-body", HEAD_GET, SEED, True, stall=True),
+    "endless body": Row("endless", HEAD_GET, SEED, True),
+    "closes with zero bytes": Row("close-at-once", HEAD, SEED, True),
+    "closes in the middle of the headers": Row(
+        "close-mid-headers", HEAD_GET, only_modified("Mon, 07"), False),
+    "no blank line": Row("no-blank-line", HEAD_GET, only_modified(SERVER_MODIFIED), False),
+    # HEAD skips empty lines, the GET's status check does not.
+    "empty first line": Row("empty-first-line", HEAD_GET, SEED, True),
+    "status 304": Row("status-304", HEAD, SEED, True),
+    "status 204 HTTP/1.0": Row("status-204-10", HEAD_GET, only_modified("LM-204"), False),
+    "status 204 HTTP/1.1": Row("status-204-11", HEAD_GET, only_modified("LM-204"), False),
+    "status 500": Row("status-500", HEAD, SEED, True),
+    "status line HTTPr": Row("httpr", HEAD, SEED, True),
+    "100-digit status": Row("status-100-digits", HEAD_GET, only_modified("LM-100"), False),
+    "header of 100 KB": Row(
+        "big-header", HEAD_GET, news("edition-7", SERVER_MODIFIED, SERVER_ENTRIES), False),
+    "5,000 headers": Row(
+        "many-headers", HEAD_GET, news("edition-7", SERVER_MODIFIED, SERVER_ENTRIES), False),
+    # The HEAD response ends at the NUL, before its Last-Modified line; so does the GET's.
+    "NUL in the headers": Row("nul-header", HEAD_GET, only_modified(""), False),
+    # The body ends at the NUL: a new epoch whose first entry has lost its URL.
+    "NUL in the body": Row("nul-body", HEAD_GET, news("edition-nul", SERVER_MODIFIED, []), False),
+    "Last-Modified missing": Row(
+        "lm-missing", HEAD_GET, news("edition-7", "", SERVER_ENTRIES), False),
+    "Last-Modified empty": Row("lm-empty", HEAD_GET, news("edition-7", "", SERVER_ENTRIES), False),
+    "Last-Modified repeated": Row("lm-repeated", HEAD_GET, only_modified("second"), False),
+    "Last-Modified in odd case with blanks and CR": Row(
+        "lm-odd", HEAD_GET, only_modified("odd value"), False),
+    "body over 1 MiB": Row("body-over-1mib", HEAD_GET, SEED, True),
+    "body of exactly 1 MiB": Row(
+        "body-1mib", HEAD_GET, news("edition-big", SERVER_MODIFIED, []), False),
+    # The epoch is stripped; titles and URLs keep their carriage return.
+    "CRLF document": Row("crlf", HEAD_GET, news(
+        "edition-crlf", SERVER_MODIFIED, [("2026-12-07", "Title\r", "http://n/1\r")]), False),
+    "body of only tabs and line feeds": Row(
+        "tabs-only", HEAD_GET, only_modified(SERVER_MODIFIED), False),
+    "proxy 407 without credentials": Row(
+        "tinyproxy", HEAD, SEED, True, settings={**PROXY, "useProxyAuth": 0}, endpoint="proxy"),
+    "proxy 401 with a wrong password": Row(
+        "tinyproxy", HEAD, SEED, True, endpoint="proxy",
+        settings={**PROXY, "useProxyAuth": 1, "authUsername": PROXY_USER,
+                  "authPassword": "wrong"}),
+    "proxy closes at once": Row("close-at-once", HEAD, SEED, True, settings=PROXY,
+                                endpoint="proxy"),
+    "proxy stalls": Row("never-answer", HEAD, SEED, True, settings=PROXY, endpoint="proxy",
+                        stall=True),
+}
+
+
+@pytest.fixture(scope="module")
+def tinyproxy():
+    with TinyProxy(user=PROXY_USER, password=PROXY_PASSWORD) as proxy:
+        yield proxy
+
+
+def data_now():
+    return texts(read_key(DATA_KEY))
+
+
+def assert_responsive(drive):
+    assert drive.alive(), "the agent did not answer within a second"
+    drive.tray("right")
+    items = drive.menu_items(1000)
+    assert items is not None, "the tray menu did not open within a second"
+    drive.close_menu()
+    return [int(item["id"]) for item in items]
+
+
+def check_while_stalled(row, server, drive):
+    """The worker is stuck: the agent still answers, refuses Refresh and keeps its data."""
+    assert ID_TASKBAR_REFRESH not in assert_responsive(drive), "no poll seems to be running"
+    drive.command(ID_TASKBAR_REFRESH)
+    time.sleep(1)
+    assert server.methods() == row.methods, "Refresh started a second poll"
+    assert data_now() == SEED
+    server.release()
+
+
+@pytest.mark.parametrize("row", ROWS.values(), ids=ROWS.keys())
+def test_fault_row(row, request, fault_server, faults_agent, drive):
+    server = fault_server
+    settings = {"urlHost": "127.0.0.1", "urlPort": server.port, "urlPath": "/news.txt",
+                "alertBySystemSound": 0, "alertByMessage": 0, "newEntriesFlag": 1,
+                **row.settings}
+    relay = None
+    if row.endpoint == "refused":
+        settings["urlPort"] = refused_port()
+    elif row.endpoint == "unknown host":
+        settings["urlHost"] = "no-such-host.invalid"
+    elif row.endpoint == "proxy":
+        settings["proxyPort"] = server.port
+    if row.fault == "tinyproxy":
+        server.behaviour = relay_to(request.getfixturevalue("tinyproxy").port)
+    else:
+        server.behaviour = row.fault
+    write_values(SETTINGS_KEY, settings)
+    write_values(DATA_KEY, SEED)
+
+    faults_agent.start()
+    # The poll timer fires one second after start-up.
+    time.sleep(max(0.0, faults_agent.window_found + 1.5 - time.monotonic()))
+    if row.stall:
+        assert server.wait_requests(len(row.methods), 10), "the stall did not begin"
+        check_while_stalled(row, server, drive)
+    assert wait_reported(drive), "the poll did not report"
+    assert server.methods() == row.methods
+    assert_responsive(drive)
+    assert data_now() == row.data
+
+    # A following poll, answered well, gets through: it finds the list it has (nothing new,
+    # so the tray state of the row is kept) and stores the new Last-Modified value.
+    if row.endpoint == "refused":
+        relay = PortRelay(settings["urlPort"], server.port)
+    seen = len(server.requests)
+    server.behaviour = news_reply(row.data["epoch"], SERVER_ENTRIES, FOLLOW_MODIFIED)
+    try:
+        if row.endpoint != "unknown host":  # the host is read only at start-up
+            drive.command(ID_TASKBAR_REFRESH)
+            assert server.wait_requests(seen + 2, 10), "the following poll did not GET"
+            assert wait_reported(drive)
+            assert data_now() == {**row.data, "lastModified": FOLLOW_MODIFIED}
+        code = faults_agent.exit(timeout=20)
+    finally:
+        if relay:
+            relay.stop()
+    assert code == 0
+    assert texts(read_key(SETTINGS_KEY))["newEntriesFlag"] == ("0" if row.failed else "1")
+
+
+def test_exit_ends_the_worst_stall_within_its_limit(fault_server, faults_agent, drive):
+    """A trickle keeps the worker reading until the 60 s total limit of its request."""
+    server = fault_server
+    server.behaviour = "trickle"
+    write_values(SETTINGS_KEY, {"urlHost": "127.0.0.1", "urlPort": server.port,
+                                "urlPath": "/news.txt", "alertBySystemSound": 0,
+                                "newEntriesFlag": 1})
+    write_values(DATA_KEY, SEED)
+    faults_agent.start()
+    assert server.wait_requests(1, 10)
+    connected = time.monotonic()
+    time.sleep(2)
+    assert_responsive(drive)
+    asked = time.monotonic()
+    drive.command(ID_TASKBAR_EXIT)
+    assert open_menu(drive, "right") is None, "a menu opened while shutting down"
+    assert drive.alive()
+    code = faults_agent.wait_exit(75)
+    ended = time.monotonic()
+    assert code == 0, "the agent did not end"
+    assert ended - asked <= 60
+    assert 55 <= ended - connected <= 65, "the poll did not run into its total limit"
+    assert server.methods() == HEAD
+    assert data_now() == SEED
+    assert texts(read_key(SETTINGS_KEY))["newEntriesFlag"] == "0"
