@@ -289,6 +289,20 @@ def test_new_articles_slide_out_the_popup_above_the_taskbar(
     assert left < right and top < bottom
 
 
+def test_a_huge_stored_entry_count_neither_stalls_nor_crashes_start_up(
+        agent, server, registry, drive):
+    stored = data_values("edition-1", NEW_MODIFIED, STORED_ENTRIES)
+    registry.write(DATA_KEY, {**stored, "numentries": "2147483647"})
+    server.set_news("edition-1", STORED_ENTRIES, NEW_MODIFIED)
+    agent.start()
+    assert drive.alive()
+    wait_first_poll_reported(agent, drive)
+    items = menu_of(drive, "left")
+    assert items[0]["text"] == "2026-12-05 An older story"
+    assert ids_of(items) == [ID_NEWS_ENTRY_FIRST + i for i in range(10)] + [ID_SITE_HOME]
+    assert agent.exit() == 0
+
+
 # Each row: the command, a title the window holds, a child that must show, the button that
 # closes it (IDOK 1, IDCANCEL 2).
 DIALOG_CASES = {
