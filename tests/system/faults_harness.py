@@ -7,11 +7,14 @@
   exactly (type and bytes) through ``reg export``, since ``reg query`` prints values one
   line each and so loses carriage returns inside them.
 - ``PortRelay``: a listener started later on a port that refused connections until then.
+- ``key_locker``: takes all access rights away from a registry key and gives them back.
 - ``faults_agent``: an agent with an empty registry branch, ended and checked afterwards.
 """
 
+import contextlib
 import os
 import pathlib
+import shutil
 import socket
 import sys
 import tempfile
@@ -70,6 +73,39 @@ def write_values(key, values):
             f"reg import failed for {key}"
     finally:
         os.unlink(reg_file.name)
+
+
+class KeyLocker:
+    """faults_lock_key.exe, built for the test run with the cross compiler."""
+
+    def __init__(self, exe):
+        self.exe = str(exe)
+
+    def _run(self, action, key):
+        subkey = key.split("\\", 1)[1]  # below HKCU
+        assert run(["wine", self.exe, action, subkey]).returncode == 0, f"{action} {key}"
+
+    @contextlib.contextmanager
+    def locked(self, keys):
+        for key in keys:
+            self._run("lock", key)
+        try:
+            yield
+        finally:
+            for key in keys:
+                self._run("unlock", key)
+
+
+@pytest.fixture(scope="session")
+def key_locker(agent_exe, tmp_path_factory):
+    compiler = shutil.which("i686-w64-mingw32-gcc-posix") or shutil.which("i686-w64-mingw32-gcc")
+    if compiler is None:
+        pytest.skip("no cross compiler for the key locker")
+    exe = tmp_path_factory.mktemp("faults") / "faults_lock_key.exe"
+    source = pathlib.Path(__file__).with_name("faults_lock_key.c")
+    result = run([compiler, "-O2", "-static", "-o", str(exe), str(source)], timeout=120)
+    assert result.returncode == 0, "faults_lock_key.c did not build"
+    return KeyLocker(exe)
 
 
 def clear_registry():

@@ -5,9 +5,6 @@ a second, Exit ends it with code 0, and what it wrote back is valid: every value
 Settings and Data keys is REG_SZ text, numbers are decimal, unreadable values have given
 way to their defaults. Values of any length are read back whole, so a long stored text
 survives the run unchanged.
-
-Wine's reg tools cannot take access rights away from a key, so keys without access are
-not among the runs.
 """
 
 import re
@@ -20,6 +17,7 @@ from faults_harness import (
     RegValue,
     fault_server,  # noqa: F401 (fixture)
     faults_agent,  # noqa: F401 (fixture)
+    key_locker,  # noqa: F401 (fixture)
     news_reply,
     open_menu,
     read_key,
@@ -177,3 +175,26 @@ def test_missing_data_key(fault_server, faults_agent, drive):
     assert fault_server.methods() == ["HEAD", "GET"]
     _, data = assert_only_valid_values()
     assert data == NEW_DATA
+
+
+# Keys nobody may read or write: their values stay the defaults in memory, nothing is
+# written into them, and the rest of the agent works on.
+LOCKED = {
+    "Settings": ([SETTINGS_KEY], []),
+    "Data": ([DATA_KEY], ["HEAD", "GET"]),
+    "Settings and Data": ([SETTINGS_KEY, DATA_KEY], []),
+}
+
+
+@pytest.mark.parametrize("keys, methods", LOCKED.values(), ids=LOCKED.keys())
+def test_keys_without_access(keys, methods, fault_server, key_locker, faults_agent, drive):
+    fault_server.behaviour = news_reply("edition-7", ENTRIES, SERVER_MODIFIED)
+    write_values(SETTINGS_KEY, {**connection(fault_server), "pollingDelay": "10"})
+    write_values(DATA_KEY, {**NEW_DATA, "epoch": "edition-1"})
+    before = {key: read_key(key) for key in keys}
+    with key_locker.locked(keys):
+        assert read_key(keys[0]) == {}
+        run_agent(faults_agent, drive)
+    assert fault_server.methods() == methods
+    for key in keys:
+        assert read_key(key) == before[key]
