@@ -221,17 +221,18 @@ class SwitchableFaultServer(FaultServer):
             BEHAVIOURS[behaviour](conn, Request(raw), self)
 
 
-def relay_to(port):
-    """A behaviour that hands the request to a proxy on port and passes its answer back."""
+def relay_to(port, replies):
+    """A behaviour that hands the request to a proxy on port and passes its answer back;
+    each whole answer is appended to replies."""
 
     def play(conn, request, server):
+        reply = b""
         with socket.create_connection(("127.0.0.1", port), timeout=10) as upstream:
             upstream.sendall(request.raw)
-            while True:
-                chunk = upstream.recv(65536)
-                if not chunk:
-                    return
+            while chunk := upstream.recv(65536):
+                reply += chunk
                 conn.sendall(chunk)
+        replies.append(reply)
 
     return play
 

@@ -62,6 +62,7 @@ class Row:
     settings: dict = field(default_factory=dict)
     endpoint: str = "server"  # "server", "refused", "unknown host" or "proxy"
     stall: bool = False  # the worker stays stuck until the server releases it
+    proxy_status: int = 0  # the status the real proxy answers with (0: no real proxy)
 
 
 HEAD, HEAD_GET = ["HEAD"], ["HEAD", "GET"]
@@ -115,9 +116,10 @@ ROWS = {
     "body of only tabs and line feeds": Row(
         "tabs-only", HEAD_GET, only_modified(SERVER_MODIFIED), False),
     "proxy 407 without credentials": Row(
-        "tinyproxy", HEAD, SEED, True, settings={**PROXY, "useProxyAuth": 0}, endpoint="proxy"),
+        None, HEAD, SEED, True, settings={**PROXY, "useProxyAuth": 0}, endpoint="proxy",
+        proxy_status=407),
     "proxy 401 with a wrong password": Row(
-        "tinyproxy", HEAD, SEED, True, endpoint="proxy",
+        None, HEAD, SEED, True, endpoint="proxy", proxy_status=401,
         settings={**PROXY, "useProxyAuth": 1, "authUsername": PROXY_USER,
                   "authPassword": "wrong"}),
     "proxy closes at once": Row("close-at-once", HEAD, SEED, True, settings=PROXY,
@@ -169,8 +171,9 @@ def test_fault_row(row, request, fault_server, faults_agent, drive):
         settings["urlHost"] = "no-such-host.invalid"
     elif row.endpoint == "proxy":
         settings["proxyPort"] = server.port
-    if row.fault == "tinyproxy":
-        server.behaviour = relay_to(request.getfixturevalue("tinyproxy").port)
+    proxy_replies = []
+    if row.proxy_status:
+        server.behaviour = relay_to(request.getfixturevalue("tinyproxy").port, proxy_replies)
     else:
         server.behaviour = row.fault
     write_values(SETTINGS_KEY, settings)
@@ -179,11 +182,15 @@ def test_fault_row(row, request, fault_server, faults_agent, drive):
     faults_agent.start()
     # The poll timer fires one second after start-up.
     time.sleep(max(0.0, faults_agent.window_found + 1.5 - time.monotonic()))
+    if row.methods:
+        assert server.wait_requests(1, 10), "the first poll did not reach the server"
     if row.stall:
         assert server.wait_requests(len(row.methods), 10), "the stall did not begin"
         check_while_stalled(row, server, drive)
     assert wait_reported(drive), "the poll did not report"
     assert server.methods() == row.methods
+    if row.proxy_status:
+        assert proxy_replies[0].startswith(f"HTTP/1.0 {row.proxy_status} ".encode())
     assert_responsive(drive)
     assert data_now() == row.data
 
@@ -204,7 +211,12 @@ def test_fault_row(row, request, fault_server, faults_agent, drive):
         if relay:
             relay.stop()
     assert code == 0
-    assert texts(read_key(SETTINGS_KEY))["newEntriesFlag"] == ("0" if row.failed else "1")
+    settings_after = texts(read_key(SETTINGS_KEY))
+    assert settings_after["newEntriesFlag"] == ("0" if row.failed else "1")
+    if row.endpoint == "proxy":
+        assert settings_after["proxyHost"] == "127.0.0.1", "the trimmed host is saved"
+    if row.endpoint != "unknown host":
+        assert data_now() == {**row.data, "lastModified": FOLLOW_MODIFIED}
 
 
 def test_exit_ends_the_worst_stall_within_its_limit(fault_server, faults_agent, drive):
