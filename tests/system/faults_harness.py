@@ -171,10 +171,7 @@ def texts(values):
 
 
 class SwitchableFaultServer(FaultServer):
-    """Plays ``self.behaviour`` (a name from BEHAVIOURS, or a function) for every request.
-
-    A behaviour may also be raw reply bytes, sent whole for HEAD and GET alike.
-    """
+    """Plays ``self.behaviour`` (a name from BEHAVIOURS, or a function) for every request."""
 
     def __init__(self):
         super().__init__()
@@ -213,12 +210,8 @@ class SwitchableFaultServer(FaultServer):
         raw = self._read_request(conn)
         self._record(raw)
         behaviour = self.behaviour
-        if isinstance(behaviour, bytes):
-            conn.sendall(behaviour)
-        elif callable(behaviour):
-            behaviour(conn, Request(raw), self)
-        else:
-            BEHAVIOURS[behaviour](conn, Request(raw), self)
+        play = behaviour if callable(behaviour) else BEHAVIOURS[behaviour]
+        play(conn, Request(raw), self)
 
 
 def relay_to(port, replies):
