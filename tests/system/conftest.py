@@ -262,7 +262,9 @@ class Agent:
             stderr=subprocess.DEVNULL,
             env=self.env,
         )
-        assert self.drive.wait_window(15000), "the agent's hidden window did not appear"
+        if not self.drive.wait_window(15000):
+            self.kill()
+            pytest.fail("the agent's hidden window did not appear")
         self.window_found = time.monotonic()
         return self
 
@@ -313,11 +315,14 @@ def register_browser(mode):
 
 
 @pytest.fixture(scope="session", autouse=True)
-def recorder_browser(agent_exe):
-    """Wine's own handler would pass pages on to the host's browser: tests never use it."""
+def prepared_prefix(agent_exe):
+    """Pages open in the recorder: Wine's own handler would pass them on to the host's
+    browser. A crashing agent ends at once instead of waiting in Wine's crash dialog."""
     for stand_in in ("zv-url-recorder.exe", "zv-fake-ie.dll"):
         assert (CROSS_DIR / "tools" / stand_in).exists(), f"{stand_in} is not built"
     register_browser("recorder")
+    run(["wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
+         "/t", "REG_DWORD", "/d", "0", "/f"], check=True)
 
 
 @pytest.fixture
@@ -350,7 +355,7 @@ def agent(agent_exe, drive, registry):
     if instance.running():
         if drive("menu", 0)[0] == 0:
             drive.close_menu()
-        drive.command(ID_TASKBAR_EXIT)
+        drive("command", ID_TASKBAR_EXIT)
         if instance.wait_exit(40) is None:
             instance.kill()
             pytest.fail("the agent did not end after the test")

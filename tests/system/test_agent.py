@@ -15,10 +15,10 @@ import pytest
 
 from conftest import (
     DATA_KEY,
-    ID_TASKBAR_ABOUT,
-    ID_TASKBAR_CONFIGURE,
     ID_NEWS_ENTRY_FIRST,
     ID_SITE_HOME,
+    ID_TASKBAR_ABOUT,
+    ID_TASKBAR_CONFIGURE,
     ID_TASKBAR_DISABLE,
     ID_TASKBAR_EXIT,
     ID_TASKBAR_REFRESH,
@@ -30,9 +30,9 @@ from conftest import (
     run,
     screenshot,
     visible_popups,
-    wait_popup,
     wait_first_poll_reported,
     wait_for,
+    wait_popup,
 )
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "servers"))
