@@ -87,6 +87,11 @@ read -r agent_anon agent_dirty < <(private_memory_kib "$agent_pid")
 read -r bare_anon bare_dirty < <(private_memory_kib "$bare_pid")
 echo "anonymous: agent $agent_anon, bare tray $bare_anon, ratio $(ratio "$agent_anon" "$bare_anon") (goal at most 2)"
 echo "private dirty: agent $agent_dirty, bare tray $bare_dirty, ratio $(ratio "$agent_dirty" "$bare_dirty")"
+echo "the agent's largest anonymous parts (KiB): heaps and stacks, then the DLLs it loaded"
+awk '/^[0-9a-f]+-[0-9a-f]+ / { name = $6 == "" ? "[anonymous]" : $6 }
+     /^Anonymous:/ { kib[name] += $2 }
+     END { for (n in kib) if (kib[n] >= 64) print kib[n], n }' "/proc/$agent_pid/smaps" |
+    sort -rn | head -n 8 | sed 's|/usr/lib/i386-linux-gnu/wine/i386-windows/||; s/^/  /'
 
 # A poll that hangs on a server that accepts and never answers: the connecting animation
 # runs until the read time limit. Exit would wait for that poll, so this agent is killed.
