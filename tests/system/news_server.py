@@ -1,7 +1,7 @@
 """A scriptable news site on loopback that records every request it receives.
 
 Each connection carries one request; the answer depends on the method and on the behaviour
-set for it ("ok", "error", "close"), and the connection is closed after it, as an
+set for it ("ok", "slow", "error", "close"), and the connection is closed after it, as an
 HTTP/1.0 server does.
 """
 
@@ -27,9 +27,10 @@ class NewsServer:
     def __init__(self):
         self.last_modified = "Mon, 07 Dec 2026 05:00:00 GMT"
         self.document = b""
-        # Behaviour per method: "ok", "error" (a 500 answer) or "close" (close without a
-        # byte).
+        # Behaviour per method: "ok", "slow" (the same answer after slow_seconds), "error"
+        # (a 500 answer) or "close" (close without a byte).
         self.behaviour = {"HEAD": "ok", "GET": "ok"}
+        self.slow_seconds = 3
         self.requests = []
         self._lock = threading.Lock()
         self._stopping = threading.Event()
@@ -90,7 +91,9 @@ class NewsServer:
             behaviour = self.behaviour.get(request.method, "ok")
             if behaviour == "error":
                 connection.sendall(b"HTTP/1.0 500 Internal Server Error\r\n\r\n")
-            elif behaviour == "ok":
+            elif behaviour in ("ok", "slow"):
+                if behaviour == "slow":
+                    self._stopping.wait(self.slow_seconds)
                 connection.sendall(self._answer(request.method))
 
     def _read_request(self, connection):

@@ -208,6 +208,31 @@ def test_disable_then_enable_polls_after_a_full_interval(agent, server, registry
     assert 58 <= requests[2].arrived - enabled_at <= 66
 
 
+# A poll that finds new articles while the user has disabled polling or asked to exit:
+# no alert; Disable still flags the articles as unseen, Exit keeps the flag it had.
+@pytest.mark.parametrize("command, flag", [(ID_TASKBAR_DISABLE, "1"), (ID_TASKBAR_EXIT, "0")],
+                         ids=["Disable", "Exit"])
+def test_command_during_a_poll_that_finds_new_articles(command, flag, agent, server, registry,
+                                                        drive):
+    registry.write(SETTINGS_KEY, {"newEntriesFlag": "0"})
+    server.set_news("edition-2", FRESH_ENTRIES, NEW_MODIFIED)
+    server.behaviour["GET"] = "slow"
+    agent.start()
+    assert len(server.wait_requests(2, 10)) == 2, "the GET did not come"
+    drive.command(command)
+    if command == ID_TASKBAR_DISABLE:
+        # The report stores the new list; only then is the outcome visible.
+        stored = registry.wait_value(DATA_KEY, "epoch", "edition-2", server.slow_seconds + 10)
+        assert stored.get("epoch") == "edition-2", "the poll did not report"
+        assert wait_popup(drive, 2) is None
+        assert menu_of(drive, "right")[0]["text"] == "&Enable"
+        assert agent.exit() == 0
+    else:
+        assert agent.wait_exit(server.slow_seconds + 10) == 0
+    assert registry.query(DATA_KEY)["epoch"] == "edition-2"
+    assert registry.query(SETTINGS_KEY)["newEntriesFlag"] == flag
+
+
 def test_looking_at_the_entries_ends_the_new_articles_state(agent, server, registry, drive):
     registry.write(DATA_KEY, data_values("edition-1", NEW_MODIFIED, STORED_ENTRIES))
     registry.write(SETTINGS_KEY, {"newEntriesFlag": "1"})
