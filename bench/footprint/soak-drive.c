@@ -25,6 +25,7 @@
 #define ID_TASKBAR_DISABLE 32775
 #define ID_TASKBAR_REFRESH 32779
 #define MENU_CLASS "#32768"
+#define POPUP_CLASS "ZavoraNewsPopup"
 #define KINDS 7
 #define POLL_RUNNING KINDS
 #define POLL_TIMEOUT_MS 90000
@@ -41,6 +42,7 @@ typedef struct {
     const char* newsFile;
     unsigned long linuxPid;
     int failures;
+    int popupsSeen;
 } Soak;
 
 static void Fail(Soak* soak, const char* what, int poll) {
@@ -214,6 +216,11 @@ static void OpenAndCloseMenu(Soak* soak, int poll) {
         Fail(soak, "menu-did-not-close", poll);
 }
 
+static BOOL PopupVisible(void) {
+    HWND popup = FindWindowA(POPUP_CLASS, NULL);
+    return popup && IsWindowVisible(popup);
+}
+
 static void RunPoll(Soak* soak, int poll, int* edition) {
     const int kind = poll % 3;
     if (kind == 0) {
@@ -230,6 +237,8 @@ static void RunPoll(Soak* soak, int poll, int* edition) {
     }
     if (kind == 0 && !StoredEpochIs(*edition))
         Fail(soak, "new-edition-not-stored", poll);
+    if (kind == 0 && PopupVisible())
+        ++soak->popupsSeen;
     // A failed poll leaves no file; the next unchanged poll must find the last edition.
     if (kind == 2 && !WriteNews(soak->newsFile, *edition))
         Fail(soak, "news-not-restored", poll);
@@ -272,8 +281,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    long start[KINDS], baseline[KINDS], counts[KINDS];
+    long start[KINDS], baseline[KINDS], counts[KINDS], peak[KINDS];
     ReadCounts(&soak, start);
+    ReadCounts(&soak, peak);
     PrintCounts("start", start);
     long anonymousAtCheckpoint = -1, anonymousAtEnd = -1;
     const int warmUp = 6; // two of each poll kind, menus of both kinds shown
@@ -283,6 +293,12 @@ int main(int argc, char** argv) {
         SendMessageA(soak.agent, WM_COMMAND, ID_TASKBAR_DISABLE, 0);
         SendMessageA(soak.agent, WM_COMMAND, ID_TASKBAR_DISABLE, 0);
         OpenAndCloseMenu(&soak, poll);
+        // What the popup and the menus hold while they are up, to show they were exercised.
+        ReadCounts(&soak, counts);
+        for (int kind = 0; kind < KINDS; ++kind) {
+            if (counts[kind] > peak[kind])
+                peak[kind] = counts[kind];
+        }
         if (poll == warmUp || (polls < warmUp && poll == polls)) {
             SettleCounts(&soak, start, baseline);
             PrintCounts("baseline", baseline);
@@ -302,12 +318,13 @@ int main(int argc, char** argv) {
     if (!SettleCounts(&soak, baseline, counts))
         Fail(&soak, "counts-off-baseline", polls);
     PrintCounts("end", counts);
+    PrintCounts("peak", peak);
     long growth = anonymousAtCheckpoint >= 0 && anonymousAtEnd >= 0
                       ? anonymousAtEnd - anonymousAtCheckpoint
                       : -1;
     if (growth >= GROWTH_LIMIT_KIB)
         Fail(&soak, "memory-grew", polls);
-    printf("soak polls=%d editions=%d seconds=%lu growth_kib=%ld problems=%d\n", polls, edition,
-           (GetTickCount() - began) / 1000, growth, soak.failures);
+    printf("soak polls=%d editions=%d popups_seen=%d seconds=%lu growth_kib=%ld problems=%d\n",
+           polls, edition, soak.popupsSeen, (GetTickCount() - began) / 1000, growth, soak.failures);
     return soak.failures == 0 ? 0 : 1;
 }
