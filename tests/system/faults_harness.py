@@ -3,7 +3,7 @@
 - ``SwitchableFaultServer``: the fault server with one behaviour for every path, switched
   between polls (the agent reads its path only at start-up), able to relay a request to a
   real proxy and to end the stalls it holds.
-- ``RegValue`` / ``write_values`` / ``read_key``: registry values of any type, read back
+- ``RegValue`` / ``write_keys`` / ``read_key``: registry values of any type, read back
   exactly (type and bytes) through ``reg export``, since ``reg query`` prints values one
   line each and so loses carriage returns inside them.
 - ``PortRelay``: a listener started later on a port that refused connections until then.
@@ -61,16 +61,17 @@ def _reg_line(name, value):
     return f'"{name}"={prefix}:' + ",".join(f"{byte:02x}" for byte in raw)
 
 
-def write_values(key, values):
-    """Writes {name: text or RegValue} under key in one import."""
-    lines = ["REGEDIT4", "", f"[{key.replace('HKCU', 'HKEY_CURRENT_USER')}]"]
-    lines += [_reg_line(name, value) for name, value in values.items()]
+def write_keys(keys):
+    """Writes {key: {name: text or RegValue}} in one import."""
+    lines = ["REGEDIT4"]
+    for key, values in keys.items():
+        lines += ["", f"[{key.replace('HKCU', 'HKEY_CURRENT_USER')}]"]
+        lines += [_reg_line(name, value) for name, value in values.items()]
     with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False,
                                      encoding="latin-1") as reg_file:
         reg_file.write("\r\n".join(lines) + "\r\n")
     try:
-        assert run(["wine", "reg", "import", reg_file.name]).returncode == 0, \
-            f"reg import failed for {key}"
+        assert run(["wine", "reg", "import", reg_file.name]).returncode == 0, "reg import failed"
     finally:
         os.unlink(reg_file.name)
 
@@ -301,16 +302,18 @@ def open_menu(drive, button):
     return items
 
 
-def offers_refresh(drive):
-    items = open_menu(drive, "right")
-    return items is not None and ID_TASKBAR_REFRESH in [int(item["id"]) for item in items]
-
-
 def wait_reported(drive, timeout=20):
-    """Waits until no poll runs: the command menu offers Refresh again."""
+    """Waits until no poll runs: the command menu offers Refresh again.
+
+    Poll or no poll, every click on the icon must open the menu within a second.
+    """
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
-        if offers_refresh(drive):
+        drive.tray("right")
+        items = drive.menu_items(1000)
+        assert items is not None, "the tray menu did not open within a second"
+        drive.close_menu()
+        if ID_TASKBAR_REFRESH in [int(item["id"]) for item in items]:
             return True
         time.sleep(0.2)
     return False
