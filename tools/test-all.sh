@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The one command that sets up, builds and runs every test:
 #   host build (portable code, AddressSanitizer + UndefinedBehaviorSanitizer),
-#   cross build (the agent and the Windows tests, run under Wine and Xvfb),
+#   cross build (the agent, its installer and the Windows tests, run under Wine and Xvfb,
+#   the system tests of the real program included),
 #   a short run of every libFuzzer target (clang).
-# Build folders live under build/ of the repository.
+# Build folders live under build/ of the repository. The last line sums up every test
+# program and fuzz target: "test-all: N passed, N failed".
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -11,20 +13,68 @@ cd "$root"
 bash tools/setup-debian.sh
 
 jobs=$(nproc)
-status=0
+mkdir -p build
+passed=0
+failed=0
+started=$(date +%s)
 
-echo "== host build (ASan+UBSan)"
+stage() { echo "== $* ($(($(date +%s) - started)) s)"; }
+
+# Builds quietly, but shows the end of the log when the build fails.
+build() {
+    local dir=$1 log=$1.log
+    shift
+    if ! cmake --build "$dir" -j"$jobs" "$@" >"$log" 2>&1; then
+        tail -n 60 "$log"
+        echo "build of $dir failed (whole log: $log)"
+        exit 1
+    fi
+}
+
+# Runs a ctest command, shows its output, and adds its counts to the totals. A command that
+# fails without a failed test to show for it (a broken harness) counts as one failure.
+count_ctest() {
+    local log rc=0
+    log=$(mktemp)
+    "$@" 2>&1 | tee "$log" || rc=$?
+    local summary bad=0 total=0
+    summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    if [ -n "$summary" ]; then
+        bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$summary")
+        total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$summary")
+    fi
+    if [ "$rc" -ne 0 ] && [ "$bad" -eq 0 ]; then
+        bad=1
+        total=$((total + 1))
+    fi
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+    rm -f "$log"
+}
+
+stage "host build (ASan+UBSan)"
 cmake -S . -B build/host -DCMAKE_BUILD_TYPE=Debug -DZAVORA_SANITIZE=ON >/dev/null
-cmake --build build/host -j"$jobs" >/dev/null
-ctest --test-dir build/host --output-on-failure -j"$jobs" || status=1
+build build/host
+count_ctest ctest --test-dir build/host --output-on-failure -j"$jobs"
 
-echo "== cross build (PE32) and Windows tests under Wine"
+stage "cross build (PE32) and Windows tests under Wine"
 cmake -S . -B build/cross -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-cmake --build build/cross -j"$jobs" >/dev/null
-tools/wine-env.sh build/cross ctest --test-dir build/cross --output-on-failure || status=1
+build build/cross
+count_ctest tools/wine-env.sh build/cross ctest --test-dir build/cross --output-on-failure
 
-echo "== fuzz targets (short run over the seed corpora)"
-tools/fuzz.sh || status=1
+stage "fuzz targets (short run over the seed corpora)"
+fuzz_log=$(mktemp)
+fuzz_rc=0
+tools/fuzz.sh 2>&1 | tee "$fuzz_log" || fuzz_rc=$?
+fuzz_bad=$(grep -c '^fuzz: .* FAILED' "$fuzz_log" || true)
+if [ "$fuzz_rc" -ne 0 ] && [ "$fuzz_bad" -eq 0 ]; then
+    fuzz_bad=1
+fi
+passed=$((passed + $(grep -c '^fuzz: .*: Done ' "$fuzz_log" || true)))
+failed=$((failed + fuzz_bad))
+rm -f "$fuzz_log"
 
-exit $status
+stage "done"
+echo "test-all: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
