@@ -1,6 +1,6 @@
 #include "config/ConfigValues.h"
 
-#include "fw/DataExchange.h"
+#include "fw/DecimalNumber.h"
 #include "store/AgentSettings.h"
 
 namespace {
@@ -87,5 +87,5 @@ bool PollDelayForText(const CString& text, int& minutes) {
 
 int LeadingNumber(const CString& text) {
     int number = 0;
-    return ScanDecimalNumber(text, number) ? number : 0;
+    return ScanDecimalNumber(text, number) == NumberScan::Number ? number : 0;
 }

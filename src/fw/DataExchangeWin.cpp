@@ -1,6 +1,6 @@
 #include "fw/DataExchangeWin.h"
 
-#include "fw/DataExchange.h"
+#include "fw/DecimalNumber.h"
 
 #include <cstring>
 

@@ -2,36 +2,12 @@
 // key paths and the number format. Compiled into each backend library.
 #include "store/RegistryKey.h"
 
-#include <climits>
+#include "fw/DecimalNumber.h"
 
 namespace {
 
 // GetInt reads through a buffer of this many bytes, the terminating NUL included.
 const unsigned long kIntBufferSize = 40;
-
-enum class Scan { Number, NoNumber, OutOfRange };
-
-// Reads a decimal number as "%d" does (leading blanks, optional sign, digits, anything
-// after them ignored) but without its undefined behaviour on overflow.
-Scan ScanDecimal(const char* text, int& value) {
-    const char* p = text;
-    while (IsBlankChar(*p))
-        ++p;
-    const bool negative = *p == '-';
-    if (*p == '-' || *p == '+')
-        ++p;
-    if (*p < '0' || *p > '9')
-        return Scan::NoNumber;
-    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-    long long magnitude = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        magnitude = magnitude * 10 + (*p - '0');
-        if (magnitude > limit)
-            return Scan::OutOfRange;
-    }
-    value = static_cast<int>(negative ? -magnitude : magnitude);
-    return Scan::Number;
-}
 
 } // namespace
 
@@ -81,7 +57,7 @@ bool CRegistryKey::GetInt(const char* key, const char* subKey, const char* name,
     char buffer[kIntBufferSize];
     if (!GetString(key, subKey, name, buffer, sizeof buffer))
         return false;
-    return ScanDecimal(buffer, value) != Scan::OutOfRange;
+    return ScanDecimalNumber(buffer, value) != NumberScan::OutOfRange;
 }
 
 bool CRegistryKey::GetText(const char* key, const char* subKey, const char* name, CString& text) {

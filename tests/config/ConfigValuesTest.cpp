@@ -1,5 +1,5 @@
 #include "config/ConfigValues.h"
-#include "fw/DataExchange.h"
+#include "fw/DecimalNumber.h"
 #include "store/AgentSettings.h"
 
 #include "RegistryMem.h"

@@ -1,12 +1,12 @@
-#include "fw/DataExchange.h"
+#include "fw/DecimalNumber.h"
 
 #include "fw/CString.h"
 
 #include <climits>
 
-const char* ScanDecimalNumber(const char* text, int& value) {
+NumberScan ScanDecimalNumber(const char* text, int& value, const char** end) {
     if (!text)
-        return nullptr;
+        return NumberScan::NoNumber;
     const char* p = text;
     while (IsBlankChar(*p))
         ++p;
@@ -14,22 +14,24 @@ const char* ScanDecimalNumber(const char* text, int& value) {
     if (*p == '-' || *p == '+')
         ++p;
     if (*p < '0' || *p > '9')
-        return nullptr;
+        return NumberScan::NoNumber;
     const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
     long long magnitude = 0;
     for (; *p >= '0' && *p <= '9'; ++p) {
         magnitude = magnitude * 10 + (*p - '0');
         if (magnitude > limit)
-            return nullptr;
+            return NumberScan::OutOfRange;
     }
     value = static_cast<int>(negative ? -magnitude : magnitude);
-    return p;
+    if (end)
+        *end = p;
+    return NumberScan::Number;
 }
 
 bool ParseWholeNumber(const char* text, int& value) {
     int number = 0;
-    const char* p = ScanDecimalNumber(text, number);
-    if (!p)
+    const char* p = nullptr;
+    if (ScanDecimalNumber(text, number, &p) != NumberScan::Number)
         return false;
     while (IsBlankChar(*p))
         ++p;
