@@ -153,13 +153,12 @@ def test_refused_connection_clears_new_articles(agent, server, registry, drive):
     assert registry.query(SETTINGS_KEY)["newEntriesFlag"] == "0"
 
 
-# A server that accepts and then never answers, and one that trickles a byte every half
-# second: the first runs into the inactivity limit (30 s), the second into the total limit
-# of a request (60 s). Exit must not wait for ever in either case.
-@pytest.mark.parametrize("fault", ["never-answer", "trickle"])
-def test_refresh_is_refused_and_exit_ends_a_hanging_poll(fault, agent, registry, drive):
+# A server that accepts and then never answers runs into the inactivity limit (30 s): Exit
+# must not wait for ever. (A trickling server and the 60 s limit of a whole request are
+# covered by the fault matrix.)
+def test_refresh_is_refused_and_exit_ends_a_hanging_poll(agent, registry, drive):
     with FaultServer() as faults:
-        registry.write(SETTINGS_KEY, {"urlPort": faults.port, "urlPath": f"/fault/{fault}"})
+        registry.write(SETTINGS_KEY, {"urlPort": faults.port, "urlPath": "/fault/never-answer"})
         agent.start()
         assert wait_for(lambda: faults.requests, 10), "the first poll did not start"
         started = time.monotonic()
