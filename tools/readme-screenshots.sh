@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots of the real agent under Wine: the command menu, the entries
+# menu and the About box (docs/tray-menu.png, docs/entries-menu.png, docs/about.png):
+#   tools/readme-screenshots.sh [cross-build-dir]
+# The agent polls the demo site once, so the entries menu lists a real edition. The popup
+# and the settings pages have screenshot scripts of their own (tests/popup/screenshot.sh,
+# tests/config/screenshot.sh).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+settings_key='HKCU\Software\Brellin\Zavora\Agent\Settings'
+data_key='HKCU\Software\Brellin\Zavora\Agent\Data'
+about_command=16
+exit_command=32774
+
+if [ "${1:-}" = "--inside" ]; then
+    build_dir=$2
+    port=$3
+    drive() { wine "$build_dir/tools/zv-drive.exe" "$@" </dev/null 2>/dev/null; }
+    shot() { # name, crop geometry
+        local raw
+        raw=$(mktemp --suffix=.png)
+        import -window root "$raw"
+        convert "$raw" -crop "$2" +repage "docs/$1.png"
+        rm -f "$raw"
+        echo "screenshots: docs/$1.png"
+    }
+
+    wine reg delete 'HKCU\Software\Brellin' /f </dev/null >/dev/null 2>&1 || true
+    for pair in urlHost=127.0.0.1 "urlPort=$port" urlPath=/.newsupdate alertByMessage=0 \
+        alertBySystemSound=0; do
+        wine reg add "$settings_key" /v "${pair%%=*}" /d "${pair#*=}" /f </dev/null >/dev/null 2>&1
+    done
+    wine "$build_dir/src/core/ZavoraAgent.exe" </dev/null >/dev/null 2>&1 &
+    agent=$!
+    drive wait-window 15000 >/dev/null
+    for _ in $(seq 1 60); do
+        wine reg query "$data_key" /v epoch </dev/null >/dev/null 2>&1 && break
+        sleep 0.5
+    done
+    sleep 1
+
+    # Menus open at the pointer: put it on the tray icon, as a user's click would.
+    xdotool mousemove 1012 758
+    drive tray right >/dev/null
+    drive menu 3000 >/dev/null
+    shot tray-menu 360x240+664+528
+    drive close-menu 2000 >/dev/null
+    drive wait-menu-gone 3000 >/dev/null
+    drive tray left >/dev/null
+    drive menu 3000 >/dev/null
+    shot entries-menu 420x240+604+528
+    drive close-menu 2000 >/dev/null
+    drive wait-menu-gone 3000 >/dev/null
+
+    drive command "$about_command" >/dev/null
+    drive wait-title "About Zavora News Agent" 5000 >/dev/null
+    sleep 0.5
+    shot about 440x160+292+304
+    drive press "About Zavora News Agent" 1 3000 >/dev/null
+
+    drive command "$exit_command" >/dev/null
+    wait "$agent" || true
+    exit 0
+fi
+
+build_dir=$(cd "${1:-build/cross}" && pwd)
+work=$(mktemp -d)
+trap 'kill "$site" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
+python3 tools/demo-site.py --port-file "$work/port" >"$work/site.log" 2>&1 </dev/null &
+site=$!
+for _ in $(seq 1 50); do
+    [ -s "$work/port" ] && break
+    sleep 0.1
+done
+tools/wine-env.sh "$build_dir" "$0" --inside "$build_dir" "$(cat "$work/port")"
