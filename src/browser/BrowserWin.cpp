@@ -2,11 +2,36 @@
 
 #include "browser/BrowserCommand.h"
 #include "fw/ResString.h"
+#include "fw/SystemLibraryWin.h"
 #include "res/resource.h"
 
 #include <exdisp.h>
 
 namespace {
+
+// Automation is needed only when a page opens through Internet Explorer, so its DLLs are
+// loaded then rather than with the agent.
+const char kOle[] = "ole32.dll";
+const char kOleAutomation[] = "oleaut32.dll";
+
+HRESULT StartOle() {
+    const auto initialize = SystemFunctionOf<decltype(OleInitialize)>(kOle, "OleInitialize");
+    return initialize ? initialize(nullptr) : E_NOTIMPL;
+}
+
+HRESULT ClassOfProgram(const wchar_t* program, CLSID* clsid) {
+    const auto find = SystemFunctionOf<decltype(CLSIDFromProgID)>(kOle, "CLSIDFromProgID");
+    return find ? find(program, clsid) : E_NOTIMPL;
+}
+
+HRESULT CreateObject(REFCLSID clsid, IUnknown** object) {
+    using CreateInstance = HRESULT WINAPI(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
+    const auto create = SystemFunctionOf<CreateInstance>(kOle, "CoCreateInstance");
+    if (!create)
+        return E_NOTIMPL;
+    return create(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                  reinterpret_cast<void**>(object));
+}
 
 // Registry texts are normally short; this only keeps a corrupt value from costing memory.
 const LONG kMaxRegistryText = 65536;
@@ -87,26 +112,18 @@ CString NarrowText(const wchar_t* text) {
     return narrow;
 }
 
-BSTR WideText(const CString& text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0);
-    BSTR wide = SysAllocStringLen(nullptr, static_cast<UINT>(length));
-    if (wide)
-        MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), wide, length);
-    return wide;
-}
-
 // Frees url and returns the address to navigate to, or null (with the refusal shown) when
 // url is not an address to open.
 BSTR TakeWebAddress(BSTR url) {
     const CString text = NarrowText(url);
-    SysFreeString(url);
+    FreeBstr(url);
     CString address;
     const BrowserCommandStatus status = PrepareWebAddress(text, address);
     if (status != BrowserCommandStatus::Ok) {
         ShowRefusal(status);
         return nullptr;
     }
-    return WideText(address);
+    return AllocBstr(address);
 }
 
 } // namespace
@@ -157,7 +174,7 @@ void LaunchDefaultBrowser(const wchar_t* url) {
 
 CPageOpener::CPageOpener(DWORD pageWaitLimitMs)
     : m_clsid(CLSID_NULL), m_pageWaitLimitMs(pageWaitLimitMs) {
-    VariantInit(&m_navigateFlags);
+    V_VT(&m_navigateFlags) = VT_EMPTY;
 }
 
 CPageOpener::~CPageOpener() {
@@ -169,7 +186,7 @@ void CPageOpener::Open(BSTR url) {
         return;
     if (!IsDefaultBrowserIE()) {
         LaunchDefaultBrowser(url);
-        SysFreeString(url);
+        FreeBstr(url);
         return;
     }
     // A window the user has closed, or a browser that no longer answers, fails get_HWND.
@@ -181,7 +198,7 @@ void CPageOpener::Open(BSTR url) {
     BSTR address = TakeWebAddress(url);
     if (address)
         NavigateAndWait(address);
-    SysFreeString(address);
+    FreeBstr(address);
 }
 
 void CPageOpener::OpenInNewBrowser(BSTR url) {
@@ -192,7 +209,7 @@ void CPageOpener::OpenInNewBrowser(BSTR url) {
         m_browser->put_Visible(VARIANT_TRUE);
         NavigateAndWait(address);
     }
-    SysFreeString(address);
+    FreeBstr(address);
 }
 
 void CPageOpener::ReleaseBrowser() {
@@ -207,11 +224,10 @@ void CPageOpener::ReleaseBrowser() {
 bool CPageOpener::CreateBrowser() {
     ReleaseBrowser();
     // COM stays initialised for the rest of the run; a repeated call only counts up.
-    OleInitialize(nullptr);
-    HRESULT result = CLSIDFromProgID(L"InternetExplorer.Application", &m_clsid);
+    StartOle();
+    HRESULT result = ClassOfProgram(L"InternetExplorer.Application", &m_clsid);
     if (SUCCEEDED(result))
-        result = CoCreateInstance(m_clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                  IID_IUnknown, reinterpret_cast<void**>(&m_object));
+        result = CreateObject(m_clsid, &m_object);
     if (SUCCEEDED(result) && m_object)
         result = m_object->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&m_browser));
     if (FAILED(result) || !m_browser) {
@@ -223,7 +239,6 @@ bool CPageOpener::CreateBrowser() {
 }
 
 void CPageOpener::NavigateAndWait(BSTR address) {
-    VariantClear(&m_navigateFlags);
     V_VT(&m_navigateFlags) = VT_I4;
     V_I4(&m_navigateFlags) = 0;
     if (SUCCEEDED(m_browser->Navigate(address, &m_navigateFlags, &m_navigateFlags, &m_navigateFlags,
@@ -242,4 +257,22 @@ void CPageOpener::WaitForPage() {
         if (GetTickCount() - start >= m_pageWaitLimitMs)
             return;
     }
+}
+
+BSTR AllocBstr(const CString& text) {
+    const auto allocate =
+        SystemFunctionOf<decltype(SysAllocStringLen)>(kOleAutomation, "SysAllocStringLen");
+    if (!allocate)
+        return nullptr;
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0);
+    BSTR wide = allocate(nullptr, static_cast<UINT>(length));
+    if (wide)
+        MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), wide, length);
+    return wide;
+}
+
+void FreeBstr(BSTR text) {
+    const auto free = SystemFunctionOf<decltype(SysFreeString)>(kOleAutomation, "SysFreeString");
+    if (free && text)
+        free(text);
 }

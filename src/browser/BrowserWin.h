@@ -14,6 +14,11 @@ void LaunchDefaultBrowser(const CString& url);
 // The same for a wide string, converted to the system code page. url stays the caller's.
 void LaunchDefaultBrowser(const wchar_t* url);
 
+// The wide strings that CPageOpener::Open takes over: text in the system code page as a
+// BSTR (null when it cannot be made), and its release.
+BSTR AllocBstr(const CString& text);
+void FreeBstr(BSTR text);
+
 // True when the program registered for ".html" names "iexplore" (case-sensitive), or when
 // no program is registered.
 bool IsDefaultBrowserIE();

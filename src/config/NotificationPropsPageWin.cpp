@@ -1,6 +1,7 @@
 #include "config/NotificationPropsPageWin.h"
 
 #include "config/ConfigDialogWin.h"
+#include "fw/SystemLibraryWin.h"
 
 #include <commdlg.h>
 #include <vector>
@@ -40,7 +41,9 @@ bool ChooseSoundFile(HWND owner, const CString& current, CString& chosen) {
     dialog.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     // The dialog puts the dot before the default extension itself.
     dialog.lpstrDefExt = "wav";
-    if (!GetOpenFileNameA(&dialog))
+    const auto openFileName =
+        SystemFunctionOf<decltype(GetOpenFileNameA)>("comdlg32.dll", "GetOpenFileNameA");
+    if (!openFileName || !openFileName(&dialog))
         return false;
     chosen = file.data();
     return true;

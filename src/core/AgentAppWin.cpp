@@ -5,8 +5,6 @@
 #include "fw/ResString.h"
 #include "update/ClientSocket.h"
 
-#include <commctrl.h>
-
 namespace {
 
 class CAgentApp : public CWinApp {
@@ -15,8 +13,6 @@ public:
         // Another agent runs already: end silently.
         if (FindWindowA(nullptr, LoadResString(IDS_HIDDEN_TITLE)))
             return FALSE;
-        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
-        InitCommonControlsEx(&controls);
         StartWinsock();
         CDesktopServices services;
         CAgentDialog dialog(services);

@@ -6,16 +6,6 @@
 
 namespace {
 
-BSTR ToBstr(const CString& text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 0)
-        return nullptr;
-    BSTR wide = SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
-    if (wide)
-        MultiByteToWideChar(CP_ACP, 0, text, -1, wide, length);
-    return wide;
-}
-
 class CNewsPopup : public IAlertPopup {
 public:
     bool Create(HWND owner) override { return m_window.Create(owner); }
@@ -34,7 +24,7 @@ bool CDesktopServices::StartPoll(HWND window, const PollSettings& settings) {
 }
 
 void CDesktopServices::OpenPage(const CString& url) {
-    if (BSTR wide = ToBstr(url))
+    if (BSTR wide = AllocBstr(url))
         m_pageOpener.Open(wide);
 }
 

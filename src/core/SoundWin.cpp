@@ -1,5 +1,7 @@
 #include "core/SoundWin.h"
 
+#include "fw/SystemLibraryWin.h"
+
 #include <mmsystem.h>
 
 namespace {
@@ -12,7 +14,9 @@ struct SoundJob {
 
 DWORD WINAPI PlaySoundThread(void* parameter) {
     SoundJob* job = static_cast<SoundJob*>(parameter);
-    PlaySoundA(job->path, nullptr, SND_FILENAME);
+    const auto playSound = SystemFunctionOf<decltype(PlaySoundA)>("winmm.dll", "PlaySoundA");
+    if (playSound)
+        playSound(job->path, nullptr, SND_FILENAME);
     PostMessageA(job->window, job->doneMessage, 0, 0);
     delete job;
     return 0;

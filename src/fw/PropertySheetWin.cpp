@@ -1,6 +1,21 @@
 #include "fw/PropertySheetWin.h"
 
+#include "fw/SystemLibraryWin.h"
+
 namespace {
+
+// Creates the sheet's window through the common controls, which are loaded only now.
+INT_PTR CreateSheet(PROPSHEETHEADERA& header) {
+    const auto initControls =
+        SystemFunctionOf<decltype(InitCommonControlsEx)>("comctl32.dll", "InitCommonControlsEx");
+    const auto propertySheet =
+        SystemFunctionOf<decltype(PropertySheetA)>("comctl32.dll", "PropertySheetA");
+    if (!initControls || !propertySheet)
+        return -1;
+    const INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+    initControls(&controls);
+    return propertySheet(&header);
+}
 
 // The sheet whose window PropertySheetA is creating: its callback carries no pointer.
 thread_local CPropertySheet* t_sheetBeingMade = nullptr;
@@ -77,7 +92,7 @@ INT_PTR CPropertySheet::DoModal() {
     if (disableOwner)
         EnableWindow(owner, FALSE);
     t_sheetBeingMade = this;
-    const INT_PTR made = PropertySheetA(&header);
+    const INT_PTR made = CreateSheet(header);
     t_sheetBeingMade = nullptr;
     if (made == 0 || made == -1 || !m_hWnd) {
         if (disableOwner)
