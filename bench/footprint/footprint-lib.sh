@@ -9,7 +9,8 @@ quiet() { "$@" </dev/null >/dev/null 2>&1; }
 # A clean agent branch that polls the local nginx; the rest of the arguments are extra
 # "name value" pairs for the settings.
 point_agent_at_nginx() {
-    quiet wine reg delete 'HKCU\Software\Brellin' /f
+    # The branch may not exist yet (a fresh prefix): nothing to delete is fine.
+    quiet wine reg delete 'HKCU\Software\Brellin' /f || true
     quiet wine reg add "$settings_key" /v urlHost /d 127.0.0.1 /f
     quiet wine reg add "$settings_key" /v urlPort /d "$ZV_NGINX_PORT" /f
     quiet wine reg add "$settings_key" /v urlPath /d "$ZV_NEWS_PATH" /f
