@@ -76,19 +76,18 @@ void CAgentController::Alert() {
 void CAgentController::ReportNothingNew() {
     m_flags.connecting = false;
     m_flags.couldNotConnect = false;
-    if (m_flags.shuttingDown) {
-        RequestExit();
-        return;
-    }
-    if (!m_flags.disabled)
-        SetPollTimer();
-    UpdateTrayState();
+    FinishQuietPoll();
 }
 
 void CAgentController::ReportError(const CString&) {
     m_flags.connecting = false;
     m_flags.couldNotConnect = true;
     m_flags.newPostings = false;
+    FinishQuietPoll();
+}
+
+// The end of a poll without an alert: the exit that waited for it, or the next poll.
+void CAgentController::FinishQuietPoll() {
     if (m_flags.shuttingDown) {
         RequestExit();
         return;

@@ -69,6 +69,7 @@ private:
     void SetPollTimer();
     void KillPollTimer();
     void Alert();
+    void FinishQuietPoll();
 
     IAgentHost& m_host;
     const CAgentSettings* m_settings = nullptr;
