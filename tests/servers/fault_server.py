@@ -295,16 +295,18 @@ class FaultServer:
         return data
 
     def _record(self, raw):
+        # Under the lock as a whole: two requests arriving together would otherwise share the
+        # temporary file, and the second rename would fail and drop its connection.
         with self._lock:
             self.requests.append(raw)
             number = len(self.requests)
-        if self.log_dir:
-            with open(os.path.join(self.log_dir, f"request-{number}.bin"), "wb") as f:
-                f.write(raw)
-            temporary = os.path.join(self.log_dir, "last-request.tmp")
-            with open(temporary, "wb") as f:
-                f.write(raw)
-            os.replace(temporary, os.path.join(self.log_dir, "last-request.bin"))
+            if self.log_dir:
+                with open(os.path.join(self.log_dir, f"request-{number}.bin"), "wb") as f:
+                    f.write(raw)
+                temporary = os.path.join(self.log_dir, "last-request.tmp")
+                with open(temporary, "wb") as f:
+                    f.write(raw)
+                os.replace(temporary, os.path.join(self.log_dir, "last-request.bin"))
 
     def _serve(self, conn):
         raw = self._read_request(conn)

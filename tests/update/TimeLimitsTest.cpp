@@ -51,7 +51,8 @@ TEST(TimeLimits, DefaultsEndStalledPolls) {
     for (const Row& row : rows) {
         EXPECT_NEAR(row.expected, row.timed.seconds, 2.0) << row.name;
         EXPECT_EQ(PollOutcome::Error, row.timed.result.outcome) << row.name;
-        EXPECT_EQ(0, row.timed.result.message.Find(row.message)) << row.name;
+        EXPECT_EQ(0, row.timed.result.message.Find(row.message))
+            << row.name << ": " << row.timed.result.message.c_str();
     }
 }
 
