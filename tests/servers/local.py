@@ -1,5 +1,6 @@
 """Helpers shared by the server modules: free loopback ports and waiting for a listener."""
 
+import shutil
 import socket
 import time
 
@@ -32,3 +33,23 @@ def stop_process(process):
         except Exception:
             process.kill()
             process.wait()
+
+
+class LocalDaemon:
+    """A server program of the tests: its process and its scratch folder, both removed by
+    stop(); start() is the subclass's and returns self."""
+
+    def __init__(self):
+        self._dir = None
+        self._process = None
+
+    def stop(self):
+        stop_process(self._process)
+        if self._dir:
+            shutil.rmtree(self._dir, ignore_errors=True)
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()

@@ -11,11 +11,10 @@ request with an HTTP/1.1 status line and closes the connection.
 """
 
 import os
-import shutil
 import subprocess
 import tempfile
 
-from local import free_port, stop_process, wait_for_port
+from local import LocalDaemon, free_port, stop_process, wait_for_port
 
 DEFAULT_NEWS = "edition-1\n2026-12-07 Opening day\nhttp://www.zavora.example/news/1\n"
 
@@ -43,12 +42,11 @@ http {{
 """
 
 
-class NginxSite:
+class NginxSite(LocalDaemon):
     def __init__(self, path="/.newsupdate", news=DEFAULT_NEWS):
         self.path = path
         self._initial_news = news
-        self._dir = None
-        self._process = None
+        super().__init__()
 
     def start(self):
         self._dir = tempfile.mkdtemp(prefix="zv-nginx-")
@@ -71,16 +69,6 @@ class NginxSite:
             stop_process(self._process)
         raise RuntimeError("nginx did not start: " + self.error_log())
 
-    def stop(self):
-        stop_process(self._process)
-        if self._dir:
-            shutil.rmtree(self._dir, ignore_errors=True)
-
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
 
     def set_news(self, text, mtime=None):
         with open(self.news_file, "w", newline="") as f:

@@ -8,11 +8,10 @@ It rewrites line ends, so exact request bytes are checked against the fault serv
 """
 
 import os
-import shutil
 import subprocess
 import tempfile
 
-from local import free_port, stop_process, wait_for_port
+from local import LocalDaemon, free_port, stop_process, wait_for_port
 
 CONFIG = """Port {port}
 Listen 127.0.0.1
@@ -27,12 +26,11 @@ PidFile "{dir}/tinyproxy.pid"
 """
 
 
-class TinyProxy:
+class TinyProxy(LocalDaemon):
     def __init__(self, user="agent", password="s3cret"):
         self.user = user
         self.password = password
-        self._dir = None
-        self._process = None
+        super().__init__()
 
     def start(self):
         self._dir = tempfile.mkdtemp(prefix="zv-proxy-")
@@ -51,13 +49,3 @@ class TinyProxy:
             stop_process(self._process)
         raise RuntimeError("tinyproxy did not start")
 
-    def stop(self):
-        stop_process(self._process)
-        if self._dir:
-            shutil.rmtree(self._dir, ignore_errors=True)
-
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
