@@ -32,9 +32,11 @@ const char* const kAllSettings[] = {
 };
 
 std::vector<std::string> g_helpRequests;
+std::atomic<size_t> g_helpCount{0}; // read by the script's thread while the sheet runs
 
 void RecordHelp(const CString& url) {
     g_helpRequests.push_back(url.str());
+    ++g_helpCount;
 }
 
 CRegistryKey AgentRegistry() {
@@ -174,6 +176,13 @@ public:
         return WaitFor([] { return FindSheet() == nullptr; });
     }
 
+    // Keystrokes go to the foreground window, so the sheet must be there before they are sent.
+    bool Activate() {
+        SetForegroundWindow(sheet);
+        lost = !WaitFor([this] { return GetForegroundWindow() == sheet; });
+        return !lost;
+    }
+
     // Real keystrokes: they pass through the sheet's message loop like the user's.
     static void Keys(std::vector<WORD> downs) {
         std::vector<INPUT> inputs;
@@ -206,6 +215,7 @@ protected:
     void SetUp() override {
         RegDeleteTreeA(HKEY_CURRENT_USER, kAgentKey);
         g_helpRequests.clear();
+        g_helpCount = 0;
         SetHelpPageLauncher(RecordHelp);
     }
     void TearDown() override {
@@ -263,7 +273,8 @@ TEST_F(ConfigSheet, CtrlRResetsTheMarkersAtOnceEvenWhenCancelled) {
     std::string box;
 
     EXPECT_FALSE(Configure(settings, [&](SheetUser& user) {
-        SetForegroundWindow(user.sheet);
+        if (!user.Activate())
+            return;
         SheetUser::Keys({VK_CONTROL, 'R'});
         box = user.Answer("Easter Egg");
         user.Press(PSBTN_CANCEL);
@@ -541,8 +552,14 @@ TEST_F(ConfigSheet, F1AndTheHelpButtonOpenTheHelpPage) {
     CAgentSettings settings;
 
     EXPECT_FALSE(Configure(settings, [](SheetUser& user) {
-        SetForegroundWindow(user.sheet);
+        if (!user.Activate())
+            return;
         SheetUser::Keys({VK_F1}); // focus on the Connection page's first control
+        // The keystroke is queued input; let it arrive before the button, so the order is fixed.
+        if (!WaitFor([] { return g_helpCount == 1; })) {
+            user.lost = true;
+            return;
+        }
         SendMessageA(GetDlgItem(user.sheet, IDHELP), BM_CLICK, 0, 0);
         if (user.ShowPageNow(1))
             SendMessageA(user.Page(), WM_HELP, 0, 0); // as the page's controls pass F1 on
