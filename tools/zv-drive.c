@@ -24,16 +24,12 @@
 // Menus belong to the process that shows them, so Wine refuses to read them from here. The
 // items are therefore read inside the agent's process by zv-drive-hook.dll, a window-procedure
 // hook that answers one registered message by writing the menu to a file.
-#include <windows.h>
+#include "agent-window.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#define HIDDEN_TITLE "Zavora Agent Hidden Dialog"
-#define TRAY_CALLBACK (WM_USER + 2)
-#define TRAY_ICON_ID 102
-#define MENU_CLASS "#32768"
 #ifndef MN_GETHMENU
 #define MN_GETHMENU 0x01E1
 #endif
@@ -50,6 +46,16 @@ static BOOL WaitFor(Probe probe, void* context, DWORD timeoutMs) {
             return FALSE;
         Sleep(POLL_MS);
     }
+}
+
+// Waits for probe to hold: then prints word and gives 0, else prints "timeout" and gives 1.
+static int Await(Probe probe, void* context, DWORD timeoutMs, const char* word) {
+    if (!WaitFor(probe, context, timeoutMs)) {
+        puts("timeout");
+        return 1;
+    }
+    puts(word);
+    return 0;
 }
 
 static HWND HiddenWindow(void) {
@@ -92,12 +98,7 @@ static int WaitWindow(DWORD timeoutMs) {
 }
 
 static int WaitGone(DWORD timeoutMs) {
-    if (!WaitFor(HiddenWindowGone, NULL, timeoutMs)) {
-        puts("timeout");
-        return 1;
-    }
-    puts("gone");
-    return 0;
+    return Await(HiddenWindowGone, NULL, timeoutMs, "gone");
 }
 
 static int Alive(void) {
@@ -150,15 +151,6 @@ static BOOL CALLBACK PrintTopLevel(HWND window, LPARAM context) {
 static int Windows(void) {
     EnumWindows(PrintTopLevel, 0);
     return 0;
-}
-
-static HWND OpenMenuWindow(void) {
-    HWND menu = NULL;
-    while ((menu = FindWindowExA(NULL, menu, MENU_CLASS, NULL)) != NULL) {
-        if (IsWindowVisible(menu))
-            return menu;
-    }
-    return NULL;
 }
 
 static BOOL MenuOpen(void* context) {
@@ -241,30 +233,27 @@ static int PrintDump(const char* path, long wantedId) {
     return found;
 }
 
-static int Menu(DWORD timeoutMs) {
-    char path[MAX_PATH];
+// Waits for an open menu, names it and has its items dumped to path; NULL when that fails.
+static HWND WaitDumpedMenu(DWORD timeoutMs, char* path, DWORD size) {
     HWND menuWindow = WaitMenu(timeoutMs);
     if (!menuWindow)
-        return 1;
+        return NULL;
     PrintWindowLine("menu", menuWindow);
-    if (!DumpMenu(menuWindow, path, sizeof path))
+    return DumpMenu(menuWindow, path, size) ? menuWindow : NULL;
+}
+
+static int Menu(DWORD timeoutMs) {
+    char path[MAX_PATH];
+    if (!WaitDumpedMenu(timeoutMs, path, sizeof path))
         return 1;
     PrintDump(path, -1);
     return 0;
 }
 
-static void PressKey(HWND menuWindow, WPARAM key) {
-    PostMessageA(menuWindow, WM_KEYDOWN, key, 1);
-    PostMessageA(menuWindow, WM_KEYUP, key, (LPARAM)0xC0000001);
-}
-
 static int Choose(long id, DWORD timeoutMs) {
     char path[MAX_PATH];
-    HWND menuWindow = WaitMenu(timeoutMs);
+    HWND menuWindow = WaitDumpedMenu(timeoutMs, path, sizeof path);
     if (!menuWindow)
-        return 1;
-    PrintWindowLine("menu", menuWindow);
-    if (!DumpMenu(menuWindow, path, sizeof path))
         return 1;
     int steps = PrintDump(path, id);
     if (steps == 0) {
@@ -288,12 +277,7 @@ static int CloseMenu(DWORD timeoutMs) {
 }
 
 static int WaitMenuGone(DWORD timeoutMs) {
-    if (!WaitFor(MenuClosed, NULL, timeoutMs)) {
-        puts("timeout");
-        return 1;
-    }
-    puts("nomenu");
-    return 0;
+    return Await(MenuClosed, NULL, timeoutMs, "nomenu");
 }
 
 struct TitleSearch {
@@ -339,12 +323,7 @@ static BOOL TitleGone(void* context) {
 
 static int WaitNoTitle(const char* text, DWORD timeoutMs) {
     struct TitleSearch search = {text, NULL};
-    if (!WaitFor(TitleGone, &search, timeoutMs)) {
-        puts("timeout");
-        return 1;
-    }
-    puts("notitle");
-    return 0;
+    return Await(TitleGone, &search, timeoutMs, "notitle");
 }
 
 static BOOL CALLBACK PrintChild(HWND child, LPARAM context) {

@@ -12,19 +12,15 @@
 // poll runs. Private memory is read on the Linux side from /proc/<pid>/smaps_rollup, which
 // Wine shows under Z:\. Output lines: "counts <label> k=v..", "memory <label> k=v.." and
 // a final "soak .." summary; exit code 0 when every check held.
-#include <windows.h>
+#include "agent-window.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#define HIDDEN_TITLE "Zavora Agent Hidden Dialog"
 #define DATA_KEY "Software\\Brellin\\Zavora\\Agent\\Data"
-#define TRAY_CALLBACK (WM_USER + 2)
-#define TRAY_ICON_ID 102
 #define ID_TASKBAR_DISABLE 32775
 #define ID_TASKBAR_REFRESH 32779
-#define MENU_CLASS "#32768"
 #define POPUP_CLASS "ZavoraNewsPopup"
 #define KINDS 7
 #define POLL_RUNNING KINDS
@@ -180,15 +176,6 @@ static BOOL WaitPollDone(const Soak* soak) {
     }
 }
 
-static HWND OpenMenuWindow(void) {
-    HWND menu = NULL;
-    while ((menu = FindWindowExA(NULL, menu, MENU_CLASS, NULL)) != NULL) {
-        if (IsWindowVisible(menu))
-            return menu;
-    }
-    return NULL;
-}
-
 static HWND WaitMenu(BOOL open) {
     DWORD start = GetTickCount();
     for (;;) {
@@ -210,8 +197,7 @@ static void OpenAndCloseMenu(Soak* soak, int poll) {
         Fail(soak, "menu-did-not-open", poll);
         return;
     }
-    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 1);
-    PostMessageA(menu, WM_KEYUP, VK_ESCAPE, (LPARAM)0xC0000001);
+    PressKey(menu, VK_ESCAPE);
     if (!WaitMenu(FALSE))
         Fail(soak, "menu-did-not-close", poll);
 }

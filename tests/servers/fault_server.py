@@ -17,7 +17,9 @@ Python API::
     with FaultServer(log_dir) as server:
         server.port, server.silent_port, server.close_port, server.blackhole_port
         server.script("/custom", b"HTTP/1.0 200 OK\\n\\n...")   # fixed reply for a path
-        server.last_request()
+        server.last_request()                  # raw bytes of the latest request
+        server.methods(), server.wait_requests(count, timeout)
+        server.listen(handler, port)           # one more listener, handler(conn) per connection
 
 Out of process, ``PUT /control/script/<path>`` with the raw reply as the body scripts a
 path the same way.
@@ -142,8 +144,15 @@ BEHAVIOURS = {
 }
 
 
+def news_document(epoch, entries):
+    """A news list: the epoch line, then two lines for each (date, title, url) entry."""
+    lines = [epoch] + [part for date, title, url in entries for part in (f"{date} {title}", url)]
+    return ("\n".join(lines) + "\n").encode("latin-1")
+
+
 class Request:
     def __init__(self, raw):
+        self.arrived = time.monotonic()
         self.raw = raw
         first = raw.split(b"\n", 1)[0].decode("latin-1").rstrip("\r")
         parts = first.split(" ")
@@ -154,11 +163,14 @@ class Request:
             uri = uri[slash:] if slash >= 0 else "/"
         self.path = uri
 
+    def __repr__(self):
+        return f"Request({self.method} {self.path} at {self.arrived:.3f})"
 
-def _free_listener(backlog=16):
+
+def _listener(port=0, backlog=16):
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", 0))
+    listener.bind(("127.0.0.1", port))
     listener.listen(backlog)
     return listener
 
@@ -179,18 +191,19 @@ class FaultServer:
     def start(self):
         if self.log_dir:
             os.makedirs(self.log_dir, exist_ok=True)
-        main = _free_listener()
-        silent = _free_listener()
-        closing = _free_listener()
-        self._listeners = [main, silent, closing]
-        self.port = main.getsockname()[1]
-        self.silent_port = silent.getsockname()[1]
-        self.close_port = closing.getsockname()[1]
+        self.port = self.listen(self._serve)
+        self.silent_port = self.listen(lambda conn: self.stopping.wait())
+        self.close_port = self.listen(self._close_at_once)
         self.blackhole_port = self._start_blackhole()
-        self._spawn(self._accept_loop, main, self._serve)
-        self._spawn(self._accept_loop, silent, lambda conn: self.stopping.wait())
-        self._spawn(self._accept_loop, closing, self._close_at_once)
         return self
+
+    def listen(self, handler, port=0):
+        """Hands every connection to port (0: a free one) to handler(conn) on a thread of
+        its own, until stop; returns the port."""
+        listener = _listener(port)
+        self._listeners.append(listener)
+        self._spawn(self._accept_loop, listener, handler)
+        return listener.getsockname()[1]
 
     def stop(self):
         self.stopping.set()
@@ -216,7 +229,21 @@ class FaultServer:
 
     def last_request(self):
         with self._lock:
-            return self.requests[-1] if self.requests else None
+            return self.requests[-1].raw if self.requests else None
+
+    def methods(self):
+        with self._lock:
+            return [request.method for request in self.requests]
+
+    def wait_requests(self, count, timeout):
+        """The requests recorded once there are count of them; [] if they do not come."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            with self._lock:
+                if len(self.requests) >= count:
+                    return list(self.requests)
+            time.sleep(0.05)
+        return []
 
     def hold(self, conn):
         """Keep a connection open, sending nothing, until the peer closes or we stop."""
@@ -234,7 +261,7 @@ class FaultServer:
     def _start_blackhole(self):
         # A listener that never accepts, with its queue filled by connections of our own:
         # further connection attempts get no answer and hang until the client gives up.
-        listener = _free_listener(backlog=0)
+        listener = _listener(backlog=0)
         self._listeners.append(listener)
         port = listener.getsockname()[1]
         for _ in range(8):
@@ -294,18 +321,18 @@ class FaultServer:
         conn.settimeout(None)
         return data
 
-    def _record(self, raw):
+    def _record(self, request):
         # Under the lock as a whole: two requests arriving together would otherwise share the
         # temporary file, and the second rename would fail and drop its connection.
         with self._lock:
-            self.requests.append(raw)
+            self.requests.append(request)
             number = len(self.requests)
             if self.log_dir:
                 with open(os.path.join(self.log_dir, f"request-{number}.bin"), "wb") as f:
-                    f.write(raw)
+                    f.write(request.raw)
                 temporary = os.path.join(self.log_dir, "last-request.tmp")
                 with open(temporary, "wb") as f:
-                    f.write(raw)
+                    f.write(request.raw)
                 os.replace(temporary, os.path.join(self.log_dir, "last-request.bin"))
 
     def _serve(self, conn):
@@ -314,7 +341,7 @@ class FaultServer:
         if request.method == "PUT" and request.path.startswith("/control/script/"):
             self._control_script(conn, raw, request)
             return
-        self._record(raw)
+        self._record(request)
         with self._lock:
             scripted = self._scripts.get(request.path)
         if scripted is not None:

@@ -33,7 +33,7 @@ from conftest import (
 )
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "servers"))
-from fault_server import BEHAVIOURS, MIB, FaultServer, Request  # noqa: E402
+from fault_server import BEHAVIOURS, MIB, FaultServer, Request, news_document  # noqa: E402
 
 # Registry values ---------------------------------------------------------------------------
 
@@ -179,16 +179,6 @@ class SwitchableFaultServer(FaultServer):
         self.behaviour = "ok"
         self._released = threading.Event()
 
-    def methods(self):
-        with self._lock:
-            return [Request(raw).method for raw in self.requests]
-
-    def wait_requests(self, count, timeout):
-        deadline = time.monotonic() + timeout
-        while len(self.requests) < count and time.monotonic() < deadline:
-            time.sleep(0.05)
-        return len(self.requests) >= count
-
     def release(self):
         """Ends the stalls: every held connection is flooded beyond the agent's 1 MiB cap.
 
@@ -208,11 +198,11 @@ class SwitchableFaultServer(FaultServer):
             pass  # the agent gave up reading and closed its end
 
     def _serve(self, conn):
-        raw = self._read_request(conn)
-        self._record(raw)
+        request = Request(self._read_request(conn))
+        self._record(request)
         behaviour = self.behaviour
         play = behaviour if callable(behaviour) else BEHAVIOURS[behaviour]
-        play(conn, Request(raw), self)
+        play(conn, request, self)
 
 
 def relay_to(port, replies):
@@ -233,8 +223,7 @@ def relay_to(port, replies):
 
 def news_reply(epoch, entries, last_modified):
     """A well-formed reply carrying a news list."""
-    lines = [epoch] + [part for date, title, url in entries for part in (f"{date} {title}", url)]
-    body = ("\n".join(lines) + "\n").encode("latin-1")
+    body = news_document(epoch, entries)
     head = f"HTTP/1.0 200 OK\nLast-Modified: {last_modified}\n\n".encode("latin-1")
 
     def play(conn, request, server):
@@ -249,45 +238,13 @@ def refused_port():
         return probe.getsockname()[1]
 
 
-class PortRelay:
-    """Listens on a given port and forwards each connection to a target port."""
+class PortRelay(FaultServer):
+    """Listens on a given port and hands each request to a server on a target port."""
 
     def __init__(self, port, target):
-        self._target = target
-        self._listener = socket.socket()
-        self._listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self._listener.bind(("127.0.0.1", port))
-        self._listener.listen(8)
-        self._listener.settimeout(0.2)
-        self._stopping = threading.Event()
-        self._thread = threading.Thread(target=self._accept_loop, daemon=True)
-        self._thread.start()
-
-    def stop(self):
-        self._stopping.set()
-        self._thread.join(5)
-        self._listener.close()
-
-    def _accept_loop(self):
-        while not self._stopping.is_set():
-            try:
-                conn, _ = self._listener.accept()
-            except socket.timeout:
-                continue
-            threading.Thread(target=self._forward, args=(conn,), daemon=True).start()
-
-    def _forward(self, conn):
-        with conn, socket.create_connection(("127.0.0.1", self._target), timeout=10) as upstream:
-            conn.settimeout(10)
-            request = b""
-            while b"\n\n" not in request:
-                chunk = conn.recv(65536)
-                if not chunk:
-                    break
-                request += chunk
-            upstream.sendall(request)
-            while chunk := upstream.recv(65536):
-                conn.sendall(chunk)
+        super().__init__()
+        relay = relay_to(target, [])
+        self.listen(lambda conn: relay(conn, Request(self._read_request(conn)), self), port)
 
 
 # The agent as a user sees it -----------------------------------------------------------------
