@@ -134,41 +134,55 @@ bool CUpdateChecker::ParseNewsList() {
     return false;
 }
 
+// Every request line ends with CR LF: Apache and lighttpd refuse a request whose lines end
+// with a bare line feed.
 CString CUpdateChecker::BuildHeadRequest() const {
-    return "HEAD " + m_settings.urlPath +
-           " HTTP/1.0\n"
-           "User-Agent: Zavora News Agent\n"
-           "Accept: */*\n"
-           "Accept: text/html\n\n";
+    return BuildDirectRequest("HEAD");
 }
 
 CString CUpdateChecker::BuildGetRequest() const {
-    return "GET " + m_settings.urlPath +
-           " HTTP/1.0\n"
-           "User-Agent: Zavora News Agent\n"
-           "Accept: */*\n"
-           "Accept: text/html\n\n";
+    return BuildDirectRequest("GET");
 }
 
-CString CUpdateChecker::BuildProxyHeadRequest() const {
-    // The URI carries urlPort as stored, even when the connection fell back to port 80.
-    CString request = "HEAD http://" + m_settings.urlHost + ":" + m_settings.urlPort +
-                      m_settings.urlPath + " HTTP/1.0\nHost: " + m_settings.urlHost +
-                      "\nCache-control: no-cache\n";
-    if (m_settings.useProxyAuth != 0) {
-        request += BuildProxyAuthorization();
+CString CUpdateChecker::BuildDirectRequest(const char* method) const {
+    // Without a Host line a server with name-based virtual hosts answers for its first site.
+    return CString(method) + " " + m_settings.urlPath + " HTTP/1.0\r\nHost: " + HostHeaderValue() +
+           "\r\n"
+           "User-Agent: Zavora News Agent\r\n"
+           "Accept: */*\r\n"
+           "Accept: text/html\r\n\r\n";
+}
+
+CString CUpdateChecker::HostHeaderValue() const {
+    // The port the connection really uses: the low 16 bits of the number.
+    int port = PortNumber(m_settings.urlPort, 80) & 0xFFFF;
+    if (port == 80) {
+        return m_settings.urlHost;
     }
-    return request + "\n";
+    CString value;
+    value.Format("%s:%d", m_settings.urlHost.c_str(), port);
+    return value;
+}
+
+// The HEAD request sends the credentials for any non-zero flag, the GET request only for a
+// positive one; with the 0 and 1 that the settings store, both agree.
+CString CUpdateChecker::BuildProxyHeadRequest() const {
+    return BuildProxyRequest("HEAD", m_settings.useProxyAuth != 0);
 }
 
 CString CUpdateChecker::BuildProxyGetRequest() const {
-    CString request = "GET http://" + m_settings.urlHost + ":" + m_settings.urlPort +
-                      m_settings.urlPath + " HTTP/1.0\nHost: " + m_settings.urlHost +
-                      "\nCache-control: no-cache\n";
-    if (m_settings.useProxyAuth > 0) {
+    return BuildProxyRequest("GET", m_settings.useProxyAuth > 0);
+}
+
+CString CUpdateChecker::BuildProxyRequest(const char* method, bool withCredentials) const {
+    // The URI carries urlPort as stored, even when the connection fell back to port 80.
+    CString request = CString(method) + " http://" + m_settings.urlHost + ":" + m_settings.urlPort +
+                      m_settings.urlPath + " HTTP/1.0\r\nHost: " + m_settings.urlHost +
+                      "\r\nCache-control: no-cache\r\n";
+    if (withCredentials) {
         request += BuildProxyAuthorization();
     }
-    return request + "\n";
+    return request + "\r\n";
 }
 
 CString CUpdateChecker::BuildProxyAuthorization() const {
@@ -176,7 +190,7 @@ CString CUpdateChecker::BuildProxyAuthorization() const {
     CBase64Encoder encoder;
     encoder.Encode(reinterpret_cast<const unsigned char*>(credentials.str().data()),
                    static_cast<uint32_t>(credentials.GetLength()));
-    return CString("Proxy-Authorization: Basic ") + encoder.GetEncodedText() + "\n";
+    return CString("Proxy-Authorization: Basic ") + encoder.GetEncodedText() + "\r\n";
 }
 
 PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits) {

@@ -32,7 +32,7 @@ public:
     CString BuildGetRequest() const;
     CString BuildProxyHeadRequest() const;
     CString BuildProxyGetRequest() const;
-    // The Proxy-Authorization header line, line feed included.
+    // The Proxy-Authorization header line, CR LF included.
     CString BuildProxyAuthorization() const;
 
     const CString& Message() const { return m_message; }
@@ -44,6 +44,10 @@ public:
 private:
     using RequestBuilder = CString (CUpdateChecker::*)() const;
 
+    CString BuildDirectRequest(const char* method) const;
+    CString BuildProxyRequest(const char* method, bool withCredentials) const;
+    // urlHost, with ":port" when the port is not the default one.
+    CString HostHeaderValue() const;
     bool OpenConnection();
     // Sends one request over a fresh connection and reads the whole response. A response
     // that was partly received when a step failed is dropped.

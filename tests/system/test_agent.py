@@ -71,8 +71,9 @@ def test_first_poll_sends_head_one_second_after_start(agent, server):
     head = requests[0]
     assert head.arrived - agent.launched >= 0.9
     assert 0.5 <= head.arrived - agent.window_found <= 1.7
-    assert head.raw == (b"HEAD /news.txt HTTP/1.0\nUser-Agent: Zavora News Agent\n"
-                        b"Accept: */*\nAccept: text/html\n\n")
+    assert head.raw == (f"HEAD /news.txt HTTP/1.0\r\nHost: 127.0.0.1:{server.port}\r\n"
+                        "User-Agent: Zavora News Agent\r\n"
+                        "Accept: */*\r\nAccept: text/html\r\n\r\n").encode()
 
 
 # Each row: the registry before the start, the server's behaviour, the requests expected,

@@ -126,7 +126,7 @@ def test_long_texts_are_read_back_whole(length, fault_server, faults_agent, driv
     write_keys({SETTINGS_KEY: {**connection(fault_server), **stored}, DATA_KEY: data})
     run_agent(faults_agent, drive)
     assert fault_server.methods() == ["HEAD"]
-    assert fault_server.last_request().startswith(f"HEAD {stored['urlPath']} HTTP/1.0\n".encode())
+    assert fault_server.last_request().startswith(f"HEAD {stored['urlPath']} HTTP/1.0\r\n".encode())
     settings, written = assert_only_valid_values()
     assert {name: settings[name] for name in stored} == stored
     assert written == data

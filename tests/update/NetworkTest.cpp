@@ -212,8 +212,9 @@ TEST_F(NetworkTest, NoGetWithoutAChangedLastModified) {
 
 TEST_F(NetworkTest, ExactRequestBytes) {
     const std::string port = std::to_string(EnvPort("ZV_FAULT_PORT"));
-    const std::string direct = " HTTP/1.0\nUser-Agent: Zavora News Agent\nAccept: */*\n"
-                               "Accept: text/html\n\n";
+    const std::string direct = " HTTP/1.0\r\nHost: 127.0.0.1:" + port +
+                               "\r\nUser-Agent: Zavora News Agent\r\nAccept: */*\r\n"
+                               "Accept: text/html\r\n\r\n";
     struct Row {
         int useProxy, useProxyAuth;
         const char* urlHost;
@@ -223,19 +224,19 @@ TEST_F(NetworkTest, ExactRequestBytes) {
         {0, 0, "  127.0.0.1 \t", port, "HEAD /p/x" + direct},
         {0, 1, "127.0.0.1", std::to_string(65536 + EnvPort("ZV_FAULT_PORT")), "HEAD /p/x" + direct},
         {1, 0, " news.example ", "",
-         "HEAD http://news.example:/p/x HTTP/1.0\n"
-         "Host: news.example\nCache-control: no-cache\n\n"},
+         "HEAD http://news.example:/p/x HTTP/1.0\r\n"
+         "Host: news.example\r\nCache-control: no-cache\r\n\r\n"},
         {1, 0, "news.example", "0",
-         "HEAD http://news.example:0/p/x HTTP/1.0\n"
-         "Host: news.example\nCache-control: no-cache\n\n"},
+         "HEAD http://news.example:0/p/x HTTP/1.0\r\n"
+         "Host: news.example\r\nCache-control: no-cache\r\n\r\n"},
         {1, 1, "news.example", "abc",
-         "HEAD http://news.example:abc/p/x HTTP/1.0\n"
-         "Host: news.example\nCache-control: no-cache\n"
-         "Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\n\n"},
+         "HEAD http://news.example:abc/p/x HTTP/1.0\r\n"
+         "Host: news.example\r\nCache-control: no-cache\r\n"
+         "Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\r\n\r\n"},
         {1, 1, "news.example", "70000",
-         "HEAD http://news.example:70000/p/x HTTP/1.0\n"
-         "Host: news.example\nCache-control: no-cache\n"
-         "Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\n\n"},
+         "HEAD http://news.example:70000/p/x HTTP/1.0\r\n"
+         "Host: news.example\r\nCache-control: no-cache\r\n"
+         "Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\r\n\r\n"},
     };
     for (const Row& row : rows) {
         PollSettings settings = Fault("/p/x");

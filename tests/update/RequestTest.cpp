@@ -23,15 +23,27 @@ PollSettings Proxied(int useProxyAuth) {
     return settings;
 }
 
-const char kDirectTail[] = " HTTP/1.0\nUser-Agent: Zavora News Agent\nAccept: */*\n"
-                           "Accept: text/html\n\n";
+const char kDirectTail[] = "\r\nUser-Agent: Zavora News Agent\r\nAccept: */*\r\n"
+                           "Accept: text/html\r\n\r\n";
 
-TEST(Requests, DirectRequests) {
-    PollSettings settings = Direct();
-    settings.urlPath = "/a b/%41?x";
-    CUpdateChecker checker(settings);
-    EXPECT_EQ(CString("HEAD /a b/%41?x") + kDirectTail, checker.BuildHeadRequest());
-    EXPECT_EQ(CString("GET /a b/%41?x") + kDirectTail, checker.BuildGetRequest());
+TEST(Requests, DirectRequestsNameTheHostAndPortUnlessDefault) {
+    struct Row {
+        const char* urlPort;
+        const char* host;
+    } rows[] = {
+        {"80", "news.example"},      {"", "news.example"},          {"abc", "news.example"},
+        {"0", "news.example"},       {"8080", "news.example:8080"}, {" 81x", "news.example:81"},
+        {"443", "news.example:443"}, {"65616", "news.example"},     {"70000", "news.example:4464"},
+    };
+    for (const auto& row : rows) {
+        PollSettings settings = Direct();
+        settings.urlPort = row.urlPort;
+        settings.urlPath = "/a b/%41?x";
+        CUpdateChecker checker(settings);
+        CString tail = CString(" HTTP/1.0\r\nHost: ") + row.host + kDirectTail;
+        EXPECT_EQ(CString("HEAD /a b/%41?x") + tail, checker.BuildHeadRequest()) << row.urlPort;
+        EXPECT_EQ(CString("GET /a b/%41?x") + tail, checker.BuildGetRequest()) << row.urlPort;
+    }
 }
 
 TEST(Requests, ProxyRequestsCarryTheStoredPortText) {
@@ -41,18 +53,18 @@ TEST(Requests, ProxyRequestsCarryTheStoredPortText) {
         const char* head;
     } rows[] = {
         {"80", 0,
-         "HEAD http://news.example:80/.newsupdate HTTP/1.0\nHost: news.example\n"
-         "Cache-control: no-cache\n\n"},
+         "HEAD http://news.example:80/.newsupdate HTTP/1.0\r\nHost: news.example\r\n"
+         "Cache-control: no-cache\r\n\r\n"},
         {"", 0,
-         "HEAD http://news.example:/.newsupdate HTTP/1.0\nHost: news.example\n"
-         "Cache-control: no-cache\n\n"},
+         "HEAD http://news.example:/.newsupdate HTTP/1.0\r\nHost: news.example\r\n"
+         "Cache-control: no-cache\r\n\r\n"},
         {"abc", 0,
-         "HEAD http://news.example:abc/.newsupdate HTTP/1.0\nHost: news.example\n"
-         "Cache-control: no-cache\n\n"},
+         "HEAD http://news.example:abc/.newsupdate HTTP/1.0\r\nHost: news.example\r\n"
+         "Cache-control: no-cache\r\n\r\n"},
         {"70000", 1,
-         "HEAD http://news.example:70000/.newsupdate HTTP/1.0\nHost: news.example\n"
-         "Cache-control: no-cache\n"
-         "Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\n\n"},
+         "HEAD http://news.example:70000/.newsupdate HTTP/1.0\r\nHost: news.example\r\n"
+         "Cache-control: no-cache\r\n"
+         "Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\r\n\r\n"},
     };
     for (const auto& row : rows) {
         PollSettings settings = Proxied(row.useProxyAuth);
@@ -74,7 +86,7 @@ TEST(Requests, AuthorizationLineFollowsTheFlag) {
     PollSettings empty = Proxied(1);
     empty.authUsername = "";
     empty.authPassword = "";
-    EXPECT_EQ(CString("Proxy-Authorization: Basic Og==\n"),
+    EXPECT_EQ(CString("Proxy-Authorization: Basic Og==\r\n"),
               CUpdateChecker(empty).BuildProxyAuthorization());
 }
 
