@@ -101,6 +101,16 @@ class Drive:
         code, _ = self("command", command_id)
         assert code == 0, f"command {command_id} could not be posted"
 
+    def post(self, message, wparam):
+        code, _ = self("post", message, wparam)
+        assert code == 0, f"message {message} could not be posted"
+
+    def poll_delay(self):
+        """The milliseconds the poll timer was last armed with; 0 while it is off."""
+        code, lines = self("poll-delay")
+        assert code == 0, "the agent did not answer the query"
+        return int(lines[0][1]["ms"])
+
     def tray(self, button):
         code, _ = self("tray", button)
         assert code == 0, f"tray {button} could not be posted"
