@@ -381,11 +381,16 @@ TEST_F(NetworkTest, ThroughTheProxy) {
         const char* user;
         const char* password;
         const char* status;
-    } rows[] = {{nullptr, nullptr, " 407 "}, {"agent", "wrong", " 401 "}};
+        const char* reason;
+    } rows[] = {
+        {nullptr, nullptr, " 407 ", "the proxy asked for a user name and password"},
+        {"agent", "wrong", " 401 ", "the proxy refused the user name or password"},
+    };
     for (const Row& row : rows) {
         result = RunPoll(ThroughTinyproxy(row.user, row.password), ShortLimits());
         EXPECT_EQ(PollOutcome::Error, result.outcome) << row.status;
         EXPECT_EQ(8, result.message.Find(row.status)) << result.message;
+        EXPECT_EQ(CString(row.reason), result.reason.text);
     }
 }
 
