@@ -23,6 +23,7 @@ from conftest import (
     ID_TASKBAR_EXIT,
     ID_TASKBAR_REFRESH,
     SETTINGS_KEY,
+    about_last_poll,
     data_values,
     ids_of,
     menu_of,
@@ -42,7 +43,6 @@ from fault_server import FaultServer  # noqa: E402
 HIDDEN_TITLE = "Zavora Agent Hidden Dialog"
 WM_POWERBROADCAST = 0x218
 PBT_APMRESUMEAUTOMATIC = 0x12
-IDC_ABOUT_LAST_POLL = 1013
 OLD_MODIFIED = "Sun, 06 Dec 2026 08:00:00 GMT"
 NEW_MODIFIED = "Mon, 07 Dec 2026 05:00:00 GMT"
 FRESH_ENTRIES = [
@@ -156,20 +156,6 @@ def test_refused_connection_clears_new_articles(agent, server, registry, drive):
     assert agent.exit() == 0
     assert registry.query(DATA_KEY)["lastModified"] == OLD_MODIFIED
     assert registry.query(SETTINGS_KEY)["newEntriesFlag"] == "0"
-
-
-def about_last_poll(drive, shot=None):
-    """The About box's last-poll text, its lines joined by blanks; the box is closed again."""
-    drive.command(ID_TASKBAR_ABOUT)
-    code, lines = drive("children", "About Zavora", 5000)
-    assert code == 0, "the About box did not open"
-    if shot:
-        screenshot(shot)
-    drive("press", "About Zavora", 1, 2000)
-    code, _ = drive("wait-no-title", "About Zavora", 3000)
-    assert code == 0, "the About box did not close"
-    return [fields["text"] for word, fields in lines
-            if word == "child" and fields["id"] == str(IDC_ABOUT_LAST_POLL)][0]
 
 
 # The retry schedule is read from the armed timer, so the test need not wait minutes; the
