@@ -1,4 +1,3 @@
-#include "core/LastPoll.h"
 #include "core/PollInterval.h"
 #include "core/TrayState.h"
 
@@ -82,8 +81,8 @@ TEST(PollInterval, MinutesBecomeMillisecondsWithinTheTimersRange) {
     }
 }
 
-// What the tooltip and the About box say about the last poll.
-TEST(TrayState, TooltipAndLastPollTexts) {
+// The tooltip of each display, with and without a failed poll's brief reason.
+TEST(TrayState, TooltipTexts) {
     struct TipRow {
         TrayDisplay display;
         const char* brief;
@@ -109,27 +108,5 @@ TEST(TrayState, TooltipAndLastPollTexts) {
         const CString tip = TrayTip(row.display, row.brief);
         EXPECT_EQ(CString(row.tip), tip);
         EXPECT_LE(tip.GetLength(), kLongestTrayTip);
-    }
-    struct PollRow {
-        const char* when;
-        PollOutcome outcome;
-        const char* reason;
-        const char* text;
-    };
-    const PollRow polls[] = {
-        {"", PollOutcome::Error, "x", "Last poll: none yet"},
-        {"07.12.2026 10:00", PollOutcome::NewPostings, "",
-         "Last poll: 07.12.2026 10:00, new articles"},
-        {"10:00", PollOutcome::NothingNew, "", "Last poll: 10:00, nothing new"},
-        {"10:00", PollOutcome::Error, "the site answered 404 Not Found",
-         "Last poll: 10:00, failed:\r\nthe site answered 404 Not Found"},
-        {"10:00", PollOutcome::Error, "", "Last poll: 10:00, failed"},
-    };
-    for (const PollRow& row : polls) {
-        LastPoll poll;
-        poll.when = row.when;
-        poll.outcome = row.outcome;
-        poll.reason.text = row.reason;
-        EXPECT_EQ(CString(row.text), LastPollText(poll));
     }
 }

@@ -6,8 +6,7 @@ poll timer's, one second after start) meets the misbehaviour. Then, for every ro
 - the outcome shows from outside: the requests the server saw, the news list and markers
   in the registry while the agent runs, and the tray state, which the flag saved at exit
   reveals (a failed poll clears the new-articles state, any other outcome keeps it);
-- a failed poll is retried after one minute, any other comes back after the interval, and
-  the About box names the failure's reason;
+- a failed poll is retried after one minute, any other comes back after the interval;
 - a following good poll (Refresh, answered well) stores its Last-Modified value.
 
 Stalls end after 30 s (a silent peer) or 60 s (a trickling one); the update checker's own
@@ -27,7 +26,6 @@ from conftest import (
     ID_TASKBAR_EXIT,
     ID_TASKBAR_REFRESH,
     SETTINGS_KEY,
-    about_last_poll,
     data_values,
 )
 from faults_harness import (
@@ -72,7 +70,6 @@ class Row:
     endpoint: str = "server"  # "server", "refused", "unknown host" or "proxy"
     stall: bool = False  # the worker stays stuck until the server releases it
     proxy_status: int = 0  # the status the real proxy answers with (0: no real proxy)
-    reason: str = ""  # what the About box says a failed poll ended with
 
 
 HEAD, HEAD_GET = ["HEAD"], ["HEAD", "GET"]
@@ -82,37 +79,26 @@ def only_modified(value):
 
 
 PROXY = {"useProxy": 1, "proxyHost": " 127.0.0.1 "}
-# A released stall floods the connection beyond the cap.
-TOO_LARGE = "the answer from 127.0.0.1 was larger than 1 MiB"
-NOT_HTTP = "the answer from 127.0.0.1 was not HTTP"
 ROWS = {
-    "refused connection": Row("ok", [], SEED, True, endpoint="refused",
-                              reason="could not connect to 127.0.0.1:"),
-    "unknown host": Row("ok", [], SEED, True, endpoint="unknown host",
-                        reason="could not find the address of no-such-host.invalid"),
-    "accepts and never answers": Row("never-answer", HEAD, SEED, True, stall=True,
-                                     reason=TOO_LARGE),
-    "stalls inside the status line": Row("stall-status", HEAD, SEED, True, stall=True,
-                                         reason=TOO_LARGE),
-    "stalls inside the headers": Row("stall-headers", HEAD, SEED, True, stall=True,
-                                     reason=TOO_LARGE),
+    "refused connection": Row("ok", [], SEED, True, endpoint="refused"),
+    "unknown host": Row("ok", [], SEED, True, endpoint="unknown host"),
+    "accepts and never answers": Row("never-answer", HEAD, SEED, True, stall=True),
+    "stalls inside the status line": Row("stall-status", HEAD, SEED, True, stall=True),
+    "stalls inside the headers": Row("stall-headers", HEAD, SEED, True, stall=True),
     # The new Last-Modified value is kept back until the GET and the parse have succeeded.
-    "stalls in the body": Row("stall-body", HEAD_GET, SEED, True, stall=True, reason=TOO_LARGE),
-    "endless body": Row("endless", HEAD_GET, SEED, True, reason=TOO_LARGE),
-    "closes with zero bytes": Row("close-at-once", HEAD, SEED, True,
-                                  reason="127.0.0.1 closed the connection without an answer"),
+    "stalls in the body": Row("stall-body", HEAD_GET, SEED, True, stall=True),
+    "endless body": Row("endless", HEAD_GET, SEED, True),
+    "closes with zero bytes": Row("close-at-once", HEAD, SEED, True),
     "closes in the middle of the headers": Row(
         "close-mid-headers", HEAD_GET, only_modified("Mon, 07"), False),
     "no blank line": Row("no-blank-line", HEAD_GET, only_modified(SERVER_MODIFIED), False),
     # HEAD skips empty lines, the GET's status check does not.
-    "empty first line": Row("empty-first-line", HEAD_GET, SEED, True, reason=NOT_HTTP),
-    "status 304": Row("status-304", HEAD, SEED, True,
-                      reason="the site answered 304 Not Modified"),
+    "empty first line": Row("empty-first-line", HEAD_GET, SEED, True),
+    "status 304": Row("status-304", HEAD, SEED, True),
     "status 204 HTTP/1.0": Row("status-204-10", HEAD_GET, only_modified("LM-204"), False),
     "status 204 HTTP/1.1": Row("status-204-11", HEAD_GET, only_modified("LM-204"), False),
-    "status 500": Row("status-500", HEAD, SEED, True,
-                      reason="the site answered 500 Internal Server Error"),
-    "status line HTTPr": Row("httpr", HEAD, SEED, True, reason=NOT_HTTP),
+    "status 500": Row("status-500", HEAD, SEED, True),
+    "status line HTTPr": Row("httpr", HEAD, SEED, True),
     "100-digit status": Row("status-100-digits", HEAD_GET, only_modified("LM-100"), False),
     "header of 100 KB": Row(
         "big-header", HEAD_GET, news("edition-7", SERVER_MODIFIED, SERVER_ENTRIES), False),
@@ -128,7 +114,7 @@ ROWS = {
     "Last-Modified repeated": Row("lm-repeated", HEAD_GET, only_modified("second"), False),
     "Last-Modified in odd case with blanks and CR": Row(
         "lm-odd", HEAD_GET, only_modified("odd value"), False),
-    "body over 1 MiB": Row("body-over-1mib", HEAD_GET, SEED, True, reason=TOO_LARGE),
+    "body over 1 MiB": Row("body-over-1mib", HEAD_GET, SEED, True),
     "body of exactly 1 MiB": Row(
         "body-1mib", HEAD_GET, news("edition-big", SERVER_MODIFIED, []), False),
     # The epoch is stripped; titles and URLs keep their carriage return.
@@ -138,18 +124,15 @@ ROWS = {
         "tabs-only", HEAD_GET, only_modified(SERVER_MODIFIED), False),
     "proxy 407 without credentials": Row(
         None, HEAD, SEED, True, settings={**PROXY, "useProxyAuth": 0}, endpoint="proxy",
-        proxy_status=407, reason="the proxy asked for a user name and password"),
+        proxy_status=407),
     "proxy 401 with a wrong password": Row(
         None, HEAD, SEED, True, endpoint="proxy", proxy_status=401,
         settings={**PROXY, "useProxyAuth": 1, "authUsername": PROXY_USER,
-                  "authPassword": "wrong"},
-        reason="the proxy refused the user name or password"),
+                  "authPassword": "wrong"}),
     "proxy closes at once": Row(
-        "close-at-once", HEAD, SEED, True, settings=PROXY, endpoint="proxy",
-        reason="the proxy 127.0.0.1 closed the connection without an answer"),
+        "close-at-once", HEAD, SEED, True, settings=PROXY, endpoint="proxy"),
     "proxy stalls": Row("never-answer", HEAD, SEED, True, settings=PROXY, endpoint="proxy",
-                        stall=True,
-                        reason="the answer from the proxy 127.0.0.1 was larger than 1 MiB"),
+                        stall=True),
 }
 
 
@@ -217,8 +200,6 @@ def test_fault_row(row, request, fault_server, faults_agent, drive):
     assert drive.alive(), "the agent did not answer within a second"
     assert data_now() == row.data
     assert drive.poll_delay() == (60_000 if row.failed else 300_000)
-    if row.failed:
-        assert f", failed:  {row.reason}" in about_last_poll(drive)
 
     # A following poll, answered well, gets through: it finds the list it has (nothing new,
     # so the tray state of the row is kept) and stores the new Last-Modified value. The host
