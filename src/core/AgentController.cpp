@@ -32,11 +32,21 @@ void CAgentController::SetFirstPollTimer() {
 }
 
 void CAgentController::SetPollTimer() {
+    SetPollTimerAfter(m_failedPolls);
+}
+
+// Enable and an accepted configuration are the user's choices: the next poll comes a full
+// interval later, whatever failed before.
+void CAgentController::SetIntervalTimer() {
+    SetPollTimerAfter(0);
+}
+
+void CAgentController::SetPollTimerAfter(int failedPolls) {
     KillPollTimer();
     m_armAfterSound = false;
     if (!m_settings)
         return;
-    ArmPollTimer(NextPollDelayMs(m_settings->pollingDelay, m_failedPolls));
+    ArmPollTimer(NextPollDelayMs(m_settings->pollingDelay, failedPolls));
 }
 
 void CAgentController::ArmPollTimer(unsigned milliseconds) {
@@ -143,7 +153,7 @@ void CAgentController::ToggleDisabled() {
         m_host.ShowTray(TrayDisplay::Disabled);
         return;
     }
-    SetPollTimer();
+    SetIntervalTimer();
     m_flags.disabled = false;
     if (m_flags.connecting && !m_flags.shuttingDown)
         m_host.ShowTray(TrayDisplay::Connecting);
@@ -175,7 +185,7 @@ void CAgentController::OnEntriesMenuClosed() {
 
 void CAgentController::OnConfigurationAccepted() {
     if (m_pollTimerArmed)
-        SetPollTimer();
+        SetIntervalTimer();
 }
 
 void CAgentController::OnResume() {

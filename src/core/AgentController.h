@@ -75,6 +75,8 @@ public:
 private:
     void SetFirstPollTimer();
     void SetPollTimer();
+    void SetIntervalTimer();
+    void SetPollTimerAfter(int failedPolls);
     void ArmPollTimer(unsigned milliseconds);
     void KillPollTimer();
     void RecordPoll(PollOutcome outcome, const FailureReason& reason = FailureReason());

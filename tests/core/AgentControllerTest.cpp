@@ -151,8 +151,9 @@ TEST_F(Controller, StateTable) {
         {"start poll error poll", "new", {"new", "popup", "exclamation", "arm 420000"}, "N", true},
         {"start poll error poll nothing poll", "error", {"arm 60000", "failed"}, "F", true},
         {"start poll error refresh", "error", {"arm 120000", "failed"}, "F", true},
-        {"start poll error toggle", "toggle", {"arm 60000", "failed"}, "F", true},
-        {"start poll error poll error", "config", {"stop", "arm 120000"}, "F", true},
+        // Enable and an accepted configuration wait a full interval.
+        {"start poll error toggle", "toggle", {"arm 420000", "failed"}, "F", true},
+        {"start poll error poll error", "config", {"stop", "arm 420000"}, "F", true},
         // Waking from sleep: a poll after the network has settled, and retries from 1 minute.
         {"start poll nothing", "wake", {"stop", "arm 15000"}, "", true},
         {"start poll error poll error", "wake", {"stop", "arm 15000"}, "F", true},
