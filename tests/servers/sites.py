@@ -10,7 +10,7 @@ client puts in its URL, and ``requests()`` lists what the server answered, as
 
     with ApacheSite() as site:
         site.host, site.port, site.news_file
-        site.set_news("edition-1\\n2026-12-07 Title\\nhttp://x/1\\n", mtime=1_800_000_000)
+        site.set_news("edition-1\\n2026-12-07 Title\\nhttp://x/1\\n", mtime=1_764_000_000)
         site.requests()   # [("HEAD", "/.newsupdate", "200"), ...]
 
 nginx answers an HTTP/1.0 request with an HTTP/1.1 status line and closes the connection;
@@ -22,7 +22,9 @@ import os
 from local import LocalDaemon
 
 DEFAULT_NEWS = "edition-1\n2026-12-07 Opening day\nhttp://www.zavora.example/news/1\n"
-DEFAULT_MTIME = 1_800_000_000
+# In the past: Apache sends the time of the request as Last-Modified of a file modified in
+# the future.
+DEFAULT_MTIME = 1_764_000_000
 
 NGINX_CONFIG = """daemon off;
 master_process off;
@@ -81,7 +83,8 @@ APACHE_TWO_SITES = """<VirtualHost 127.0.0.1:{port}>
 """
 
 # lighttpd writes an access log file every few seconds; into a pipe it writes each line at
-# once, so a test sees a request as soon as it has been answered.
+# once, so a test sees a request as soon as it has been answered. Without its cache of file
+# details it sends a rewritten list's new time at once, not a second later.
 LIGHTTPD_CONFIG = """server.document-root = "{dir}/www"
 server.bind = "127.0.0.1"
 server.port = {port}
@@ -90,6 +93,7 @@ server.modules = ( "mod_accesslog" )
 accesslog.filename = "|/bin/cat >> {dir}/access.log"
 accesslog.format = "%m %U %s"
 mimetype.assign = ( "" => "text/plain" )
+server.stat-cache-engine = "disable"
 """
 
 
