@@ -100,8 +100,9 @@ def servers():
 
 def settings_for(row, servers):
     site = servers(row.site)
+    # Only a failed poll clears the flag; a new list sets it.
     settings = {"urlHost": site.host, "urlPort": site.port, "urlPath": site.path,
-                "newEntriesFlag": "0"}
+                "newEntriesFlag": "1"}
     if row.proxy:
         settings.update(useProxy=1, proxyHost=" 127.0.0.1 ", proxyPort=servers(row.proxy).port,
                         authUsername=PROXY_USER, **row.credentials)
