@@ -130,8 +130,8 @@ class NginxSite(NewsSite):
 
 
 class ApacheSite(NewsSite):
-    """Apache alone, or with other_news as the first of two name-based virtual hosts,
-    served to a Host line that is neither ours (localhost) nor absent."""
+    """Apache alone; or, given other_news, two name-based virtual hosts on one address:
+    first another site serving other_news, then ours, named localhost."""
 
     name = "apache"
 
