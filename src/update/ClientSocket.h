@@ -25,6 +25,17 @@ struct SocketLimits {
 int StartWinsock();
 int StopWinsock();
 
+// Why the last failed step of a connection failed.
+enum class SocketFailure {
+    None,
+    NotResolved,    // the host name has no address
+    Refused,        // the connection could not be made (refused, unreachable, no socket)
+    TimedOut,       // a connect, send or read made no progress within its limit
+    DeadlinePassed, // the whole request took longer than its limit
+    TooLarge,       // the response grew beyond its cap
+    Broken,         // the connection failed while sending or reading
+};
+
 class CClientSocket {
 public:
     // Creates the socket and resolves the host name; failures show in Connect.
@@ -47,6 +58,8 @@ public:
 
     unsigned short Port() const { return m_port; }
     bool IsResolved() const { return m_resolved; }
+    SocketFailure Failure() const { return m_failure; }
+    const SocketLimits& Limits() const { return m_limits; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -55,13 +68,17 @@ private:
     void SetPort(int port);
     bool Resolve(const char* hostName);
     // Waits up to limitMs, or less when the request's deadline is nearer, for the socket to
-    // be ready. False on timeout, on failure and once the deadline has passed.
-    bool WaitForProgress(WaitFor what, int limitMs) const;
+    // be ready. False on timeout, on failure and once the deadline has passed, with the
+    // cause recorded.
+    bool WaitForProgress(WaitFor what, int limitMs);
+    // Records why a step failed and gives the step's failure result.
+    int Fail(SocketFailure failure);
 
     CString m_received;
     unsigned short m_port = 0;
     uint32_t m_address = 0; // IPv4, network byte order
     bool m_resolved = false;
+    SocketFailure m_failure = SocketFailure::None;
     std::uintptr_t m_socket;
     SocketLimits m_limits;
     Clock::time_point m_deadline;

@@ -18,6 +18,20 @@ int PortNumber(const CString& text, int fallback) {
     return number > 0 ? static_cast<int>(number) : fallback;
 }
 
+// The line a parser reads as the status line: the HEAD parser skips empty lines before it,
+// the list parser takes the very first line.
+CString StatusLineOf(const CString& response, bool skipEmptyLines) {
+    CString line;
+    int lineFeed = -1;
+    for (int start = 0; ReadLine(response, start, line, lineFeed);
+         start = lineFeed < 0 ? -1 : lineFeed + 1) {
+        if (!skipEmptyLines || !line.IsEmpty()) {
+            return line;
+        }
+    }
+    return CString();
+}
+
 } // namespace
 
 CUpdateChecker::CUpdateChecker(const PollSettings& settings, const SocketLimits& limits)
@@ -32,26 +46,81 @@ CUpdateChecker::~CUpdateChecker() {
     }
 }
 
+CString CUpdateChecker::EndpointHost() const {
+    return m_settings.useProxy > 0 ? m_settings.proxyHost : m_settings.urlHost;
+}
+
+int CUpdateChecker::EndpointPort() const {
+    return m_settings.useProxy > 0 ? PortNumber(m_settings.proxyPort, 8001)
+                                   : PortNumber(m_settings.urlPort, 80);
+}
+
 bool CUpdateChecker::OpenConnection() {
     m_connection.reset();
     m_settings.urlHost.Trim();
-    CString host = m_settings.urlHost;
-    int port = PortNumber(m_settings.urlPort, 80);
-    const char* failure = "Could not connect to ";
     if (m_settings.useProxy > 0) {
         m_settings.proxyHost.Trim();
-        host = m_settings.proxyHost;
-        port = PortNumber(m_settings.proxyPort, 8001);
-        failure = "Could not connect to proxy ";
     }
+    const CString host = EndpointHost();
+    const int port = EndpointPort();
     m_connection.reset(new CClientSocket(host, port, m_limits));
     if (m_connection->Connect() == 0) {
         m_message.Empty();
         return true;
     }
-    m_message.Format("%s%s:%d", failure, host.c_str(), port);
+    m_message.Format("%s%s:%d",
+                     m_settings.useProxy > 0 ? "Could not connect to proxy "
+                                             : "Could not connect to ",
+                     host.c_str(), port);
+    NoteSocketFailure(true);
     m_connection.reset();
     return false;
+}
+
+void CUpdateChecker::NoteFailure(FailureKind kind, int limit) {
+    m_failure = PollFailure();
+    m_failure.kind = kind;
+    m_failure.viaProxy = m_settings.useProxy > 0;
+    m_failure.sentCredentials = m_failure.viaProxy && m_settings.useProxyAuth > 0;
+    m_failure.host = EndpointHost();
+    m_failure.port = EndpointPort();
+    m_failure.limit = limit;
+    m_failure.siteUrl = "http://" + HostHeaderValue() + m_settings.urlPath;
+}
+
+void CUpdateChecker::NoteSocketFailure(bool connecting) {
+    const SocketLimits& limits = m_connection->Limits();
+    switch (m_connection->Failure()) {
+    case SocketFailure::NotResolved:
+        NoteFailure(FailureKind::HostNotFound);
+        return;
+    case SocketFailure::TimedOut:
+        if (connecting)
+            NoteFailure(FailureKind::ConnectTimedOut, limits.connectMs);
+        else if (m_connection->Received().IsEmpty())
+            NoteFailure(FailureKind::NoAnswer, limits.idleMs);
+        else
+            NoteFailure(FailureKind::AnswerStalled, limits.idleMs);
+        return;
+    case SocketFailure::DeadlinePassed:
+        NoteFailure(connecting ? FailureKind::ConnectTimedOut : FailureKind::AnswerTooSlow,
+                    limits.totalMs);
+        return;
+    case SocketFailure::TooLarge:
+        NoteFailure(FailureKind::AnswerTooLarge, limits.maxResponseBytes);
+        return;
+    case SocketFailure::None:
+    case SocketFailure::Refused:
+    case SocketFailure::Broken:
+        break;
+    }
+    NoteFailure(connecting ? FailureKind::ConnectFailed : FailureKind::ConnectionBroken);
+}
+
+void CUpdateChecker::NoteBadAnswer(const CString& answer, const CString& statusLine) {
+    NoteFailure(FailureKind::HttpStatus);
+    m_failure.statusLine = statusLine;
+    m_failure.answer = answer;
 }
 
 bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, const char* readError,
@@ -62,11 +131,13 @@ bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, cons
     // Built after connecting: the request carries the host as OpenConnection stripped it.
     if (m_connection->SendAll((this->*build)()) < 0) {
         m_message = writeError;
+        NoteFailure(FailureKind::SendFailed);
         m_connection.reset();
         return false;
     }
     if (m_connection->Receive() < 0) {
         m_message = readError;
+        NoteSocketFailure(false);
         m_connection.reset();
         return false;
     }
@@ -80,6 +151,7 @@ bool CUpdateChecker::SendHeadRequest() {
     m_headResponse.Empty();
     if (!m_winsockStarted) {
         if (StartWinsock() < 0) {
+            NoteFailure(FailureKind::NetworkUnavailable);
             return false;
         }
         m_winsockStarted = true;
@@ -104,8 +176,10 @@ bool CUpdateChecker::ParseHeadResponse() {
         return true;
     case ResponseCheck::BadStatus:
         m_message = m_headResponse;
+        NoteBadAnswer(m_headResponse, StatusLineOf(m_headResponse, true));
         return false;
     case ResponseCheck::Empty:
+        NoteFailure(FailureKind::EmptyAnswer);
         break;
     }
     return false;
@@ -127,8 +201,10 @@ bool CUpdateChecker::ParseNewsList() {
         return true;
     case ResponseCheck::BadStatus:
         m_message = m_getResponse;
+        NoteBadAnswer(m_getResponse, StatusLineOf(m_getResponse, false));
         return false;
     case ResponseCheck::Empty:
+        NoteFailure(FailureKind::EmptyAnswer);
         break;
     }
     return false;
@@ -198,6 +274,7 @@ PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits) {
     CUpdateChecker checker(settings, limits);
     if (!checker.CheckLastModified()) {
         result.message = checker.Message();
+        result.reason = DescribeFailure(checker.Failure());
         return result;
     }
     result.lastModifiedChanged = checker.HasChanged();
@@ -208,6 +285,7 @@ PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits) {
     }
     if (!checker.SendGetRequest() || !checker.ParseNewsList()) {
         result.message = checker.Message();
+        result.reason = DescribeFailure(checker.Failure());
         return result;
     }
     if (!checker.NewPostings()) {

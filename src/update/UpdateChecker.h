@@ -5,6 +5,7 @@
 // settings; what it finds goes back to the main thread as a PollResult.
 #include "fw/CString.h"
 #include "update/ClientSocket.h"
+#include "update/PollFailure.h"
 #include "update/PollResult.h"
 #include "update/ResponseParser.h"
 
@@ -36,6 +37,8 @@ public:
     CString BuildProxyAuthorization() const;
 
     const CString& Message() const { return m_message; }
+    // What failed, for the reason shown to people; kind None after success.
+    const PollFailure& Failure() const { return m_failure; }
     bool NewPostings() const { return m_newPostings; }
     const CString& LastModified() const { return m_lastModified; }
     const NewsList& List() const { return m_list; }
@@ -48,7 +51,13 @@ private:
     CString BuildProxyRequest(const char* method, bool withCredentials) const;
     // urlHost, with ":port" when the port is not the default one.
     CString HostHeaderValue() const;
+    // The host and port connected to: the site's, or the proxy's when one is used.
+    CString EndpointHost() const;
+    int EndpointPort() const;
     bool OpenConnection();
+    void NoteFailure(FailureKind kind, int limit = 0);
+    void NoteSocketFailure(bool connecting);
+    void NoteBadAnswer(const CString& answer, const CString& statusLine);
     // Sends one request over a fresh connection and reads the whole response. A response
     // that was partly received when a step failed is dropped.
     bool Exchange(RequestBuilder build, const char* writeError, const char* readError,
@@ -57,6 +66,7 @@ private:
     PollSettings m_settings;
     SocketLimits m_limits;
     CString m_message;
+    PollFailure m_failure;
     CString m_headResponse;
     CString m_getResponse;
     CString m_lastModified;

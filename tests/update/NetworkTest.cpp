@@ -138,6 +138,7 @@ struct PollRow {
     const char* lastModified;
     const char* epoch;
     int entries;
+    std::string reason; // what people read; the fault server is 127.0.0.1
 };
 
 TEST_F(NetworkTest, PollOutcomes) {
@@ -146,37 +147,47 @@ TEST_F(NetworkTest, PollOutcomes) {
                       Error = PollOutcome::Error;
     const char* readHead = "Failed to read respose from socket";
     const char* readGet = "Failed to read response from socket";
+    const std::string port = std::to_string(EnvPort("ZV_FAULT_PORT"));
+    const std::string stalled = "the answer from 127.0.0.1 stopped for 1500 ms";
+    const std::string large = "the answer from 127.0.0.1 was larger than 1 MiB";
+    const std::string notHttp = "the answer from 127.0.0.1 was not HTTP";
     PollRow rows[] = {
-        {"/.newsupdate", New, "", true, lm, "edition-7", 2},
-        {"/fault/never-answer", Error, readHead, false, "", "", 0},
-        {"/fault/stall-status", Error, readHead, false, "", "", 0},
-        {"/fault/stall-headers", Error, readHead, false, "", "", 0},
-        {"/fault/trickle", Error, readHead, false, "", "", 0},
-        {"/fault/stall-body", Error, readGet, true, lm, "", 0},
-        {"/fault/endless", Error, readGet, true, lm, "", 0},
-        {"/fault/body-over-1mib", Error, readGet, true, lm, "", 0},
-        {"/fault/body-1mib", New, "", true, lm, "edition-big", 0},
-        {"/fault/close-at-once", Error, "", false, "", "", 0},
-        {"/fault/close-mid-headers", Nothing, "", true, "Mon, 07", "", 0},
-        {"/fault/no-blank-line", Nothing, "", true, lm, "", 0},
-        {"/fault/empty-first-line", Error, "*", true, lm, "", 0},
+        {"/.newsupdate", New, "", true, lm, "edition-7", 2, ""},
+        {"/fault/never-answer", Error, readHead, false, "", "", 0,
+         "no answer from 127.0.0.1 within 1500 ms"},
+        {"/fault/stall-status", Error, readHead, false, "", "", 0, stalled},
+        {"/fault/stall-headers", Error, readHead, false, "", "", 0, stalled},
+        {"/fault/trickle", Error, readHead, false, "", "", 0,
+         "the answer from 127.0.0.1 took longer than 3 s"},
+        {"/fault/stall-body", Error, readGet, true, lm, "", 0, stalled},
+        {"/fault/endless", Error, readGet, true, lm, "", 0, large},
+        {"/fault/body-over-1mib", Error, readGet, true, lm, "", 0, large},
+        {"/fault/body-1mib", New, "", true, lm, "edition-big", 0, ""},
+        {"/fault/close-at-once", Error, "", false, "", "", 0,
+         "127.0.0.1 closed the connection without an answer"},
+        {"/fault/close-mid-headers", Nothing, "", true, "Mon, 07", "", 0, ""},
+        {"/fault/no-blank-line", Nothing, "", true, lm, "", 0, ""},
+        {"/fault/empty-first-line", Error, "*", true, lm, "", 0, notHttp},
         {"/fault/status-304", Error, "HTTP/1.0 304 Not Modified\nServer: fault\n\n", false, "", "",
-         0},
-        {"/fault/status-500", Error, "*", false, "", "", 0},
-        {"/fault/httpr", Error, "HTTPr\n\n", false, "", "", 0},
-        {"/fault/status-204-10", Nothing, "", true, "LM-204", "", 0},
-        {"/fault/status-204-11", Nothing, "", true, "LM-204", "", 0},
-        {"/fault/status-100-digits", Nothing, "", true, "LM-100", "", 0},
-        {"/fault/big-header", New, "", true, lm, "edition-7", 2},
-        {"/fault/many-headers", New, "", true, lm, "edition-7", 2},
-        {"/fault/nul-header", Nothing, "", true, "", "", 0},
-        {"/fault/nul-body", New, "", true, lm, "edition-nul", 0},
-        {"/fault/lm-missing", New, "", true, "", "edition-7", 2},
-        {"/fault/lm-empty", New, "", true, "", "edition-7", 2},
-        {"/fault/lm-repeated", Nothing, "", true, "second", "", 0},
-        {"/fault/lm-odd", Nothing, "", true, "odd value", "", 0},
-        {"/fault/crlf", New, "", true, lm, "edition-crlf", 1},
-        {"/fault/tabs-only", Nothing, "", true, lm, "", 0},
+         0, "the site answered 304 Not Modified"},
+        {"/fault/status-500", Error, "*", false, "", "", 0,
+         "the site answered 500 Internal Server Error"},
+        {"/fault/httpr", Error, "HTTPr\n\n", false, "", "", 0, notHttp},
+        {"/fault/status-204-10", Nothing, "", true, "LM-204", "", 0, ""},
+        {"/fault/status-204-11", Nothing, "", true, "LM-204", "", 0, ""},
+        {"/fault/status-100-digits", Nothing, "", true, "LM-100", "", 0, ""},
+        {"/fault/big-header", New, "", true, lm, "edition-7", 2, ""},
+        {"/fault/many-headers", New, "", true, lm, "edition-7", 2, ""},
+        {"/fault/nul-header", Nothing, "", true, "", "", 0, ""},
+        {"/fault/nul-body", New, "", true, lm, "edition-nul", 0, ""},
+        {"/fault/lm-missing", New, "", true, "", "edition-7", 2, ""},
+        {"/fault/lm-empty", New, "", true, "", "edition-7", 2, ""},
+        {"/fault/lm-repeated", Nothing, "", true, "second", "", 0, ""},
+        {"/fault/lm-odd", Nothing, "", true, "odd value", "", 0, ""},
+        {"/fault/crlf", New, "", true, lm, "edition-crlf", 1, ""},
+        {"/fault/tabs-only", Nothing, "", true, lm, "", 0, ""},
+        {"/fault/moved-301", Error, "*", false, "", "", 0,
+         "the site moved to http://127.0.0.1:" + port + "/news/.newsupdate (301)"},
     };
     for (const PollRow& row : rows) {
         auto start = std::chrono::steady_clock::now();
@@ -194,6 +205,7 @@ TEST_F(NetworkTest, PollOutcomes) {
         }
         EXPECT_EQ(CString(row.epoch), result.epoch) << row.path;
         EXPECT_EQ(static_cast<size_t>(row.entries), result.entries.size()) << row.path;
+        EXPECT_EQ(row.reason, result.reason.text.str()) << row.path;
     }
 }
 
@@ -260,27 +272,34 @@ TEST_F(NetworkTest, ExactRequestBytes) {
 
 TEST_F(NetworkTest, ConnectionFailureMessages) {
     const std::string closed = std::to_string(ClosedPort());
+    const std::string blackhole = std::to_string(EnvPort("ZV_FAULT_BLACKHOLE_PORT"));
+    const std::string unknown = "could not find the address of no-such-host.invalid";
     struct Row {
         int useProxy;
         const char* host;
         std::string port;
         std::string message;
+        std::string reason;
     } rows[] = {
-        {0, " 127.0.0.1 ", closed, "Could not connect to 127.0.0.1:" + closed},
-        {0, "no-such-host.invalid", "", "Could not connect to no-such-host.invalid:80"},
-        {0, "no-such-host.invalid", "-5", "Could not connect to no-such-host.invalid:80"},
-        {0, "no-such-host.invalid", "70000", "Could not connect to no-such-host.invalid:70000"},
+        {0, " 127.0.0.1 ", closed, "Could not connect to 127.0.0.1:" + closed,
+         "could not connect to 127.0.0.1:" + closed},
+        {0, "no-such-host.invalid", "", "Could not connect to no-such-host.invalid:80", unknown},
+        {0, "no-such-host.invalid", "-5", "Could not connect to no-such-host.invalid:80", unknown},
+        {0, "no-such-host.invalid", "70000", "Could not connect to no-such-host.invalid:70000",
+         unknown},
         {0, "no-such-host.invalid", " 99999999999x",
-         "Could not connect to no-such-host.invalid:2147483647"},
-        {1, "127.0.0.1", closed, "Could not connect to proxy 127.0.0.1:" + closed},
-        {1, " no-such-host.invalid", "junk",
-         "Could not connect to proxy no-such-host.invalid:8001"},
-        {0, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_BLACKHOLE_PORT")),
-         "Could not connect to 127.0.0.1:" + std::to_string(EnvPort("ZV_FAULT_BLACKHOLE_PORT"))},
+         "Could not connect to no-such-host.invalid:2147483647", unknown},
+        {1, "127.0.0.1", closed, "Could not connect to proxy 127.0.0.1:" + closed,
+         "could not connect to the proxy 127.0.0.1:" + closed},
+        {1, " no-such-host.invalid", "junk", "Could not connect to proxy no-such-host.invalid:8001",
+         "could not find the address of the proxy no-such-host.invalid"},
+        {0, "127.0.0.1", blackhole, "Could not connect to 127.0.0.1:" + blackhole,
+         "could not connect to 127.0.0.1:" + blackhole + " within 2 s"},
         // A proxy that closes at once gives an empty response, which has no text.
-        {1, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_CLOSE_PORT")), ""},
+        {1, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_CLOSE_PORT")), "",
+         "the proxy 127.0.0.1 closed the connection without an answer"},
         {1, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_SILENT_PORT")),
-         "Failed to read respose from socket"},
+         "Failed to read respose from socket", "no answer from the proxy 127.0.0.1 within 1500 ms"},
     };
     for (const Row& row : rows) {
         PollSettings settings = Fault("/.newsupdate");
@@ -290,6 +309,7 @@ TEST_F(NetworkTest, ConnectionFailureMessages) {
         PollResult result = RunPoll(settings, ShortLimits());
         EXPECT_EQ(PollOutcome::Error, result.outcome) << row.message;
         EXPECT_EQ(CString(row.message.c_str()), result.message);
+        EXPECT_EQ(row.reason, result.reason.text.str()) << row.message;
     }
 }
 
@@ -361,11 +381,16 @@ TEST_F(NetworkTest, ThroughTheProxy) {
         const char* user;
         const char* password;
         const char* status;
-    } rows[] = {{nullptr, nullptr, " 407 "}, {"agent", "wrong", " 401 "}};
+        const char* reason;
+    } rows[] = {
+        {nullptr, nullptr, " 407 ", "the proxy asked for a user name and password"},
+        {"agent", "wrong", " 401 ", "the proxy refused the user name or password"},
+    };
     for (const Row& row : rows) {
         result = RunPoll(ThroughTinyproxy(row.user, row.password), ShortLimits());
         EXPECT_EQ(PollOutcome::Error, result.outcome) << row.status;
         EXPECT_EQ(8, result.message.Find(row.status)) << result.message;
+        EXPECT_EQ(CString(row.reason), result.reason.text);
     }
 }
 
