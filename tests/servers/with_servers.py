@@ -19,7 +19,7 @@ The command sees these environment variables (Wine hands them on to Windows prog
     ZV_FAULT_LOG         directory with last-request.bin and request-<n>.bin
 
 The exit status is the command's. Python users import the modules instead:
-``fault_server.FaultServer``, ``nginx_site.NginxSite``, ``proxy.TinyProxy`` (each a
+``fault_server.FaultServer``, ``sites.NginxSite``, ``proxy.TinyProxy`` (each a
 context manager with start/stop).
 """
 
@@ -35,7 +35,7 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from fault_server import FaultServer  # noqa: E402
-from nginx_site import NginxSite  # noqa: E402
+from sites import NginxSite  # noqa: E402
 from proxy import TinyProxy  # noqa: E402
 
 
