@@ -7,6 +7,12 @@
 #define TRAY_CALLBACK (WM_USER + 2)
 #define TRAY_ICON_ID 102
 #define MENU_CLASS "#32768"
+// The registered message the agent answers with the live count of one kind of its wrapped
+// GDI and USER objects (wParam 0 .. HANDLE_KINDS - 1) or, for wParam POLL_RUNNING, with 1
+// while a poll runs and 0 otherwise.
+#define COUNTS_QUERY "ZavoraAgentHandleCounts"
+#define HANDLE_KINDS 7
+#define POLL_RUNNING HANDLE_KINDS
 
 // The visible popup menu window, or NULL when no menu is open.
 static inline HWND OpenMenuWindow(void) {
@@ -18,8 +24,9 @@ static inline HWND OpenMenuWindow(void) {
     return NULL;
 }
 
-// A key pressed in an open menu; posted, since the menu's loop runs in the agent.
-static inline void PressKey(HWND menuWindow, WPARAM key) {
-    PostMessageA(menuWindow, WM_KEYDOWN, key, 1);
-    PostMessageA(menuWindow, WM_KEYUP, key, (LPARAM)0xC0000001);
+// A key pressed in a window of the agent (an open menu, the hidden window); posted, since
+// the loop that reads it runs in the agent.
+static inline void PressKey(HWND window, WPARAM key) {
+    PostMessageA(window, WM_KEYDOWN, key, 1);
+    PostMessageA(window, WM_KEYUP, key, (LPARAM)0xC0000001);
 }
