@@ -23,6 +23,10 @@ ScreenRect ToScreenRect(const RECT& rect) {
     return ScreenRect{rect.left, rect.top, rect.right, rect.bottom};
 }
 
+ScreenRect PrimaryScreen() {
+    return ScreenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
 HWND FindShellTaskbar() {
     return FindWindowExA(nullptr, nullptr, "Shell_TrayWnd", nullptr);
 }
@@ -86,7 +90,7 @@ Taskbar CNewsPopupWnd::FindTaskbar() {
     if (haveWindow)
         visible = ToScreenRect(windowRect);
 
-    const ScreenRect screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const ScreenRect screen = PrimaryScreen();
     RECT work;
     if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
         work = RECT{screen.left, screen.top, screen.right, screen.bottom};
@@ -108,7 +112,7 @@ ScreenPoint CNewsPopupWnd::FindNotifyArea(const Taskbar& taskbar) {
 
 RECT CNewsPopupWnd::ComputePlacement() {
     const Taskbar taskbar = FindTaskbar();
-    m_slide = StartSlide(taskbar, FindNotifyArea(taskbar));
+    m_slide = StartSlide(taskbar, FindNotifyArea(taskbar), PrimaryScreen());
     return ToRect(SlideWindowBox(m_slide));
 }
 

@@ -21,8 +21,28 @@ int EdgeOfWindow(const ScreenRect& window, const ScreenRect& screen) {
 
 } // namespace
 
+bool IsPlausibleReport(const Taskbar& reported, const ScreenRect& screen) {
+    const ScreenRect& bar = reported.rect;
+    switch (reported.edge) {
+    case kEdgeLeft:
+        return bar.right - bar.left >= kThinnestTaskbar && bar.left <= screen.left &&
+               bar.right > screen.left;
+    case kEdgeRight:
+        return bar.right - bar.left >= kThinnestTaskbar && bar.right >= screen.right &&
+               bar.left < screen.right;
+    case kEdgeTop:
+        return bar.bottom - bar.top >= kThinnestTaskbar && bar.top <= screen.top &&
+               bar.bottom > screen.top;
+    default:
+        return bar.bottom - bar.top >= kThinnestTaskbar && bar.bottom >= screen.bottom &&
+               bar.top < screen.bottom;
+    }
+}
+
 Taskbar ResolveTaskbar(const Taskbar* reported, const ScreenRect* visibleWindow,
                        const ScreenRect& screen, const ScreenRect& workArea) {
+    if (reported && IsPlausibleReport(*reported, screen))
+        return *reported;
     if (visibleWindow && !visibleWindow->IsEmpty())
         return Taskbar{EdgeOfWindow(*visibleWindow, screen), *visibleWindow};
     if (reported && !reported->rect.IsEmpty())
@@ -42,26 +62,28 @@ ScreenPoint NotifyAreaCentre(const ScreenRect* notifyArea, const Taskbar& taskba
     return ScreenPoint{bar.left + (bar.right - bar.left) / 2, bar.bottom};
 }
 
-SlideState StartSlide(const Taskbar& taskbar, ScreenPoint notifyCentre) {
+SlideState StartSlide(const Taskbar& taskbar, ScreenPoint notifyCentre, const ScreenRect& screen) {
     const ScreenRect& bar = taskbar.rect;
     SlideState slide;
     slide.edge = taskbar.edge;
+    // A notification area near the taskbar's start would put part of the popup off the
+    // screen; the popup then starts where the screen does.
     switch (taskbar.edge) {
     case kEdgeTop:
         slide.heightStep = kSlideStep;
-        slide.anchorX = std::max(bar.left, std::min(bar.right - 150, notifyCentre.x - 75));
+        slide.anchorX = std::max(screen.left, std::min(bar.right - 150, notifyCentre.x - 75));
         slide.anchorY = bar.bottom;
         break;
     case kEdgeLeft:
     case kEdgeRight:
         slide.widthStep = kSlideStep;
         slide.anchorX = taskbar.edge == kEdgeLeft ? bar.right : bar.left;
-        slide.anchorY = std::max(bar.top, std::min(notifyCentre.y - 60, bar.bottom - 121));
+        slide.anchorY = std::max(screen.top, std::min(notifyCentre.y - 60, bar.bottom - 121));
         break;
     default:
         // Two pixels short of the taskbar's end at the bottom, flush with it at the top.
         slide.heightStep = kSlideStep;
-        slide.anchorX = std::max(bar.left, std::min(bar.right - 152, notifyCentre.x - 75));
+        slide.anchorX = std::max(screen.left, std::min(bar.right - 152, notifyCentre.x - 75));
         slide.anchorY = bar.top;
         break;
     }
