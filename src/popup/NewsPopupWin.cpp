@@ -77,10 +77,8 @@ void CNewsPopupWnd::SetTimings(UINT stepMs, UINT holdMs) {
 Taskbar CNewsPopupWnd::FindTaskbar() {
     APPBARDATA data = {};
     data.cbSize = sizeof(data);
-    Taskbar reported = {kEdgeBottom, {0, 0, 0, 0}};
     const bool haveReport = SHAppBarMessage(ABM_GETTASKBARPOS, &data) != 0;
-    if (haveReport)
-        reported = Taskbar{static_cast<int>(data.uEdge), ToScreenRect(data.rc)};
+    const ScreenRect reported = ToScreenRect(data.rc);
 
     RECT windowRect;
     ScreenRect visible = {0, 0, 0, 0};

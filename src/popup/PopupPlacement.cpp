@@ -8,22 +8,25 @@ bool IsHorizontal(int edge) {
     return edge != kEdgeLeft && edge != kEdgeRight;
 }
 
-int EdgeOfWindow(const ScreenRect& window, const ScreenRect& screen) {
-    const int width = window.right - window.left;
-    const int height = window.bottom - window.top;
+// The screen edge a taskbar lies along: a wide one at the top or bottom, a tall one at the
+// left or right, whichever half of the screen holds it.
+int EdgeOfBar(const ScreenRect& bar, const ScreenRect& screen) {
+    const int width = bar.right - bar.left;
+    const int height = bar.bottom - bar.top;
     if (width >= height) {
-        const bool upperHalf = window.top + window.bottom < screen.top + screen.bottom;
+        const bool upperHalf = bar.top + bar.bottom < screen.top + screen.bottom;
         return upperHalf ? kEdgeTop : kEdgeBottom;
     }
-    const bool leftHalf = window.left + window.right < screen.left + screen.right;
+    const bool leftHalf = bar.left + bar.right < screen.left + screen.right;
     return leftHalf ? kEdgeLeft : kEdgeRight;
 }
 
 } // namespace
 
-bool IsPlausibleReport(const Taskbar& reported, const ScreenRect& screen) {
-    const ScreenRect& bar = reported.rect;
-    switch (reported.edge) {
+bool IsPlausibleReport(const ScreenRect& bar, const ScreenRect& screen) {
+    if (bar.IsEmpty())
+        return false;
+    switch (EdgeOfBar(bar, screen)) {
     case kEdgeLeft:
         return bar.right - bar.left >= kThinnestTaskbar && bar.left <= screen.left &&
                bar.right > screen.left;
@@ -39,14 +42,14 @@ bool IsPlausibleReport(const Taskbar& reported, const ScreenRect& screen) {
     }
 }
 
-Taskbar ResolveTaskbar(const Taskbar* reported, const ScreenRect* visibleWindow,
+Taskbar ResolveTaskbar(const ScreenRect* reported, const ScreenRect* visibleWindow,
                        const ScreenRect& screen, const ScreenRect& workArea) {
     if (reported && IsPlausibleReport(*reported, screen))
-        return *reported;
+        return Taskbar{EdgeOfBar(*reported, screen), *reported};
     if (visibleWindow && !visibleWindow->IsEmpty())
-        return Taskbar{EdgeOfWindow(*visibleWindow, screen), *visibleWindow};
-    if (reported && !reported->rect.IsEmpty())
-        return *reported;
+        return Taskbar{EdgeOfBar(*visibleWindow, screen), *visibleWindow};
+    if (reported && !reported->IsEmpty())
+        return Taskbar{EdgeOfBar(*reported, screen), *reported};
     return Taskbar{kEdgeBottom,
                    ScreenRect{workArea.left, workArea.bottom, workArea.right, workArea.bottom}};
 }

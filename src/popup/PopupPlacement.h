@@ -51,16 +51,17 @@ struct Taskbar {
 // one-pixel strip while its taskbar is 20 pixels high).
 constexpr int kThinnestTaskbar = 5;
 
-// True when the shell's report can be the taskbar: at least kThinnestTaskbar thick and
-// lying on the screen edge it names.
-bool IsPlausibleReport(const Taskbar& reported, const ScreenRect& screen);
+// True when the rectangle the shell reports for its taskbar can be the taskbar: at least
+// kThinnestTaskbar thick and lying on the screen edge it runs along.
+bool IsPlausibleReport(const ScreenRect& reported, const ScreenRect& screen);
 
 // Chooses the taskbar the popup comes out of. The shell's report wins when it is plausible.
-// Otherwise the visible taskbar window, whose edge follows from where it lies on the
-// screen; then any non-empty report. With none of them, a zero-height taskbar along the
-// bottom of the work area, so the popup still appears at the bottom right instead of not
-// at all. Null pointers stand for "not available".
-Taskbar ResolveTaskbar(const Taskbar* reported, const ScreenRect* visibleWindow,
+// Otherwise the visible taskbar window; then any non-empty report. The edge follows from
+// where the rectangle lies on the screen: the shell documents only the rectangle. With none
+// of them, a zero-height taskbar along the bottom of the work area, so the popup still
+// appears at the bottom right instead of not at all. Null pointers stand for "not
+// available".
+Taskbar ResolveTaskbar(const ScreenRect* reported, const ScreenRect* visibleWindow,
                        const ScreenRect& screen, const ScreenRect& workArea);
 
 // The centre of the notification area, or, when it cannot be found, the far end of the

@@ -97,16 +97,17 @@ TEST(PopupPlacement, AnchorsAndFullyOutBoxes) {
 
 TEST(PopupPlacement, ResolvesTheTaskbarFromAPlausibleReportOrWhatIsVisible) {
     const ScreenRect screen = {0, 0, 1024, 768};
-    const Taskbar wineReport = {kEdgeBottom, {0, 767, 1024, 768}};
-    const Taskbar emptyReport = {kEdgeBottom, {0, 0, 0, 0}};
-    // What Windows reports: a taskbar a little wider than the screen, on the edge it names.
-    const Taskbar shellBottom = {kEdgeBottom, {-2, 728, 1026, 770}};
-    const Taskbar shellLeft = {kEdgeLeft, {0, 0, 62, 768}};
-    const Taskbar thinnestReport = {kEdgeBottom, {0, 763, 1024, 768}};
-    const Taskbar tooThinReport = {kEdgeTop, {0, 0, 1024, 4}};
-    const Taskbar floatingReport = {kEdgeBottom, {0, 400, 1024, 440}};
-    const Taskbar wrongEdgeReport = {kEdgeTop, {0, 728, 1024, 768}};
-    const Taskbar unknownEdgeReport = {7, {0, 728, 1024, 768}};
+    const ScreenRect wineReport = {0, 767, 1024, 768};
+    const ScreenRect emptyReport = {0, 0, 0, 0};
+    // What Windows reports: a taskbar a little larger than the screen's edge.
+    const ScreenRect shellBottom = {-2, 728, 1026, 770};
+    const ScreenRect shellLeft = {0, 0, 62, 768};
+    const ScreenRect shellRight = {962, 0, 1024, 768};
+    const ScreenRect shellTop = {0, 0, 1024, 30};
+    const ScreenRect thinnestReport = {0, 763, 1024, 768};
+    const ScreenRect tooThinReport = {0, 0, 1024, 4};
+    const ScreenRect floatingReport = {0, 400, 1024, 440};
+    const ScreenRect offScreenReport = {-62, 0, 0, 768};
     const ScreenRect wineTaskbar = {0, 748, 1024, 768};
     const ScreenRect leftBar = {0, 0, 40, 768};
     const ScreenRect rightBar = {984, 0, 1024, 768};
@@ -115,29 +116,33 @@ TEST(PopupPlacement, ResolvesTheTaskbarFromAPlausibleReportOrWhatIsVisible) {
     const ScreenRect workArea = {0, 0, 1024, 728};
     struct Row {
         const char* name;
-        const Taskbar* reported;
+        const ScreenRect* reported;
         const ScreenRect* window;
         Taskbar expected;
     } rows[] = {
-        {"plausible report beats the window", &shellBottom, &wineTaskbar, shellBottom},
-        {"plausible left report", &shellLeft, &wineTaskbar, shellLeft},
-        {"report exactly the thinnest", &thinnestReport, &wineTaskbar, thinnestReport},
-        {"unknown edge counts as bottom", &unknownEdgeReport, &topBar, unknownEdgeReport},
+        {"plausible report beats the window",
+         &shellBottom,
+         &wineTaskbar,
+         {kEdgeBottom, shellBottom}},
+        {"plausible left report", &shellLeft, &wineTaskbar, {kEdgeLeft, shellLeft}},
+        {"plausible right report", &shellRight, &wineTaskbar, {kEdgeRight, shellRight}},
+        {"plausible top report", &shellTop, &wineTaskbar, {kEdgeTop, shellTop}},
+        {"report exactly the thinnest",
+         &thinnestReport,
+         &wineTaskbar,
+         {kEdgeBottom, thinnestReport}},
         {"visible window beats a made-up strip",
          &wineReport,
          &wineTaskbar,
          {kEdgeBottom, wineTaskbar}},
         {"report too thin", &tooThinReport, &topBar, {kEdgeTop, topBar}},
         {"report off the screen's edge", &floatingReport, &wineTaskbar, {kEdgeBottom, wineTaskbar}},
-        {"report on another edge than it names",
-         &wrongEdgeReport,
-         &wineTaskbar,
-         {kEdgeBottom, wineTaskbar}},
+        {"report beyond the screen", &offScreenReport, &leftBar, {kEdgeLeft, leftBar}},
         {"left window", &wineReport, &leftBar, {kEdgeLeft, leftBar}},
         {"right window", nullptr, &rightBar, {kEdgeRight, rightBar}},
         {"top window", nullptr, &topBar, {kEdgeTop, topBar}},
-        {"hidden window: the report", &wineReport, &hidden, wineReport},
-        {"no window: the report", &wineReport, nullptr, wineReport},
+        {"hidden window: the report", &wineReport, &hidden, {kEdgeBottom, wineReport}},
+        {"no window: the report", &wineReport, nullptr, {kEdgeBottom, wineReport}},
         {"empty report: bottom of the work area",
          &emptyReport,
          nullptr,
@@ -157,7 +162,7 @@ TEST(PopupPlacement, ResolvesTheTaskbarFromAPlausibleReportOrWhatIsVisible) {
 
 TEST(PopupPlacement, FallbacksPutThePopupBottomRightInsideTheScreen) {
     const ScreenRect screen = {0, 0, 1024, 768};
-    const Taskbar wineReport = {kEdgeBottom, {0, 767, 1024, 768}};
+    const ScreenRect wineReport = {0, 767, 1024, 768};
     const ScreenRect wineTaskbar = {0, 748, 1024, 768};
     struct Row {
         const char* name;
