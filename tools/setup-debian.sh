@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(
     cmake make g++ git python3
-    g++-mingw-w64-i686 mingw-w64-tools
-    wine wine32:i386 xvfb xdotool x11-utils imagemagick
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
+    wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick
     googletest clang libclang-rt-14-dev
     nginx-light tinyproxy python3-pytest curl
     nsis
