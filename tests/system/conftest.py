@@ -29,11 +29,13 @@ ID_TASKBAR_DISABLE = 32775
 ID_SITE_HOME = 32778
 ID_TASKBAR_REFRESH = 32779
 
-# The most news entries the agent stores and loads (kMostStoredEntries).
-MOST_STORED_ENTRIES = 100
-
 CROSS_DIR = pathlib.Path(os.environ.get("ZV_CROSS_DIR", "build/cross")).resolve()
 REPO_DIR = pathlib.Path(__file__).resolve().parents[2]
+
+# The most news entries the agent stores and loads, as its source defines it.
+MOST_STORED_ENTRIES = int(re.search(
+    r"kMostStoredEntries = (\d+);",
+    (REPO_DIR / "src" / "store" / "AgentSettings.h").read_text()).group(1))
 
 
 def windows_path(path):
