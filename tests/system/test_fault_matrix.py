@@ -313,7 +313,9 @@ def test_huge_list_is_stored_while_the_agent_answers(fault_server, faults_agent,
     assert faults_agent.exit() == 0
 
     # The restart loads every stored entry (its poll finds nothing new) and saves them again.
+    # Before its first poll the menu offers Refresh too, so the poll's HEAD comes first.
     faults_agent.start()
+    assert fault_server.wait_requests(3, 10), "the restart did not poll"
     assert wait_reported(drive), "the poll after the restart did not report"
     assert faults_agent.exit() == 0
     assert fault_server.methods() == ["HEAD", "GET", "HEAD"]
