@@ -7,11 +7,13 @@
 #define TRAY_CALLBACK (WM_USER + 2)
 #define TRAY_ICON_ID 102
 #define MENU_CLASS "#32768"
-// The agent answers this registered message: wParam below 7 asks for the live count of one
-// kind of the objects it owns, 7 whether a poll is running, 8 the delay in milliseconds the
-// poll timer was last armed with (0 while it is off).
+// The agent answers this registered message: wParam below HANDLE_KINDS asks for the live
+// count of one kind of the objects it owns, POLL_RUNNING whether a poll is running (1 or 0),
+// POLL_DELAY the delay in milliseconds the poll timer was last armed with (0 while it is off).
 #define AGENT_QUERY "ZavoraAgentHandleCounts"
-#define AGENT_QUERY_POLL_DELAY 8
+#define HANDLE_KINDS 7
+#define POLL_RUNNING HANDLE_KINDS
+#define POLL_DELAY 8
 
 // The visible popup menu window, or NULL when no menu is open.
 static inline HWND OpenMenuWindow(void) {
@@ -23,8 +25,9 @@ static inline HWND OpenMenuWindow(void) {
     return NULL;
 }
 
-// A key pressed in an open menu; posted, since the menu's loop runs in the agent.
-static inline void PressKey(HWND menuWindow, WPARAM key) {
-    PostMessageA(menuWindow, WM_KEYDOWN, key, 1);
-    PostMessageA(menuWindow, WM_KEYUP, key, (LPARAM)0xC0000001);
+// A key pressed in a window of the agent (an open menu, the hidden window); posted, since
+// the loop that reads it runs in the agent.
+static inline void PressKey(HWND window, WPARAM key) {
+    PostMessageA(window, WM_KEYDOWN, key, 1);
+    PostMessageA(window, WM_KEYUP, key, (LPARAM)0xC0000001);
 }

@@ -10,6 +10,13 @@
 //   wait-gone <ms>            waits for the hidden window to disappear
 //   alive                     "alive 1" when the window answers WM_NULL within one second
 //   poll-delay                "delay ms=.." the poll timer was armed with (0: not armed)
+//   watch-poll <ms>           waits for a poll to run and then for its report, asking the
+//                             window again and again whether a poll runs, each answer awaited
+//                             for at most a second: "watching" once the poll is seen, then
+//                             "watched asks=N slowest=MS unanswered=N"; exit code 0 only when
+//                             every ask was answered in time and the poll reported within ms
+//   escape                    posts the Escape key to the hidden window, as a stray key press
+//                             reaches it after a tray menu
 //   command <id>              posts WM_COMMAND <id> to the hidden window
 //   post <message> <wparam>   posts any message to the hidden window (lParam 0)
 //   tray <left|right|n>       posts the tray callback (1026, icon 102, WM_LBUTTONUP, ...)
@@ -115,13 +122,68 @@ static int Alive(void) {
 static int PollDelay(void) {
     HWND window = HiddenWindow();
     DWORD_PTR delay = 0;
-    if (!window ||
-        !SendMessageTimeoutA(window, RegisterWindowMessageA(AGENT_QUERY), AGENT_QUERY_POLL_DELAY, 0,
-                             SMTO_ABORTIFHUNG, 2000, &delay)) {
+    if (!window || !SendMessageTimeoutA(window, RegisterWindowMessageA(AGENT_QUERY), POLL_DELAY, 0,
+                                        SMTO_ABORTIFHUNG, 2000, &delay)) {
         puts("nowindow");
         return 1;
     }
     printf("delay ms=%lu\n", (unsigned long)delay);
+    return 0;
+}
+
+// Asks whether a poll runs; the answer (0 or 1) in running, the time it took in took.
+static BOOL AskPollRunning(HWND window, UINT query, DWORD_PTR* running, DWORD* took) {
+    DWORD asked = GetTickCount();
+    BOOL answered =
+        SendMessageTimeoutA(window, query, POLL_RUNNING, 0, SMTO_NORMAL, 1000, running) != 0;
+    *took = GetTickCount() - asked;
+    return answered;
+}
+
+static int WatchPoll(DWORD timeoutMs) {
+    HWND window = HiddenWindow();
+    UINT query = RegisterWindowMessageA(AGENT_QUERY);
+    if (!window || !query) {
+        puts("nowindow");
+        return 1;
+    }
+    DWORD start = GetTickCount();
+    DWORD slowest = 0;
+    unsigned long asks = 0;
+    unsigned long unanswered = 0;
+    BOOL seen = FALSE;
+    while (GetTickCount() - start < timeoutMs && IsWindow(window)) {
+        DWORD_PTR running = 0;
+        DWORD took = 0;
+        BOOL answered = AskPollRunning(window, query, &running, &took);
+        ++asks;
+        if (took > slowest)
+            slowest = took;
+        if (!answered) {
+            ++unanswered;
+        } else if (running == 1 && !seen) {
+            seen = TRUE;
+            puts("watching");
+        } else if (running == 0 && seen) {
+            printf("watched asks=%lu slowest=%lu unanswered=%lu\n", asks, (unsigned long)slowest,
+                   unanswered);
+            return unanswered == 0 ? 0 : 1;
+        }
+        Sleep(POLL_MS / 5);
+    }
+    printf("timeout asks=%lu slowest=%lu unanswered=%lu\n", asks, (unsigned long)slowest,
+           unanswered);
+    return 1;
+}
+
+static int EscapeToHidden(void) {
+    HWND window = HiddenWindow();
+    if (!window) {
+        puts("nowindow");
+        return 1;
+    }
+    PressKey(window, VK_ESCAPE);
+    puts("pressed escape");
     return 0;
 }
 
@@ -395,7 +457,11 @@ int main(int argc, char** argv) {
         return PollDelay();
     if (strcmp(command, "windows") == 0)
         return Windows();
+    if (strcmp(command, "escape") == 0)
+        return EscapeToHidden();
     if (argc > 2) {
+        if (strcmp(command, "watch-poll") == 0)
+            return WatchPoll(Milliseconds(argv[2]));
         if (strcmp(command, "wait-window") == 0)
             return WaitWindow(Milliseconds(argv[2]));
         if (strcmp(command, "wait-gone") == 0)
@@ -426,8 +492,8 @@ int main(int argc, char** argv) {
     }
     if (argc > 4 && strcmp(command, "press") == 0)
         return Press(argv[2], atoi(argv[3]), Milliseconds(argv[4]));
-    fputs("usage: zv-drive find|alive|poll-delay|windows|wait-window ms|wait-gone ms|command id|"
-          "post message wparam|"
+    fputs("usage: zv-drive find|alive|poll-delay|windows|escape|watch-poll ms|wait-window ms|"
+          "wait-gone ms|command id|post message wparam|"
           "tray left|right|n|menu ms|choose id ms|close-menu ms|wait-menu-gone ms|"
           "wait-title text ms|wait-no-title text ms|children text ms|press text id ms\n",
           stderr);

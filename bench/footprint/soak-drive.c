@@ -22,8 +22,7 @@
 #define ID_TASKBAR_DISABLE 32775
 #define ID_TASKBAR_REFRESH 32779
 #define POPUP_CLASS "ZavoraNewsPopup"
-#define KINDS 7
-#define POLL_RUNNING KINDS
+#define KINDS HANDLE_KINDS
 #define POLL_TIMEOUT_MS 90000
 #define MENU_TIMEOUT_MS 5000
 #define SETTLE_TIMEOUT_MS 30000
@@ -241,7 +240,7 @@ int main(int argc, char** argv) {
     soak.linuxPid = strtoul(argv[3], NULL, 10);
     const int checkpoint = argc > 4 ? atoi(argv[4]) : 200;
     soak.agent = FindWindowA(NULL, HIDDEN_TITLE);
-    soak.query = RegisterWindowMessageA("ZavoraAgentHandleCounts");
+    soak.query = RegisterWindowMessageA(AGENT_QUERY);
     if (!soak.agent || !soak.query) {
         puts("problem poll=0 no-agent-window");
         return 1;

@@ -254,13 +254,9 @@ void CAgentDialog::OnDestroy() {
 // Enter must not end the agent.
 void CAgentDialog::OnOK() {}
 
-// Escape, or a Cancel from outside, ends the agent the way Exit does.
-void CAgentDialog::OnCancel() {
-    if (m_settings)
-        m_controller.RequestExit();
-    else
-        EndDialog(IDCANCEL);
-}
+// After a tray menu the hidden window is the foreground window, so a stray Escape reaches
+// it as IDCANCEL. The agent ends only by Exit, a close or the end of the session.
+void CAgentDialog::OnCancel() {}
 
 bool CAgentDialog::ArmPollTimer(unsigned milliseconds) {
     return SetTimer(ID_TIMER_POLL, milliseconds) != 0;

@@ -38,7 +38,7 @@ bool CPropertyPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
     if (message == WM_NOTIFY) {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         const UINT code = header->code;
-        if (code == PSN_KILLACTIVE || code == PSN_APPLY) {
+        if (code == PSN_KILLACTIVE || code == PSN_APPLY || code == PSN_RESET) {
             result = OnSheetNotify(code);
             return true;
         }
@@ -49,7 +49,16 @@ bool CPropertyPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
 LRESULT CPropertyPage::OnSheetNotify(UINT code) {
     if (code == PSN_KILLACTIVE)
         return OnKillActive() ? FALSE : TRUE;
-    return OnApply() ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE;
+    // Cancel, Escape and the close button tell every created page PSN_RESET.
+    if (code == PSN_RESET) {
+        if (m_sheet)
+            m_sheet->RecordApply(false);
+        return 0;
+    }
+    const bool accepted = OnApply();
+    if (m_sheet)
+        m_sheet->RecordApply(accepted);
+    return accepted ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE;
 }
 
 INT_PTR CALLBACK CPropertyPage::PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -70,6 +79,7 @@ CPropertySheet::CPropertySheet(const char* caption, HWND parent, UINT startPage)
 }
 
 void CPropertySheet::AddPage(CPropertyPage& page) {
+    page.m_sheet = this;
     m_pages.push_back(&page);
 }
 
@@ -91,6 +101,7 @@ INT_PTR CPropertySheet::DoModal() {
     const bool disableOwner = owner && IsWindowEnabled(owner);
     if (disableOwner)
         EnableWindow(owner, FALSE);
+    m_applied = false;
     t_sheetBeingMade = this;
     const INT_PTR made = CreateSheet(header);
     t_sheetBeingMade = nullptr;
@@ -100,7 +111,7 @@ INT_PTR CPropertySheet::DoModal() {
         return -1;
     }
     RunLoop();
-    const INT_PTR result = SendMessageA(m_hWnd, PSM_GETRESULT, 0, 0) > 0 ? IDOK : IDCANCEL;
+    const INT_PTR result = m_applied ? IDOK : IDCANCEL;
     // The owner is enabled before the sheet goes, so that it can take the activation back.
     if (disableOwner)
         EnableWindow(owner, TRUE);

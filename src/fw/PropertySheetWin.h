@@ -11,6 +11,8 @@
 #include <prsht.h>
 #include <vector>
 
+class CPropertySheet;
+
 class CPropertyPage : public CDataDialog {
 public:
     explicit CPropertyPage(UINT templateId);
@@ -34,6 +36,9 @@ private:
     // The one place where the hooks' answers become the sheet's return codes.
     LRESULT OnSheetNotify(UINT code);
     static INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    friend class CPropertySheet;
+    CPropertySheet* m_sheet = nullptr; // set by AddPage
 };
 
 class CPropertySheet : public CWnd {
@@ -44,7 +49,9 @@ public:
     void AddPage(CPropertyPage& page);
 
     // Shows the sheet and returns when it is closed: IDOK when it ended with OK, IDCANCEL
-    // otherwise, -1 when it could not be made.
+    // otherwise, -1 when it could not be made. OK is recorded from the pages' PSN_APPLY:
+    // PSM_GETRESULT is documented only as what a modal sheet returns, which may be 0 for an
+    // OK that changed nothing.
     INT_PTR DoModal();
 
     // Every message for the sheet or a window inside it comes here first; true when it was
@@ -59,6 +66,12 @@ protected:
     LRESULT Default() override;
 
 private:
+    friend class CPropertyPage;
+    // A page answered PSN_APPLY, or was told PSN_RESET (false). The sheet ends with OK only
+    // when every created page accepted; a refusal keeps it open and a later Cancel resets,
+    // so the answer last recorded tells how it ended.
+    void RecordApply(bool accepted) { m_applied = accepted; }
+
     void Attach(HWND sheet);
     void RunLoop();
     bool IsSheetMessage(const MSG& message) const;
@@ -69,4 +82,5 @@ private:
     CString m_caption;
     std::vector<CPropertyPage*> m_pages;
     WNDPROC m_sheetProc = nullptr;
+    bool m_applied = false;
 };

@@ -23,6 +23,10 @@ ScreenRect ToScreenRect(const RECT& rect) {
     return ScreenRect{rect.left, rect.top, rect.right, rect.bottom};
 }
 
+ScreenRect PrimaryScreen() {
+    return ScreenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
 HWND FindShellTaskbar() {
     return FindWindowExA(nullptr, nullptr, "Shell_TrayWnd", nullptr);
 }
@@ -73,10 +77,8 @@ void CNewsPopupWnd::SetTimings(UINT stepMs, UINT holdMs) {
 Taskbar CNewsPopupWnd::FindTaskbar() {
     APPBARDATA data = {};
     data.cbSize = sizeof(data);
-    Taskbar reported = {kEdgeBottom, {0, 0, 0, 0}};
     const bool haveReport = SHAppBarMessage(ABM_GETTASKBARPOS, &data) != 0;
-    if (haveReport)
-        reported = Taskbar{static_cast<int>(data.uEdge), ToScreenRect(data.rc)};
+    const ScreenRect reported = ToScreenRect(data.rc);
 
     RECT windowRect;
     ScreenRect visible = {0, 0, 0, 0};
@@ -86,7 +88,7 @@ Taskbar CNewsPopupWnd::FindTaskbar() {
     if (haveWindow)
         visible = ToScreenRect(windowRect);
 
-    const ScreenRect screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const ScreenRect screen = PrimaryScreen();
     RECT work;
     if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
         work = RECT{screen.left, screen.top, screen.right, screen.bottom};
@@ -108,7 +110,7 @@ ScreenPoint CNewsPopupWnd::FindNotifyArea(const Taskbar& taskbar) {
 
 RECT CNewsPopupWnd::ComputePlacement() {
     const Taskbar taskbar = FindTaskbar();
-    m_slide = StartSlide(taskbar, FindNotifyArea(taskbar));
+    m_slide = StartSlide(taskbar, FindNotifyArea(taskbar), PrimaryScreen());
     return ToRect(SlideWindowBox(m_slide));
 }
 

@@ -8,25 +8,48 @@ bool IsHorizontal(int edge) {
     return edge != kEdgeLeft && edge != kEdgeRight;
 }
 
-int EdgeOfWindow(const ScreenRect& window, const ScreenRect& screen) {
-    const int width = window.right - window.left;
-    const int height = window.bottom - window.top;
+// The screen edge a taskbar lies along: a wide one at the top or bottom, a tall one at the
+// left or right, whichever half of the screen holds it.
+int EdgeOfBar(const ScreenRect& bar, const ScreenRect& screen) {
+    const int width = bar.right - bar.left;
+    const int height = bar.bottom - bar.top;
     if (width >= height) {
-        const bool upperHalf = window.top + window.bottom < screen.top + screen.bottom;
+        const bool upperHalf = bar.top + bar.bottom < screen.top + screen.bottom;
         return upperHalf ? kEdgeTop : kEdgeBottom;
     }
-    const bool leftHalf = window.left + window.right < screen.left + screen.right;
+    const bool leftHalf = bar.left + bar.right < screen.left + screen.right;
     return leftHalf ? kEdgeLeft : kEdgeRight;
 }
 
 } // namespace
 
-Taskbar ResolveTaskbar(const Taskbar* reported, const ScreenRect* visibleWindow,
+bool IsPlausibleReport(const ScreenRect& bar, const ScreenRect& screen) {
+    if (bar.IsEmpty())
+        return false;
+    switch (EdgeOfBar(bar, screen)) {
+    case kEdgeLeft:
+        return bar.right - bar.left >= kThinnestTaskbar && bar.left <= screen.left &&
+               bar.right > screen.left;
+    case kEdgeRight:
+        return bar.right - bar.left >= kThinnestTaskbar && bar.right >= screen.right &&
+               bar.left < screen.right;
+    case kEdgeTop:
+        return bar.bottom - bar.top >= kThinnestTaskbar && bar.top <= screen.top &&
+               bar.bottom > screen.top;
+    default:
+        return bar.bottom - bar.top >= kThinnestTaskbar && bar.bottom >= screen.bottom &&
+               bar.top < screen.bottom;
+    }
+}
+
+Taskbar ResolveTaskbar(const ScreenRect* reported, const ScreenRect* visibleWindow,
                        const ScreenRect& screen, const ScreenRect& workArea) {
+    if (reported && IsPlausibleReport(*reported, screen))
+        return Taskbar{EdgeOfBar(*reported, screen), *reported};
     if (visibleWindow && !visibleWindow->IsEmpty())
-        return Taskbar{EdgeOfWindow(*visibleWindow, screen), *visibleWindow};
-    if (reported && !reported->rect.IsEmpty())
-        return *reported;
+        return Taskbar{EdgeOfBar(*visibleWindow, screen), *visibleWindow};
+    if (reported && !reported->IsEmpty())
+        return Taskbar{EdgeOfBar(*reported, screen), *reported};
     return Taskbar{kEdgeBottom,
                    ScreenRect{workArea.left, workArea.bottom, workArea.right, workArea.bottom}};
 }
@@ -42,26 +65,28 @@ ScreenPoint NotifyAreaCentre(const ScreenRect* notifyArea, const Taskbar& taskba
     return ScreenPoint{bar.left + (bar.right - bar.left) / 2, bar.bottom};
 }
 
-SlideState StartSlide(const Taskbar& taskbar, ScreenPoint notifyCentre) {
+SlideState StartSlide(const Taskbar& taskbar, ScreenPoint notifyCentre, const ScreenRect& screen) {
     const ScreenRect& bar = taskbar.rect;
     SlideState slide;
     slide.edge = taskbar.edge;
+    // A notification area near the taskbar's start would put part of the popup off the
+    // screen; the popup then starts where the screen does.
     switch (taskbar.edge) {
     case kEdgeTop:
         slide.heightStep = kSlideStep;
-        slide.anchorX = std::max(bar.left, std::min(bar.right - 150, notifyCentre.x - 75));
+        slide.anchorX = std::max(screen.left, std::min(bar.right - 150, notifyCentre.x - 75));
         slide.anchorY = bar.bottom;
         break;
     case kEdgeLeft:
     case kEdgeRight:
         slide.widthStep = kSlideStep;
         slide.anchorX = taskbar.edge == kEdgeLeft ? bar.right : bar.left;
-        slide.anchorY = std::max(bar.top, std::min(notifyCentre.y - 60, bar.bottom - 121));
+        slide.anchorY = std::max(screen.top, std::min(notifyCentre.y - 60, bar.bottom - 121));
         break;
     default:
         // Two pixels short of the taskbar's end at the bottom, flush with it at the top.
         slide.heightStep = kSlideStep;
-        slide.anchorX = std::max(bar.left, std::min(bar.right - 152, notifyCentre.x - 75));
+        slide.anchorX = std::max(screen.left, std::min(bar.right - 152, notifyCentre.x - 75));
         slide.anchorY = bar.top;
         break;
     }

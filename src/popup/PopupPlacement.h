@@ -47,13 +47,21 @@ struct Taskbar {
     ScreenRect rect;
 };
 
-// Chooses the taskbar the popup comes out of. The visible taskbar window wins, because the
-// popup must come out of what the user sees (Wine's shell reports a made-up one-pixel strip
-// while its taskbar is 20 pixels high); its edge follows from where it lies on the screen.
-// Without one, a non-empty rectangle reported by the shell is used. With neither, a
-// zero-height taskbar along the bottom of the work area, so the popup still appears at the
-// bottom right instead of not at all. Null pointers stand for "not available".
-Taskbar ResolveTaskbar(const Taskbar* reported, const ScreenRect* visibleWindow,
+// A taskbar report thinner than this many pixels is made up (Wine's shell reports a
+// one-pixel strip while its taskbar is 20 pixels high).
+constexpr int kThinnestTaskbar = 5;
+
+// True when the rectangle the shell reports for its taskbar can be the taskbar: at least
+// kThinnestTaskbar thick and lying on the screen edge it runs along.
+bool IsPlausibleReport(const ScreenRect& reported, const ScreenRect& screen);
+
+// Chooses the taskbar the popup comes out of. The shell's report wins when it is plausible.
+// Otherwise the visible taskbar window; then any non-empty report. The edge follows from
+// where the rectangle lies on the screen: the shell documents only the rectangle. With none
+// of them, a zero-height taskbar along the bottom of the work area, so the popup still
+// appears at the bottom right instead of not at all. Null pointers stand for "not
+// available".
+Taskbar ResolveTaskbar(const ScreenRect* reported, const ScreenRect* visibleWindow,
                        const ScreenRect& screen, const ScreenRect& workArea);
 
 // The centre of the notification area, or, when it cannot be found, the far end of the
@@ -73,9 +81,10 @@ struct SlideState {
     int heightStep = 0;
 };
 
-// The start of a cycle: zero size, growing, anchored next to the notification area and kept
-// inside the taskbar's extent at both ends.
-SlideState StartSlide(const Taskbar& taskbar, ScreenPoint notifyCentre);
+// The start of a cycle: zero size, growing, anchored next to the notification area. Along
+// the taskbar the popup is centred on the notification area but ends before the taskbar's
+// far end (two pixels before it at the bottom), and never starts before the screen does.
+SlideState StartSlide(const Taskbar& taskbar, ScreenPoint notifyCentre, const ScreenRect& screen);
 // One step: fully out reverses the direction first, then the size changes by the step.
 void StepSlide(SlideState& slide);
 bool IsFullyOut(const SlideState& slide);

@@ -14,9 +14,6 @@ const char kKey[] = "Agent";
 const char kSettings[] = "Settings";
 const char kData[] = "Data";
 
-// A hand-edited count must not make start-up allocate or read without end.
-const int kMaxEntries = 10000;
-
 // A text setting takes the stored value only when it can be read and is not empty, so an
 // empty or unreadable value keeps the default. Any length is read.
 void LoadText(CRegistryKey& registry, const char* subKey, const char* name, CString& member) {
@@ -126,7 +123,8 @@ void CAgentSettings::LoadNews() {
 
     int count = 0; // stays 0 when the value cannot be read
     registry.GetInt(kKey, kData, "numentries", count);
-    count = std::clamp(count, 0, kMaxEntries);
+    // A hand-edited count must not make start-up allocate or read without end.
+    count = std::clamp(count, 0, kMostStoredEntries);
 
     // Built aside and installed whole, so the three arrays always match the count.
     std::vector<CString> newDates(static_cast<size_t>(count));

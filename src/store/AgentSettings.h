@@ -9,6 +9,13 @@
 
 class CRegistryKey;
 
+// The most entries the cache stores and loads back. Only the first ten are ever shown, while
+// every stored entry costs three registry writes on the main thread when a new list
+// arrives, three reads when it is reloaded, and as many again at exit and start-up: with
+// this bound a new list of any length is stored and reloaded in a fraction of a second even
+// where one registry value takes half a millisecond.
+constexpr int kMostStoredEntries = 100;
+
 struct NewsEntry {
     CString date;
     CString title;

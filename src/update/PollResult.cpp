@@ -1,5 +1,7 @@
 #include "update/PollResult.h"
 
+#include <algorithm>
+
 PollSettings SnapshotPollSettings(CAgentSettings& settings) {
     settings.urlHost.Trim();
     if (settings.useProxy > 0) {
@@ -34,10 +36,12 @@ void ApplyPollResult(CAgentSettings& settings, const PollResult& result) {
         return;
     }
     settings.StoreEpoch(result.epoch);
-    int index = 0;
-    for (const NewsEntry& entry : result.entries) {
-        settings.StoreEntry(index++, entry.date, entry.title, entry.url);
+    // Never more than a load reads back, so the stored count is what a restart shows.
+    const int count = std::min(static_cast<int>(result.entries.size()), kMostStoredEntries);
+    for (int index = 0; index < count; ++index) {
+        const NewsEntry& entry = result.entries[static_cast<size_t>(index)];
+        settings.StoreEntry(index, entry.date, entry.title, entry.url);
     }
-    settings.StoreEntryCount(index);
+    settings.StoreEntryCount(count);
     settings.LoadNews();
 }

@@ -38,6 +38,7 @@ struct PollResult {
     std::vector<NewsEntry> entries;
 };
 
-// Stores what a finished poll found: a new list (epoch, entries, count, then reload) and,
-// only after a successful GET and parse, the new Last-Modified value. Main thread.
+// Stores what a finished poll found: a new list (epoch, at most kMostStoredEntries entries,
+// their count, then reload) and, only after a successful GET and parse, the new
+// Last-Modified value. Main thread.
 void ApplyPollResult(CAgentSettings& settings, const PollResult& result);

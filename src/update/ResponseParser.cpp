@@ -146,7 +146,9 @@ ResponseCheck ParseNewsListText(const CString& response, NewsList& list) {
     list.epoch = token.Trim();
     CString dateAndTitle;
     CString url;
-    while (NextToken(response, position, dateAndTitle) && NextToken(response, position, url)) {
+    // Entries beyond what the cache keeps are not even read.
+    while (list.entries.size() < static_cast<size_t>(kMostStoredEntries) &&
+           NextToken(response, position, dateAndTitle) && NextToken(response, position, url)) {
         list.entries.push_back(MakeEntry(dateAndTitle, url));
     }
     return ResponseCheck::Ok;

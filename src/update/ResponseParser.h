@@ -30,5 +30,6 @@ struct NewsList {
     std::vector<NewsEntry> entries;
 };
 
-// The status line is the very first line; the body starts after the first blank line.
+// The status line is the very first line; the body starts after the first blank line. At
+// most kMostStoredEntries entries are read.
 ResponseCheck ParseNewsListText(const CString& response, NewsList& list);

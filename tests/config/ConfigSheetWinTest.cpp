@@ -125,6 +125,23 @@ std::string StaticTexts(HWND box) {
     return texts;
 }
 
+// The sheet's own procedure, under the one that answers PSM_GETRESULT.
+WNDPROC g_sheetProc = nullptr;
+LRESULT g_forcedResult = 0;
+
+LRESULT CALLBACK ForcedResultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == PSM_GETRESULT)
+        return g_forcedResult;
+    return CallWindowProcA(g_sheetProc, window, message, wParam, lParam);
+}
+
+// Makes the sheet answer PSM_GETRESULT with result, as a sheet of another Windows may.
+void ForceSheetResult(HWND sheet, LRESULT result) {
+    g_forcedResult = result;
+    g_sheetProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(sheet, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForcedResultProc)));
+}
+
 class SheetUser {
 public:
     HWND sheet = nullptr;
@@ -243,26 +260,53 @@ protected:
 
 } // namespace
 
-TEST_F(ConfigSheet, OkWithoutChangesWritesAllFourteenSettingsNormalised) {
-    PutSetting("proxyHost", "  far.proxy  ");
-    PutSetting("proxyPort", " 3128 tail");
-    PutSetting("authUsername", " bob ");
-    PutSetting("authPassword", "pw  ");
-    PutSetting("useProxy", "2");
-    CAgentSettings settings;
-    RegDeleteTreeA(HKEY_CURRENT_USER, kAgentKey);
+// PSM_GETRESULT is documented only as what a modal sheet returns: 0 when no changes were
+// saved, 1 or more when they were. Whatever a sheet answers there, OK without changes must
+// write the settings and Cancel must not.
+TEST_F(ConfigSheet, OkWithoutChangesWritesAllFourteenSettingsNormalisedAndCancelNothing) {
+    const struct {
+        const char* name;
+        bool forceResult;
+        LRESULT result; // what PSM_GETRESULT answers when forced
+        int button;
+    } rows[] = {
+        {"OK, result as the sheet gives it", false, 0, PSBTN_OK},
+        {"OK, result 0: no changes saved", true, 0, PSBTN_OK},
+        {"Cancel, result 1: changes saved", true, 1, PSBTN_CANCEL},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        PutSetting("proxyHost", "  far.proxy  ");
+        PutSetting("proxyPort", " 3128 tail");
+        PutSetting("authUsername", " bob ");
+        PutSetting("authPassword", "pw  ");
+        PutSetting("useProxy", "2");
+        CAgentSettings settings;
+        RegDeleteTreeA(HKEY_CURRENT_USER, kAgentKey);
 
-    EXPECT_TRUE(Configure(settings, [](SheetUser& user) { user.Press(PSBTN_OK); }));
+        const bool confirmed = Configure(settings, [&](SheetUser& user) {
+            if (row.forceResult)
+                ForceSheetResult(user.sheet, row.result);
+            user.Press(row.button);
+        });
 
-    for (const char* name : kAllSettings)
-        EXPECT_NE("<missing>", Setting(name)) << name;
-    EXPECT_EQ("far.proxy", Setting("proxyHost"));
-    EXPECT_EQ("3128", Setting("proxyPort"));
-    EXPECT_EQ("bob", Setting("authUsername"));
-    EXPECT_EQ("pw", Setting("authPassword"));
-    EXPECT_EQ("1", Setting("useProxy"));
-    EXPECT_EQ("5", Setting("pollingDelay"));
-    EXPECT_EQ(" ", Setting("soundPath"));
+        if (row.button == PSBTN_CANCEL) {
+            EXPECT_FALSE(confirmed);
+            for (const char* name : kAllSettings)
+                EXPECT_EQ("<missing>", Setting(name)) << name;
+            continue;
+        }
+        EXPECT_TRUE(confirmed);
+        for (const char* name : kAllSettings)
+            EXPECT_NE("<missing>", Setting(name)) << name;
+        EXPECT_EQ("far.proxy", Setting("proxyHost"));
+        EXPECT_EQ("3128", Setting("proxyPort"));
+        EXPECT_EQ("bob", Setting("authUsername"));
+        EXPECT_EQ("pw", Setting("authPassword"));
+        EXPECT_EQ("1", Setting("useProxy"));
+        EXPECT_EQ("5", Setting("pollingDelay"));
+        EXPECT_EQ(" ", Setting("soundPath"));
+    }
 }
 
 TEST_F(ConfigSheet, CtrlRResetsTheMarkersAtOnceEvenWhenCancelled) {

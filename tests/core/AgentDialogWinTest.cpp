@@ -456,14 +456,19 @@ TEST_F(AgentWindow, ExitDuringPollWaitsForTheReportAndIgnoresClicks) {
     EXPECT_EQ("1", Text(kDataKey, "numentries")) << "the list found is kept";
 }
 
-TEST_F(AgentWindow, EscapeEndsTheAgentLikeExitAndEnterDoesNothing) {
+TEST_F(AgentWindow, EnterAndEscapeDoNothing) {
     StartAgent();
-    SettleIdle();
+    // During a poll an exit would show at once, as the shutting-down state.
+    Send(WM_TIMER, ID_TIMER_POLL);
     Command(IDOK);
-    EXPECT_TRUE(IsWindow(window));
     Command(IDCANCEL);
+    EXPECT_FALSE(Flags().shuttingDown);
+    EXPECT_EQ(CString("Zavora news agent (connecting)"), Tip());
+    FinishPoll(PollOutcome::NothingNew);
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_EQ(CString("Zavora news agent"), Tip());
+    Command(ID_TASKBAR_EXIT);
     WaitForEnd();
-    EXPECT_EQ("0", Text(kSettingsKey, "newEntriesFlag"));
 }
 
 TEST_F(AgentWindow, CloseDuringTheSheetWaitsUntilTheSheetHasEnded) {

@@ -29,6 +29,8 @@ struct PlacementRow {
     WindowBox fullyOut;
 };
 
+const ScreenRect kScreen800 = {0, 0, 800, 600};
+
 } // namespace
 
 TEST(PopupPlacement, AnchorsAndFullyOutBoxes) {
@@ -55,7 +57,7 @@ TEST(PopupPlacement, AnchorsAndFullyOutBoxes) {
          {750, 585},
          {648, 570},
          {648, 450, 150, 120}},
-        // Kept inside the taskbar's start too, never half off the screen.
+        // Never half off the screen.
         {"bottom, notification area at the left end",
          {kEdgeBottom, {0, 570, 800, 600}},
          {10, 585},
@@ -66,10 +68,26 @@ TEST(PopupPlacement, AnchorsAndFullyOutBoxes) {
          {770, 15},
          {740, 0},
          {590, 0, 150, 120}},
+        {"top, notification area at the left end",
+         {kEdgeTop, {0, 0, 800, 30}},
+         {20, 15},
+         {0, 30},
+         {0, 30, 150, 120}},
+        // Where the screen has room, the popup stays centred past the taskbar's start.
+        {"bottom taskbar starting mid-screen",
+         {kEdgeBottom, {200, 570, 800, 600}},
+         {210, 585},
+         {135, 570},
+         {135, 450, 150, 120}},
+        {"left taskbar starting mid-screen",
+         {kEdgeLeft, {0, 200, 60, 600}},
+         {30, 230},
+         {60, 170},
+         {60, 170, 150, 120}},
     };
     for (const PlacementRow& row : rows) {
         SCOPED_TRACE(row.name);
-        const SlideState start = StartSlide(row.taskbar, row.centre);
+        const SlideState start = StartSlide(row.taskbar, row.centre, kScreen800);
         EXPECT_EQ(row.anchor.x, start.anchorX);
         EXPECT_EQ(row.anchor.y, start.anchorY);
         EXPECT_FALSE(HasSize(start));
@@ -77,10 +95,19 @@ TEST(PopupPlacement, AnchorsAndFullyOutBoxes) {
     }
 }
 
-TEST(PopupPlacement, ResolvesTheTaskbarFromWhatIsVisible) {
+TEST(PopupPlacement, ResolvesTheTaskbarFromAPlausibleReportOrWhatIsVisible) {
     const ScreenRect screen = {0, 0, 1024, 768};
-    const Taskbar wineReport = {kEdgeBottom, {0, 767, 1024, 768}};
-    const Taskbar emptyReport = {kEdgeBottom, {0, 0, 0, 0}};
+    const ScreenRect wineReport = {0, 767, 1024, 768};
+    const ScreenRect emptyReport = {0, 0, 0, 0};
+    // What Windows reports: a taskbar a little larger than the screen's edge.
+    const ScreenRect shellBottom = {-2, 728, 1026, 770};
+    const ScreenRect shellLeft = {0, 0, 62, 768};
+    const ScreenRect shellRight = {962, 0, 1024, 768};
+    const ScreenRect shellTop = {0, 0, 1024, 30};
+    const ScreenRect thinnestReport = {0, 763, 1024, 768};
+    const ScreenRect tooThinReport = {0, 0, 1024, 4};
+    const ScreenRect floatingReport = {0, 400, 1024, 440};
+    const ScreenRect offScreenReport = {-62, 0, 0, 768};
     const ScreenRect wineTaskbar = {0, 748, 1024, 768};
     const ScreenRect leftBar = {0, 0, 40, 768};
     const ScreenRect rightBar = {984, 0, 1024, 768};
@@ -89,19 +116,33 @@ TEST(PopupPlacement, ResolvesTheTaskbarFromWhatIsVisible) {
     const ScreenRect workArea = {0, 0, 1024, 728};
     struct Row {
         const char* name;
-        const Taskbar* reported;
+        const ScreenRect* reported;
         const ScreenRect* window;
         Taskbar expected;
     } rows[] = {
+        {"plausible report beats the window",
+         &shellBottom,
+         &wineTaskbar,
+         {kEdgeBottom, shellBottom}},
+        {"plausible left report", &shellLeft, &wineTaskbar, {kEdgeLeft, shellLeft}},
+        {"plausible right report", &shellRight, &wineTaskbar, {kEdgeRight, shellRight}},
+        {"plausible top report", &shellTop, &wineTaskbar, {kEdgeTop, shellTop}},
+        {"report exactly the thinnest",
+         &thinnestReport,
+         &wineTaskbar,
+         {kEdgeBottom, thinnestReport}},
         {"visible window beats a made-up strip",
          &wineReport,
          &wineTaskbar,
          {kEdgeBottom, wineTaskbar}},
+        {"report too thin", &tooThinReport, &topBar, {kEdgeTop, topBar}},
+        {"report off the screen's edge", &floatingReport, &wineTaskbar, {kEdgeBottom, wineTaskbar}},
+        {"report beyond the screen", &offScreenReport, &leftBar, {kEdgeLeft, leftBar}},
         {"left window", &wineReport, &leftBar, {kEdgeLeft, leftBar}},
         {"right window", nullptr, &rightBar, {kEdgeRight, rightBar}},
         {"top window", nullptr, &topBar, {kEdgeTop, topBar}},
-        {"hidden window: the report", &wineReport, &hidden, wineReport},
-        {"no window: the report", &wineReport, nullptr, wineReport},
+        {"hidden window: the report", &wineReport, &hidden, {kEdgeBottom, wineReport}},
+        {"no window: the report", &wineReport, nullptr, {kEdgeBottom, wineReport}},
         {"empty report: bottom of the work area",
          &emptyReport,
          nullptr,
@@ -121,7 +162,7 @@ TEST(PopupPlacement, ResolvesTheTaskbarFromWhatIsVisible) {
 
 TEST(PopupPlacement, FallbacksPutThePopupBottomRightInsideTheScreen) {
     const ScreenRect screen = {0, 0, 1024, 768};
-    const Taskbar wineReport = {kEdgeBottom, {0, 767, 1024, 768}};
+    const ScreenRect wineReport = {0, 767, 1024, 768};
     const ScreenRect wineTaskbar = {0, 748, 1024, 768};
     struct Row {
         const char* name;
@@ -134,7 +175,7 @@ TEST(PopupPlacement, FallbacksPutThePopupBottomRightInsideTheScreen) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const Taskbar bar = ResolveTaskbar(&wineReport, row.window, screen, screen);
-        const SlideState slide = StartSlide(bar, NotifyAreaCentre(nullptr, bar));
+        const SlideState slide = StartSlide(bar, NotifyAreaCentre(nullptr, bar), screen);
         EXPECT_TRUE(SameBox(row.expected, SlideWindowBox(RunToFullyOut(slide))));
     }
 }
@@ -153,7 +194,8 @@ TEST(PopupSlide, FullCycleSizes) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        SlideState slide = StartSlide(row.taskbar, NotifyAreaCentre(nullptr, row.taskbar));
+        SlideState slide =
+            StartSlide(row.taskbar, NotifyAreaCentre(nullptr, row.taskbar), kScreen800);
         const bool vertical = row.fullSize == 120;
         std::vector<int> sizes;
         do {

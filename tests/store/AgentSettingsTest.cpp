@@ -186,7 +186,11 @@ TEST_F(AgentSettingsTest, EntryCountDecidesHowManyEntriesAreRead) {
         {"not a number", Probe::Sz, std::string("abc", 4), 0},
         {"beyond int", Probe::Sz, std::string("99999999999", 12), 0},
         {"as DWORD", Probe::Dword, std::string("\3\0\0\0", 4), 0},
-        {"huge, capped", Probe::Sz, std::string("2000000000", 11), 10000},
+        {"huge, capped", Probe::Sz, std::string("2000000000", 11), kMostStoredEntries},
+        {"one past the cap", Probe::Sz, std::to_string(kMostStoredEntries + 1) + '\0',
+         kMostStoredEntries},
+        {"exactly the cap", Probe::Sz, std::to_string(kMostStoredEntries) + '\0',
+         kMostStoredEntries},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
@@ -203,8 +207,8 @@ TEST_F(AgentSettingsTest, EntryCountDecidesHowManyEntriesAreRead) {
         if (row.count >= 3) {
             EXPECT_STREQ("t2", settings.Entry(2).title);
         }
-        if (row.count == 10000) {
-            EXPECT_STREQ("", settings.Entry(9999).title);
+        if (row.count == kMostStoredEntries) {
+            EXPECT_STREQ("", settings.Entry(kMostStoredEntries - 1).title);
         }
         EXPECT_LT(took, std::chrono::seconds(20));
     }

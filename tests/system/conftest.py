@@ -33,6 +33,11 @@ IDC_ABOUT_LAST_POLL = 1013
 CROSS_DIR = pathlib.Path(os.environ.get("ZV_CROSS_DIR", "build/cross")).resolve()
 REPO_DIR = pathlib.Path(__file__).resolve().parents[2]
 
+# The most news entries the agent stores and loads, as its source defines it.
+MOST_STORED_ENTRIES = int(re.search(
+    r"kMostStoredEntries = (\d+);",
+    (REPO_DIR / "src" / "store" / "AgentSettings.h").read_text()).group(1))
+
 
 def windows_path(path):
     """Wine maps the host's root to drive Z:."""

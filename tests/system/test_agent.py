@@ -322,6 +322,20 @@ def test_left_click_lists_stored_entries(entries, texts, agent, server, registry
     assert items[-1]["default"] == "1"
 
 
+def test_escape_after_a_tray_menu_leaves_the_agent_running(agent, server, drive):
+    """After a tray menu the hidden window is in front: a second Escape reaches it."""
+    server.set_news("edition-2", FRESH_ENTRIES, NEW_MODIFIED)
+    agent.start()
+    wait_first_poll_reported(agent, drive)
+    for button in ("right", "left"):
+        assert menu_of(drive, button) is not None  # the first Escape closes the menu
+        assert drive("escape")[0] == 0
+    # Nothing may happen; an exit asked for by the key would be over well within 2 s.
+    assert agent.wait_exit(2) is None, "Escape ended the agent"
+    assert drive.alive()
+    assert agent.exit() == 0
+
+
 def test_hidden_window_stays_hidden(agent, server, drive):
     server.set_news("edition-2", FRESH_ENTRIES, NEW_MODIFIED)
     agent.start()

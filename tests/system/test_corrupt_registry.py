@@ -12,7 +12,7 @@ import time
 
 import pytest
 
-from conftest import DATA_KEY, SETTINGS_KEY
+from conftest import DATA_KEY, MOST_STORED_ENTRIES, SETTINGS_KEY
 from faults_harness import (
     RegValue,
     fault_server,  # noqa: F401 (fixture)
@@ -134,11 +134,13 @@ def test_long_texts_are_read_back_whole(length, fault_server, faults_agent, driv
 
 # numentries as stored, pollingDelay as stored, and what each is written back as. A delay
 # of 0 or less polls every 5 minutes and one beyond the timer's range is capped, but the
-# stored text is kept; a count beyond 10,000 is capped so start-up stays bounded.
+# stored text is kept; a count beyond the most the agent stores is capped so start-up stays
+# bounded.
 COUNTS_AND_DELAYS = {
     "-1 entries, delay 0": ("-1", "0", "0", "0"),
     "0 entries, delay -5": ("0", "-5", "0", "-5"),
-    "2000000000 entries, delay 99999999": ("2000000000", "99999999", "10000", "99999999"),
+    "2000000000 entries, delay 99999999": ("2000000000", "99999999", str(MOST_STORED_ENTRIES),
+                                           "99999999"),
     "entries abc, delay abc": ("abc", "abc", "0", "5"),
 }
 
@@ -157,8 +159,8 @@ def test_counts_and_delays_out_of_range(count, delay, count_after, delay_after, 
     assert settings["pollingDelay"] == delay_after
     assert data["numentries"] == count_after
     assert data["Title_0"] == "First title"
-    if count_after == "10000":
-        assert data["Title_9999"] == ""
+    if count_after == str(MOST_STORED_ENTRIES):
+        assert data[f"Title_{MOST_STORED_ENTRIES - 1}"] == ""
 
 
 def test_no_keys_at_all(faults_agent, drive):

@@ -16,6 +16,9 @@ agent while its worker is stuck, then end the stall by flooding the connection b
 1 MiB cap, which fails the read as the time limit does.
 """
 
+import select
+import subprocess
+import threading
 import time
 from dataclasses import dataclass, field
 
@@ -25,10 +28,12 @@ from conftest import (
     DATA_KEY,
     ID_TASKBAR_EXIT,
     ID_TASKBAR_REFRESH,
+    MOST_STORED_ENTRIES,
     SETTINGS_KEY,
     data_values,
 )
 from faults_harness import (
+    MIB,
     PortRelay,
     fault_server,  # noqa: F401 (fixture)
     faults_agent,  # noqa: F401 (fixture)
@@ -252,3 +257,68 @@ def test_exit_ends_the_worst_stall_within_its_limit(fault_server, faults_agent, 
     assert server.methods() == HEAD
     assert data_now() == SEED
     assert texts(read_key(SETTINGS_KEY))["newEntriesFlag"] == "0"
+
+
+def held_news_reply(epoch_and_entries, last_modified, go):
+    """A news list whose GET is answered only once go is set; HEAD is answered at once."""
+    head = f"HTTP/1.0 200 OK\nLast-Modified: {last_modified}\n\n".encode("latin-1")
+
+    def play(conn, request, server):
+        if request.method == "GET":
+            while not go.wait(0.1):
+                if server.stopping.is_set():
+                    return
+            conn.sendall(head + epoch_and_entries)
+        else:
+            conn.sendall(head)
+
+    return play
+
+
+def first_line(process, timeout):
+    ready, _, _ = select.select([process.stdout], [], [], timeout)
+    return process.stdout.readline().strip() if ready else ""
+
+
+def test_huge_list_is_stored_while_the_agent_answers(fault_server, faults_agent, drive):
+    """130,000 tiny entries under the 1 MiB cap: the agent answers within a second at every
+    moment of the poll, stores no more entries than it loads, and a restart loads them all."""
+    body = b"edition-huge\n" + b"a b\tc\t" * 130_000
+    assert len(body) < MIB
+    go = threading.Event()
+    fault_server.behaviour = held_news_reply(body, SERVER_MODIFIED, go)
+    write_keys({SETTINGS_KEY: {"urlHost": "127.0.0.1", "urlPort": fault_server.port,
+                               "urlPath": "/news.txt", "alertBySystemSound": 0,
+                               "alertByMessage": 0},
+                DATA_KEY: SEED})
+    faults_agent.start()
+    assert fault_server.wait_requests(2, 10), "the GET did not come"
+    watcher = subprocess.Popen(["wine", drive.exe, "watch-poll", "90000"],
+                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, text=True, errors="replace")
+    try:
+        assert first_line(watcher, 15) == "watching", "the watcher did not see the poll"
+        go.set()
+        summary = watcher.communicate(timeout=120)[0].strip()
+    finally:
+        go.set()
+        if watcher.poll() is None:
+            watcher.kill()
+    print(f"huge list: {summary}")
+    assert watcher.returncode == 0, f"the agent did not answer within a second: {summary}"
+
+    stored = data_now()
+    assert stored["numentries"] == str(MOST_STORED_ENTRIES)
+    assert f"Title_{MOST_STORED_ENTRIES}" not in stored, "more stored than a load reads"
+    last = MOST_STORED_ENTRIES - 1
+    assert [stored[f"{name}_{last}"] for name in ("Date", "Title", "URL")] == ["a", "b", "c"]
+    assert faults_agent.exit() == 0
+
+    # The restart loads every stored entry (its poll finds nothing new) and saves them again.
+    # Before its first poll the menu offers Refresh too, so the poll's HEAD comes first.
+    faults_agent.start()
+    assert fault_server.wait_requests(3, 10), "the restart did not poll"
+    assert wait_reported(drive), "the poll after the restart did not report"
+    assert faults_agent.exit() == 0
+    assert fault_server.methods() == ["HEAD", "GET", "HEAD"]
+    assert data_now() == stored

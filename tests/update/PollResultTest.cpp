@@ -87,14 +87,34 @@ TEST_F(ApplyPollResultTest, WhatIsStoredForEachOutcome) {
     }
 }
 
-TEST_F(ApplyPollResultTest, EmptyNewListIsStored) {
-    CAgentSettings settings;
-    PollResult result = NewList();
-    result.entries.clear();
-    ApplyPollResult(settings, result);
-    EXPECT_EQ("0", Stored("numentries"));
-    EXPECT_EQ(0, settings.numEntries);
-    EXPECT_EQ(CString("new-epoch"), settings.epoch);
+TEST_F(ApplyPollResultTest, StoredCountIsWhatARestartLoads) {
+    const struct {
+        const char* name;
+        int entries; // in the new list
+        int stored;
+    } rows[] = {
+        {"empty list", 0, 0},
+        {"exactly the most stored", kMostStoredEntries, kMostStoredEntries},
+        {"one more than the most stored", kMostStoredEntries + 1, kMostStoredEntries},
+        {"a huge list", 3 * kMostStoredEntries, kMostStoredEntries},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        PollResult result = NewList();
+        result.entries.assign(static_cast<size_t>(row.entries), NewsEntry{"d", "t", "u"});
+        {
+            CAgentSettings settings;
+            ApplyPollResult(settings, result);
+            EXPECT_EQ(row.stored, settings.numEntries);
+            EXPECT_EQ(CString("new-epoch"), settings.epoch);
+        }
+        EXPECT_EQ(std::to_string(row.stored), Stored("numentries"));
+        EXPECT_EQ("<missing>", Stored(("Title_" + std::to_string(kMostStoredEntries)).c_str()))
+            << "never more values than a load reads";
+        const CAgentSettings restarted;
+        EXPECT_EQ(row.stored, restarted.numEntries);
+    }
 }
 
 TEST_F(ApplyPollResultTest, SnapshotTrimsHostsInPlace) {
