@@ -208,7 +208,7 @@ static BOOL DumpMenu(HWND menuWindow, char* path, DWORD size) {
 // the item with the wanted id, or 0 when it is not there. Separators take no step.
 static int PrintDump(const char* path, long wantedId) {
     FILE* dump = fopen(path, "r");
-    char line[600];
+    char line[1700];
     int steps = 0;
     int found = 0;
     if (!dump)

@@ -5,6 +5,7 @@
 #include "fw/HandleCount.h"
 #include "fw/MenuWin.h"
 #include "fw/ResString.h"
+#include "fw/WideTextWin.h"
 
 namespace {
 
@@ -151,10 +152,11 @@ void CAgentDialog::PrepareCommandMenu(HMENU popup) {
 
 void CAgentDialog::AddNewsItems(HMENU popup) {
     m_keptUrls.clear();
-    const std::vector<EntryItem> items = BuildEntryItems(*m_settings);
+    const std::vector<EntryItem> items = BuildEntryItems(*m_settings, DecodeAnsi);
     for (size_t i = 0; i < items.size() && i < kMostEntryItems; ++i) {
-        InsertMenuA(popup, static_cast<UINT>(i), MF_BYPOSITION | MF_STRING, ID_NEWS_ENTRY_FIRST + i,
-                    items[i].text);
+        // Wide-character items show every title whatever the system's code page.
+        InsertMenuW(popup, static_cast<UINT>(i), MF_BYPOSITION | MF_STRING, ID_NEWS_ENTRY_FIRST + i,
+                    WideChars(items[i].text));
         m_keptUrls.push_back(items[i].url);
     }
 }

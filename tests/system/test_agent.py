@@ -285,6 +285,47 @@ def test_left_click_lists_stored_entries(entries, texts, agent, server, registry
     assert items[-1]["default"] == "1"
 
 
+def ansi_bytes(text):
+    """The bytes a program reads back through the ANSI registry calls under the Western code
+    page (Windows-1252), whose five unassigned bytes stand for the control characters of
+    the same number."""
+    return b"".join(char.encode("cp1252") if char.encode("cp1252", "ignore") else
+                    bytes([ord(char)]) for char in text)
+
+
+# Each row: the title as the site sends it, and what the entries menu shows. The agent runs
+# under a Western code page; the site writes UTF-8, except for one older title.
+INTERNATIONAL_TITLES = [
+    ("Straßenbahn fährt wieder".encode(), "Straßenbahn fährt wieder"),
+    ("Ελλάδα: νέα γέφυρα".encode(), "Ελλάδα: νέα γέφυρα"),
+    ("東京の天気は晴れ".encode(), "東京の天気は晴れ"),
+    ("Zeitung 📰 & Kaffee ☕".encode(), "Zeitung 📰 && Kaffee ☕"),
+    ("Café in Windows-1252".encode("cp1252"), "Café in Windows-1252"),
+    # Shortened by characters: 40 Japanese characters (120 bytes) show as 32 and "...",
+    # and emoji (two UTF-16 units each) are never cut in half.
+    (("日本" * 20).encode(), "日本" * 16 + "..."),
+    (("x" * 31 + "📰" * 5).encode(), "x" * 31 + "📰..."),
+]
+
+
+def test_international_titles_show_in_the_entries_menu_and_are_stored_as_sent(
+        agent, server, registry, drive):
+    entries = [("07.12.", title, f"http://127.0.0.1/caf%C3%A9/{index}")
+               for index, (title, _) in enumerate(INTERNATIONAL_TITLES)]
+    server.set_news("edition-intl", entries, NEW_MODIFIED)
+    agent.start()
+    server.wait_requests(2, 10)
+    wait_first_poll_reported(agent, drive)
+    items = menu_of(drive, "left", shot="entries-menu-international")
+    assert [item["text"] for item in items[:-1]] == [
+        "07.12. " + shown for _, shown in INTERNATIONAL_TITLES]
+    assert agent.exit() == 0
+    stored = registry.query(DATA_KEY)
+    for index, (title, _) in enumerate(INTERNATIONAL_TITLES):
+        assert ansi_bytes(stored[f"Title_{index}"]) == title, index
+        assert stored[f"URL_{index}"] == f"http://127.0.0.1/caf%C3%A9/{index}"
+
+
 def test_hidden_window_stays_hidden(agent, server, drive):
     server.set_news("edition-2", FRESH_ENTRIES, NEW_MODIFIED)
     agent.start()
