@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -447,17 +448,29 @@ std::vector<IconImage> GroupEntries(const std::string& group) {
     return entries;
 }
 
-TEST_P(ResourceTest, EveryIconGroupHoldsA16ColourImageAt32And16) {
+// Each row: a size the system asks for (small icons at 100 to 200 %, large ones at 100 and
+// 150 %), and whether its image is stored as PNG.
+struct IconSize {
+    int pixels;
+    bool png;
+};
+const IconSize kIconSizes[] = {{32, false}, {16, false}, {48, true}, {24, true}, {20, true}};
+
+TEST_P(ResourceTest, EveryIconGroupHoldsA16ColourImageAtEachSize) {
     for (int id : kIconIds) {
         SCOPED_TRACE("icon group " + std::to_string(id));
         const std::vector<IconImage> entries = GroupEntries(Bytes(id, RT_GROUP_ICON));
-        ASSERT_EQ(entries.size(), 2u);
-        EXPECT_EQ(entries[0].width, 32);
-        EXPECT_EQ(entries[1].width, 16);
-        for (const IconImage& entry : entries) {
+        ASSERT_EQ(entries.size(), std::size(kIconSizes));
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const IconImage& entry = entries[i];
+            EXPECT_EQ(entry.width, kIconSizes[i].pixels);
             EXPECT_EQ(entry.height, entry.width);
             EXPECT_EQ(entry.colours, 16);
             const std::string image = Bytes(entry.resourceId, RT_ICON);
+            if (kIconSizes[i].png) {
+                EXPECT_EQ(image.compare(0, 8, "\x89PNG\r\n\x1a\n"), 0);
+                continue;
+            }
             ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER));
             BITMAPINFOHEADER header;
             std::memcpy(&header, image.data(), sizeof header);
@@ -468,19 +481,20 @@ TEST_P(ResourceTest, EveryIconGroupHoldsA16ColourImageAt32And16) {
     }
 }
 
-TEST_P(ResourceTest, EveryIconLoadsAtBothSizes) {
+// Every image loads, the PNG ones included, at its own size.
+TEST_P(ResourceTest, EveryIconLoadsAtEachSize) {
     for (int id : kIconIds) {
-        for (int size : {16, 32}) {
-            SCOPED_TRACE("icon " + std::to_string(id) + " at " + std::to_string(size));
-            HICON icon = static_cast<HICON>(
-                LoadImageA(m_module, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+        for (const IconSize& size : kIconSizes) {
+            SCOPED_TRACE("icon " + std::to_string(id) + " at " + std::to_string(size.pixels));
+            HICON icon = static_cast<HICON>(LoadImageA(m_module, MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                                       size.pixels, size.pixels, 0));
             ASSERT_NE(icon, nullptr);
             ICONINFO info = {};
             ASSERT_TRUE(GetIconInfo(icon, &info));
             BITMAP colour = {};
             ASSERT_TRUE(GetObjectA(info.hbmColor, sizeof colour, &colour));
-            EXPECT_EQ(colour.bmWidth, size);
-            EXPECT_EQ(colour.bmHeight, size);
+            EXPECT_EQ(colour.bmWidth, size.pixels);
+            EXPECT_EQ(colour.bmHeight, size.pixels);
             DeleteObject(info.hbmColor);
             DeleteObject(info.hbmMask);
             DestroyIcon(icon);
@@ -493,7 +507,7 @@ TEST_P(ResourceTest, SmallIconsAreAllDifferent) {
     std::vector<std::string> images;
     for (int id : kIconIds) {
         const std::vector<IconImage> entries = GroupEntries(Bytes(id, RT_GROUP_ICON));
-        ASSERT_EQ(entries.size(), 2u) << "icon group " << id;
+        ASSERT_EQ(entries.size(), std::size(kIconSizes)) << "icon group " << id;
         images.push_back(Bytes(entries[1].resourceId, RT_ICON));
     }
     for (size_t a = 0; a < images.size(); ++a) {
@@ -612,7 +626,9 @@ TEST_P(ResourceTest, ManifestAsksForCommonControls6AsInvokerAndDpiAwareness) {
     for (const char* part :
          {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
           "publicKeyToken=\"6595b64144ccf1df\"", "level=\"asInvoker\"",
-          "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true"}) {
+          "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true<",
+          "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+          "PerMonitorV2, System<"}) {
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
     }
 }
