@@ -367,6 +367,9 @@ static DWORD Milliseconds(const char* text) {
 
 int main(int argc, char** argv) {
     setvbuf(stdout, NULL, _IONBF, 0);
+    // Window rectangles in real pixels: at a DPI above 96 the system would otherwise scale
+    // them down for a program that has not said it knows about DPI.
+    SetProcessDPIAware();
     const char* command = argc > 1 ? argv[1] : "";
     if (strcmp(command, "find") == 0)
         return Find();

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -369,16 +370,35 @@ INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) {
     return FALSE;
 }
 
+// A hidden top-level window for the templates to be created in.
+class ParentWindow {
+public:
+    ParentWindow() {
+        WNDCLASSA parentClass = {};
+        parentClass.lpfnWndProc = ParentProc;
+        parentClass.hInstance = GetModuleHandleA(nullptr);
+        parentClass.lpszClassName = "ZvResTestParent";
+        RegisterClassA(&parentClass);
+        m_window = CreateWindowExA(0, "ZvResTestParent", "", WS_POPUP, 0, 0, 400, 300, nullptr,
+                                   nullptr, GetModuleHandleA(nullptr), nullptr);
+    }
+    ~ParentWindow() {
+        DestroyWindow(m_window);
+        UnregisterClassA("ZvResTestParent", GetModuleHandleA(nullptr));
+    }
+    ParentWindow(const ParentWindow&) = delete;
+    ParentWindow& operator=(const ParentWindow&) = delete;
+    HWND get() const { return m_window; }
+
+private:
+    HWND m_window;
+};
+
 // Creates each template for real: every control must come up with its class and its
 // enabled state, and the About box's icon control must find icon 128.
 TEST_P(ResourceTest, TemplatesCreateTheirControls) {
-    WNDCLASSA parentClass = {};
-    parentClass.lpfnWndProc = ParentProc;
-    parentClass.hInstance = GetModuleHandleA(nullptr);
-    parentClass.lpszClassName = "ZvResTestParent";
-    RegisterClassA(&parentClass);
-    HWND parent = CreateWindowExA(0, "ZvResTestParent", "", WS_POPUP, 0, 0, 400, 300, nullptr,
-                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    const ParentWindow parentWindow;
+    const HWND parent = parentWindow.get();
     ASSERT_NE(parent, nullptr);
 
     const struct {
@@ -411,8 +431,6 @@ TEST_P(ResourceTest, TemplatesCreateTheirControls) {
         EXPECT_EQ(child, nullptr) << "no further controls";
         DestroyWindow(dialog);
     }
-    DestroyWindow(parent);
-    UnregisterClassA("ZvResTestParent", GetModuleHandleA(nullptr));
 }
 
 // ---- Icons --------------------------------------------------------------------------------
@@ -656,6 +674,136 @@ TEST(LinkedResources, ManifestActivatesCommonControls6AndDpiAwareness) {
     EXPECT_TRUE(FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
                                          "comctl32.dll", &redirection));
     EXPECT_TRUE(IsProcessDPIAware());
+}
+
+// ---- Dialog labels at every scale ------------------------------------------------------------
+
+int SystemDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+// The width a label's or check box's text needs in the control's own font, and the width
+// the control leaves for it.
+struct TextFit {
+    int needed;
+    int available;
+};
+
+TextFit MeasureText(HWND control, bool checkBox) {
+    char text[256] = {};
+    GetWindowTextA(control, text, sizeof text);
+    RECT client = {};
+    GetClientRect(control, &client);
+    HDC dc = GetDC(control);
+    const HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT needed = {0, 0, 0, 0};
+    const bool noPrefix = !checkBox && (GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX);
+    DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_SINGLELINE | (noPrefix ? DT_NOPREFIX : 0));
+    int indent = 0;
+    if (checkBox) {
+        // The box, then half a digit's width before the text.
+        GetCharWidth32A(dc, '0', '0', &indent);
+        indent = GetSystemMetrics(SM_CXMENUCHECK) + indent / 2;
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return TextFit{needed.right, client.right - indent};
+}
+
+// Measured in whatever DPI this process started with; the test below runs it at each.
+TEST(DialogLabels, FitTheirTextAtThisDpi) {
+    if (const char* expected = std::getenv("ZV_EXPECT_DPI")) {
+        ASSERT_EQ(std::atoi(expected), SystemDpi()) << "the screen's DPI setting took no effect";
+    }
+    const ParentWindow parent;
+    for (int id : {IDD_ABOUTBOX, IDD_CONNECTION, IDD_NOTIFICATION}) {
+        HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                         parent.get(), QuietDialogProc, 0);
+        ASSERT_NE(dialog, nullptr);
+        for (HWND child = GetWindow(dialog, GW_CHILD); child;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            char className[64] = {};
+            GetClassNameA(child, className, sizeof className);
+            const LONG style = GetWindowLongA(child, GWL_STYLE);
+            const bool label =
+                lstrcmpiA(className, "Static") == 0 &&
+                ((style & SS_TYPEMASK) == SS_LEFT || (style & SS_TYPEMASK) == SS_RIGHT);
+            const bool checkBox =
+                lstrcmpiA(className, "Button") == 0 && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+            if (!label && !checkBox)
+                continue;
+            const TextFit fit = MeasureText(child, checkBox);
+            char text[256] = {};
+            GetWindowTextA(child, text, sizeof text);
+            EXPECT_LE(fit.needed, fit.available)
+                << "dialog " << id << " at " << SystemDpi() << " dpi clips \"" << text << "\"";
+        }
+        DestroyWindow(dialog);
+    }
+}
+
+// Sets the screen's DPI for the programs started afterwards, and restores it at the end.
+// Wine reads it from LogPixels when a program starts.
+class ScreenDpiSetting {
+public:
+    explicit ScreenDpiSetting(DWORD dpi) {
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &m_key, nullptr);
+        DWORD size = sizeof m_previous;
+        m_hadValue = RegQueryValueExA(m_key, "LogPixels", nullptr, nullptr,
+                                      reinterpret_cast<BYTE*>(&m_previous), &size) == ERROR_SUCCESS;
+        RegSetValueExA(m_key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                       sizeof dpi);
+    }
+    ~ScreenDpiSetting() {
+        if (m_hadValue)
+            RegSetValueExA(m_key, "LogPixels", 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&m_previous), sizeof m_previous);
+        else
+            RegDeleteValueA(m_key, "LogPixels");
+        RegCloseKey(m_key);
+    }
+    ScreenDpiSetting(const ScreenDpiSetting&) = delete;
+    ScreenDpiSetting& operator=(const ScreenDpiSetting&) = delete;
+
+private:
+    HKEY m_key = nullptr;
+    DWORD m_previous = 0;
+    bool m_hadValue = false;
+};
+
+// Runs one test of this program in a new process that expects the given DPI; its exit code.
+DWORD RunSelfAtDpi(const char* testName, int dpi) {
+    SetEnvironmentVariableA("ZV_EXPECT_DPI", std::to_string(dpi).c_str());
+    std::string commandLine = "\"" + SelfPath() + "\" --gtest_brief=1 --gtest_filter=" + testName;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &startup, &process);
+    SetEnvironmentVariableA("ZV_EXPECT_DPI", nullptr);
+    if (!started)
+        return GetLastError() | 0x80000000u;
+    DWORD code = WAIT_TIMEOUT;
+    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+// Each row: a screen DPI (100, 150 and 200 %). The DPI is fixed when a program starts, so
+// each row measures in a fresh copy of this program.
+TEST(DialogLabels, FitTheirTextAt96And144And192Dpi) {
+    for (int dpi : {96, 144, 192}) {
+        SCOPED_TRACE(std::to_string(dpi) + " dpi");
+        const ScreenDpiSetting setting(static_cast<DWORD>(dpi));
+        EXPECT_EQ(0u, RunSelfAtDpi("DialogLabels.FitTheirTextAtThisDpi", dpi));
+    }
 }
 
 TEST(LinkedResources, LoadResStringReadsTheTable) {

@@ -347,6 +347,19 @@ def registry(agent_exe, server):
     reg.clear()
 
 
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
+
+
+@pytest.fixture
+def screen_dpi(agent_exe):
+    """Sets the screen's DPI for programs started afterwards; 96 again after the test."""
+    def set_dpi(dpi):
+        run(["wine", "reg", "add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD",
+             "/d", str(dpi), "/f"], check=True)
+    yield set_dpi
+    set_dpi(96)
+
+
 @pytest.fixture
 def agent(agent_exe, drive, registry):
     """An agent, not yet started; whatever a test leaves running is ended afterwards."""

@@ -334,25 +334,39 @@ def test_hidden_window_stays_hidden(agent, server, drive):
     assert [window["visible"] for window in hidden] == ["0"]
 
 
-@pytest.mark.parametrize("alert_by_message", ["1", "0"])
+# Each row: alerting by message, the screen's DPI, the popup's size fully out (None: no
+# popup), the screenshot's name.
+POPUP_CASES = {
+    "96 dpi": ("1", 96, (150, 120), "popup"),
+    "no popup": ("0", 96, None, None),
+    "144 dpi": ("1", 144, (225, 180), None),
+    "192 dpi": ("1", 192, (300, 240), "popup-200"),
+}
+
+
+@pytest.mark.parametrize("alert_by_message, dpi, size, shot", POPUP_CASES.values(),
+                         ids=POPUP_CASES.keys())
 def test_new_articles_slide_out_the_popup_above_the_taskbar(
-        alert_by_message, agent, server, registry, drive):
+        alert_by_message, dpi, size, shot, agent, server, registry, drive, screen_dpi):
+    screen_dpi(dpi)
     registry.write(SETTINGS_KEY, {"alertByMessage": alert_by_message})
     server.set_news("edition-2", FRESH_ENTRIES, NEW_MODIFIED)
     agent.start()
     server.wait_requests(2, 10)
     popup = wait_popup(drive, 4)
-    if alert_by_message == "0":
+    if size is None:
         assert popup is None
         return
     assert popup is not None, "no popup after new articles"
+    # The slide takes about 0.4 s at any DPI; the hold lasts 10 s.
     time.sleep(1.5)
-    screenshot("popup")
+    if shot:
+        screenshot(shot)
     taskbar = [window for window in drive.windows() if window["class"] == "Shell_TrayWnd"][0]
     left, top, right, bottom = rect_of(visible_popups(drive)[0])
+    assert (right - left, bottom - top) == size
     assert bottom <= rect_of(taskbar)[1]
     assert right > 1024 - 40
-    assert left < right and top < bottom
 
 
 def test_a_huge_stored_entry_count_neither_stalls_nor_crashes_start_up(
