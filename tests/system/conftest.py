@@ -157,6 +157,19 @@ class Registry:
                 values[match.group(1)] = match.group(3) or ""
         return values
 
+    def texts(self, key):
+        """The REG_SZ values of a key exactly as stored, read from an export: reg query prints
+        them converted to the console's code page."""
+        with tempfile.TemporaryDirectory() as folder:
+            path = pathlib.Path(folder) / "key.reg"
+            run(["wine", "reg", "export", key, windows_path(path), "/y"], check=True)
+            exported = path.read_bytes().decode("utf-16")
+
+        def unescape(text):
+            return re.sub(r"\\(.)", r"\1", text)
+        return {unescape(name): unescape(value) for name, value in re.findall(
+            r'^"((?:[^"\\]|\\.)*)"="((?:[^"\\]|\\.)*)"\r?$', exported, re.M)}
+
     def wait_value(self, key, name, expected, timeout):
         deadline = time.monotonic() + timeout
         while True:

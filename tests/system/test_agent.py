@@ -320,7 +320,7 @@ def test_international_titles_show_in_the_entries_menu_and_are_stored_as_sent(
     assert [item["text"] for item in items[:-1]] == [
         "07.12. " + shown for _, shown in INTERNATIONAL_TITLES]
     assert agent.exit() == 0
-    stored = registry.query(DATA_KEY)
+    stored = registry.texts(DATA_KEY)
     for index, (title, _) in enumerate(INTERNATIONAL_TITLES):
         assert ansi_bytes(stored[f"Title_{index}"]) == title, index
         assert stored[f"URL_{index}"] == f"http://127.0.0.1/caf%C3%A9/{index}"
