@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(
     cmake make g++ git python3
-    g++-mingw-w64-i686 mingw-w64-tools
-    wine wine32:i386 xvfb xdotool x11-utils imagemagick
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
+    wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick
     # Wine's own "MS Sans Serif" (the dialogs' font, with its widths) and Marlett (the
     # caption buttons' glyphs): without them labels clip and a close button shows "r".
     fonts-wine

@@ -241,7 +241,7 @@ TEST_F(AgentWindow, StartsHiddenWithItsTitleTrayIconAndFirstPoll) {
     EXPECT_FALSE(IsWindowVisible(window));
     OnWindow([&] {
         const NOTIFYICONDATAA& data = dialog.Tray().Data();
-        EXPECT_EQ(88u, data.cbSize);
+        EXPECT_EQ(NOTIFYICONDATAA_V1_SIZE, data.cbSize); // 88 bytes in the 32-bit agent
         EXPECT_EQ(window, data.hWnd);
         EXPECT_EQ(102u, data.uID);
         EXPECT_EQ(1026u, data.uCallbackMessage);
