@@ -72,6 +72,17 @@ make_prefix() {
         wineserver -w
         touch "$WINEPREFIX/.zavora-ready"
     fi
+    link_wine_fonts
+}
+
+# Wine's own fonts (fonts-wine) hold "MS Sans Serif" with the character widths the dialogs
+# are laid out for, Tahoma and Marlett; Debian's Wine loaders do not find them in their
+# data folder, so without them the dialogs fall back to a wider font and labels clip.
+# Fonts in the prefix's Fonts folder are always loaded.
+link_wine_fonts() {
+    local fonts=/usr/share/wine/fonts
+    [ -d "$fonts" ] || return 0
+    ln -sf "$fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/"
 }
 
 start_wine() {
