@@ -3,8 +3,8 @@
 
     tools/gen-pictures.py [--out DIR] [--check]
 
-Every icon group holds images of 32, 16, 48, 24 and 20 pixels in 16 colours: 4 bits per
-pixel with an AND mask, the three sizes for high DPI as PNG. The popup's background is a
+Every icon group holds images of 32, 16, 48, 24 and 20 pixels in 16 colours: the 16 pixel
+one with 4 bits per pixel and an AND mask, the others as PNG. The popup's background is a
 150x120 24-bit bitmap. The output is a pure function of this script, so the committed
 files can be rebuilt byte for byte; --check compares instead of writing and fails when a
 committed file differs.
@@ -294,36 +294,52 @@ def icon_image(canvas):
 
 
 def png_image(canvas):
-    """One icon image as a PNG file with an 8-bit palette: the 16 colours, then one fully
-    transparent entry for the clear pixels. Much smaller than the bitmap form at large
-    sizes; Windows reads PNG icon images since Vista."""
+    """One icon image as a PNG file with a palette of only the colours it uses, the clear
+    pixels as a fully transparent first entry, at the fewest bits per pixel that hold them.
+    Much smaller than the bitmap form; Windows reads PNG icon images since Vista."""
     n = canvas.size
 
     def chunk(kind, data):
         body = kind + data
         return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
 
-    rows = b"".join(b"\0" + bytes(16 if p is CLEAR else p for p in row)
-                    for row in canvas.pixels)
-    palette = b"".join(bytes(rgb) for rgb in PALETTE) + b"\0\0\0"
+    used = sorted({p for row in canvas.pixels for p in row if p is not CLEAR})
+    colours = [CLEAR] + used
+    index = {colour: i for i, colour in enumerate(colours)}
+    depth = next(bits for bits in (1, 2, 4, 8) if len(colours) <= 1 << bits)
+    per_byte = 8 // depth
+
+    def packed(row):
+        indices = [index[p] for p in row]
+        indices += [0] * (-len(indices) % per_byte)
+        out = bytearray()
+        for start in range(0, len(indices), per_byte):
+            byte = 0
+            for value in indices[start:start + per_byte]:
+                byte = (byte << depth) | value
+            out.append(byte)
+        return bytes(out)
+
+    rows = b"".join(b"\0" + packed(row) for row in canvas.pixels)
+    palette = b"".join(b"\0\0\0" if c is CLEAR else bytes(PALETTE[c]) for c in colours)
     return (b"\x89PNG\r\n\x1a\n"
-            + chunk(b"IHDR", struct.pack(">IIBBBBB", n, n, 8, 3, 0, 0, 0))
+            + chunk(b"IHDR", struct.pack(">IIBBBBB", n, n, depth, 3, 0, 0, 0))
             + chunk(b"PLTE", palette)
-            + chunk(b"tRNS", b"\xff" * 16 + b"\0")
+            + chunk(b"tRNS", b"\0")
             + chunk(b"IDAT", zlib.compress(rows, 9))
             + chunk(b"IEND", b""))
 
 
 # The sizes of every icon group: 16 and 32 for 100 %, 20 and 24 for the small icons at
-# 125 % and 150 %, 32 for them at 200 %, 48 for the large ones at 150 %. The sizes for
-# high DPI go in as PNG, which keeps the program 17 KB smaller.
-ICON_SIZES = [(32, icon_image), (16, icon_image), (48, png_image), (24, png_image),
+# 125 % and 150 %, 32 for them at 200 %, 48 for the large ones at 150 %. The tray's 16 pixel
+# picture stays a bitmap; the others go in as PNG, which keeps the program 10 KB smaller.
+ICON_SIZES = [(32, png_image), (16, icon_image), (48, png_image), (24, png_image),
               (20, png_image)]
 
 
 def ico_file(images):
     """An ICO file: ICONDIR, one ICONDIRENTRY per image, then the images. Every image
-    holds the 16 colours, whatever its form."""
+    takes its colours from the 16, whatever its form, so each entry says 16 colours."""
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, data in images:

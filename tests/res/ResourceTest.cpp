@@ -472,7 +472,7 @@ struct IconSize {
     int pixels;
     bool png;
 };
-const IconSize kIconSizes[] = {{32, false}, {16, false}, {48, true}, {24, true}, {20, true}};
+const IconSize kIconSizes[] = {{32, true}, {16, false}, {48, true}, {24, true}, {20, true}};
 
 TEST_P(ResourceTest, EveryIconGroupHoldsA16ColourImageAtEachSize) {
     for (int id : kIconIds) {
