@@ -9,7 +9,8 @@ packages=(
     wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick
     # Wine's own "MS Sans Serif" (the dialogs' font, with its widths) and Marlett (the
     # caption buttons' glyphs): without them labels clip and a close button shows "r".
-    fonts-wine
+    # Liberation and Droid Sans Fallback draw the menus' Greek and Japanese characters.
+    fonts-wine fonts-liberation fonts-droid-fallback
     googletest clang libclang-rt-14-dev
     nginx-light tinyproxy python3-pytest curl
     nsis
