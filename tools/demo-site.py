@@ -18,8 +18,12 @@ import sys
 import time
 
 NEWS_PATH = "/.newsupdate"
+# Sites write their lists in UTF-8; a few headlines show titles beyond ASCII.
 HEADLINES = [
     "Harbour bridge reopens after three months of repairs",
+    "Straßenbahn fährt wieder über die Brücke",
+    "Νέο λιμάνι για τα πλοία της γραμμής",
+    "港の新しい橋が開通 🌉",
     "Council approves the winter budget",
     "Night trains return on the coastal line",
     "Local team wins the regional cup",
@@ -51,7 +55,7 @@ class Edition:
         lines = [self.epoch]
         for day, title, url in self.entries:
             lines += [f"{day} {title}", url]
-        return ("\n".join(lines) + "\n").encode("latin-1")
+        return ("\n".join(lines) + "\n").encode("utf-8")
 
 
 class Site:

@@ -3,10 +3,11 @@
 
     tools/gen-pictures.py [--out DIR] [--check]
 
-Every icon group holds a 32x32 and a 16x16 image in 16 colours (4 bits per pixel with an
-AND mask); the popup's background is a 150x120 24-bit bitmap. The output is a pure function
-of this script, so the committed files can be rebuilt byte for byte; --check compares
-instead of writing and fails when a committed file differs.
+Every icon group holds images of 32, 16, 48, 24 and 20 pixels in 16 colours: the 16 pixel
+one with 4 bits per pixel and an AND mask, the others as PNG. The popup's background is a
+150x120 24-bit bitmap. The output is a pure function of this script, so the committed
+files can be rebuilt byte for byte; --check compares instead of writing and fails when a
+committed file differs.
 """
 
 import argparse
@@ -14,6 +15,7 @@ import math
 import pathlib
 import struct
 import sys
+import zlib
 
 # The standard 16-colour palette, in the order every 4-bit Windows bitmap uses.
 PALETTE = [
@@ -34,34 +36,57 @@ DARKENED = {BLACK: BLACK, NAVY: BLACK, BLUE: NAVY, TEAL: NAVY, CYAN: TEAL, GREY:
 
 
 class Canvas:
+    """A square picture of `size` pixels, drawn in the coordinates of one of the two
+    hand-tuned designs (16 or 32 units across) and scaled to the pixels it has."""
+
     def __init__(self, size):
         self.size = size
+        self.design = 16 if size < 32 else 32
+        self.scale = size / self.design
         self.pixels = [[CLEAR] * size for _ in range(size)]
 
-    def put(self, x, y, colour):
+    def _pixel(self, unit):
+        return math.floor(unit * self.scale + 0.5)
+
+    def _set(self, x, y, colour):
         if 0 <= x < self.size and 0 <= y < self.size:
             self.pixels[y][x] = colour
 
+    def put(self, x, y, colour):
+        """Colours the pixels of one design unit."""
+        self.rect(x, y, x, y, colour)
+
     def rect(self, x0, y0, x1, y1, colour):
-        """Fills the rectangle with both corners included."""
-        for y in range(y0, y1 + 1):
-            for x in range(x0, x1 + 1):
-                self.put(x, y, colour)
+        """Fills the rectangle of design units with both corners included; each unit
+        covers at least one pixel."""
+        left, top = self._pixel(x0), self._pixel(y0)
+        right = max(left, self._pixel(x1 + 1) - 1)
+        bottom = max(top, self._pixel(y1 + 1) - 1)
+        for y in range(top, bottom + 1):
+            for x in range(left, right + 1):
+                self._set(x, y, colour)
+
+    def _unit(self, pixel):
+        """The design coordinate of a pixel's centre."""
+        return (pixel + 0.5) / self.scale
 
     def fill_where(self, inside, colour):
-        """Colours every pixel whose centre satisfies inside(x, y)."""
+        """Colours every pixel whose centre, in design units, satisfies inside(x, y)."""
         for y in range(self.size):
             for x in range(self.size):
-                if inside(x + 0.5, y + 0.5):
-                    self.put(x, y, colour)
+                if inside(self._unit(x), self._unit(y)):
+                    self._set(x, y, colour)
 
     def outline_where(self, inside, colour, width=1):
-        """Colours the pixels within `width` of the shape but not in it: a border that
-        keeps a small overlay readable on any background."""
-        def near(x, y):
-            return any(inside(x + dx, y + dy)
+        """Colours the pixels within `width` pixels of the shape but not in it: a border
+        that keeps a small overlay readable on any background."""
+        def near(px, py):
+            return any(inside(self._unit(px + dx), self._unit(py + dy))
                        for dx in range(-width, width + 1) for dy in range(-width, width + 1))
-        self.fill_where(lambda x, y: near(x, y) and not inside(x, y), colour)
+        for y in range(self.size):
+            for x in range(self.size):
+                if near(x, y) and not inside(self._unit(x), self._unit(y)):
+                    self._set(x, y, colour)
 
     def recolour(self, mapping):
         for row in self.pixels:
@@ -74,7 +99,7 @@ class Canvas:
 
 def newspaper(size):
     c = Canvas(size)
-    if size == 16:
+    if c.design == 16:
         c.rect(1, 2, 14, 15, GREY)           # shadow
         c.rect(0, 1, 13, 14, BLACK)          # edge
         c.rect(1, 2, 12, 13, WHITE)          # page
@@ -103,9 +128,9 @@ def newspaper(size):
 
 # ---- Overlays in the lower right corner, where they stay visible at 16x16 -------------------
 
-def badge_geometry(size):
-    """Centre and radius of the corner badge."""
-    if size == 16:
+def badge_geometry(design):
+    """Centre and radius of the corner badge, in design units."""
+    if design == 16:
         return 11.5, 11.5, 4.5
     return 23.0, 23.0, 8.6
 
@@ -116,10 +141,10 @@ def disc(cx, cy, r):
 
 def draw_brand(c):
     """A blue disc with a white Z: the application's own mark."""
-    cx, cy, r = badge_geometry(c.size)
+    cx, cy, r = badge_geometry(c.design)
     c.outline_where(disc(cx, cy, r), WHITE)
     c.fill_where(disc(cx, cy, r), BLUE)
-    if c.size == 16:
+    if c.design == 16:
         z = ["WWWWW", "...W.", "..W..", ".W...", "WWWWW"]
         x0, y0 = 9, 9
     else:
@@ -134,7 +159,7 @@ def draw_brand(c):
 
 def draw_spinner(c, frame):
     """A ring whose bright head moves a third of a turn per frame, clockwise."""
-    cx, cy, r = badge_geometry(c.size)
+    cx, cy, r = badge_geometry(c.design)
     inner = r * 0.45
     head = -90.0 + 120.0 * frame
 
@@ -160,7 +185,7 @@ def segment_distance(px, py, ax, ay, bx, by):
 
 def draw_cross(c):
     """A thick red X with a white border."""
-    if c.size == 16:
+    if c.design == 16:
         lo, hi, half = 8.0, 15.0, 1.1
     else:
         lo, hi, half = 15.0, 30.0, 2.1
@@ -192,8 +217,8 @@ def star(cx, cy, outer, inner):
 def draw_star(c, bright):
     """A yellow star with a dark border; the second frame shows it smaller and white, so
     the two frames read as a twinkle."""
-    cx, cy, r = badge_geometry(c.size)
-    cy += 0.3 if c.size == 16 else 0.6
+    cx, cy, r = badge_geometry(c.design)
+    cy += 0.3 if c.design == 16 else 0.6
     shape = star(cx, cy, r + 0.8, (r + 0.8) * 0.45)
     c.outline_where(shape, BLACK if bright else YELLOW)
     c.fill_where(shape, YELLOW if bright else WHITE)
@@ -201,10 +226,10 @@ def draw_star(c, bright):
 
 def draw_pause(c):
     """Two upright bars on a light disc: polling is paused."""
-    cx, cy, r = badge_geometry(c.size)
+    cx, cy, r = badge_geometry(c.design)
     c.outline_where(disc(cx, cy, r), GREY)
     c.fill_where(disc(cx, cy, r), SILVER)
-    if c.size == 16:
+    if c.design == 16:
         c.rect(9, 9, 10, 14, BLACK)
         c.rect(13, 9, 14, 14, BLACK)
     else:
@@ -214,10 +239,10 @@ def draw_pause(c):
 
 def draw_bar(c):
     """A red disc crossed by a white bar: the agent is closing."""
-    cx, cy, r = badge_geometry(c.size)
+    cx, cy, r = badge_geometry(c.design)
     c.outline_where(disc(cx, cy, r), BLACK)
     c.fill_where(disc(cx, cy, r), RED)
-    if c.size == 16:
+    if c.design == 16:
         c.rect(8, 11, 15, 12, WHITE)
     else:
         c.rect(16, 21, 30, 25, WHITE)
@@ -262,13 +287,59 @@ def icon_image(canvas):
         bits = 0
         for p in row:
             bits = (bits << 1) | (1 if p is CLEAR else 0)
-        mask = bits.to_bytes(n // 8, "big")
+        width = (n + 7) // 8
+        mask = (bits << (8 * width - n)).to_bytes(width, "big")
         and_rows.append(mask.ljust((len(mask) + 3) // 4 * 4, b"\0"))
     return header + palette + b"".join(xor_rows) + b"".join(and_rows)
 
 
+def png_image(canvas):
+    """One icon image as a PNG file with a palette of only the colours it uses, the clear
+    pixels as a fully transparent first entry, at the fewest bits per pixel that hold them.
+    Much smaller than the bitmap form; Windows reads PNG icon images since Vista."""
+    n = canvas.size
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+    used = sorted({p for row in canvas.pixels for p in row if p is not CLEAR})
+    colours = [CLEAR] + used
+    index = {colour: i for i, colour in enumerate(colours)}
+    depth = next(bits for bits in (1, 2, 4, 8) if len(colours) <= 1 << bits)
+    per_byte = 8 // depth
+
+    def packed(row):
+        indices = [index[p] for p in row]
+        indices += [0] * (-len(indices) % per_byte)
+        out = bytearray()
+        for start in range(0, len(indices), per_byte):
+            byte = 0
+            for value in indices[start:start + per_byte]:
+                byte = (byte << depth) | value
+            out.append(byte)
+        return bytes(out)
+
+    rows = b"".join(b"\0" + packed(row) for row in canvas.pixels)
+    palette = b"".join(b"\0\0\0" if c is CLEAR else bytes(PALETTE[c]) for c in colours)
+    return (b"\x89PNG\r\n\x1a\n"
+            + chunk(b"IHDR", struct.pack(">IIBBBBB", n, n, depth, 3, 0, 0, 0))
+            + chunk(b"PLTE", palette)
+            + chunk(b"tRNS", b"\0")
+            + chunk(b"IDAT", zlib.compress(rows, 9))
+            + chunk(b"IEND", b""))
+
+
+# The sizes of every icon group: 16 and 32 for 100 %, 20 and 24 for the small icons at
+# 125 % and 150 %, 32 for them at 200 %, 48 for the large ones at 150 %. The tray's 16 pixel
+# picture stays a bitmap; the others go in as PNG, which keeps the program 10 KB smaller.
+ICON_SIZES = [(32, png_image), (16, icon_image), (48, png_image), (24, png_image),
+              (20, png_image)]
+
+
 def ico_file(images):
-    """An ICO file: ICONDIR, one ICONDIRENTRY per image, then the images."""
+    """An ICO file: ICONDIR, one ICONDIRENTRY per image, then the images. Every image
+    takes its colours from the 16, whatever its form, so each entry says 16 colours."""
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, data in images:
@@ -328,7 +399,7 @@ def popup_bmp():
 
 
 def all_files():
-    files = {name: ico_file([(32, icon_image(draw(32))), (16, icon_image(draw(16)))])
+    files = {name: ico_file([(size, encode(draw(size))) for size, encode in ICON_SIZES])
              for name, draw in ICONS.items()}
     files["popup.bmp"] = popup_bmp()
     return files

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the real agent under Wine: the command menu, the entries
-# menu and the About box (docs/tray-menu.png, docs/entries-menu.png, docs/about.png):
+# menu and the About box (docs/tray-menu.png, docs/entries-menu.png, docs/about.png), then
+# the popup and the About box at 200 % (docs/popup-200.png, docs/about-200.png):
 #   tools/readme-screenshots.sh [cross-build-dir]
-# The agent polls the demo site once, so the entries menu lists a real edition. The popup
-# and the settings pages have screenshot scripts of their own (tests/popup/screenshot.sh,
-# tests/config/screenshot.sh).
+# The agent polls the demo site once, so the entries menu lists a real edition, titles in
+# other languages included. The popup at 100 % and the settings pages have screenshot
+# scripts of their own (tests/popup/screenshot.sh, tests/config/screenshot.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -25,6 +26,15 @@ if [ "${1:-}" = "--inside" ]; then
         convert "$raw" -crop "$2" +repage "docs/$1.png"
         rm -f "$raw"
         echo "screenshots: docs/$1.png"
+    }
+    shot_around() { # name, margin, a zv-drive window line with rect=left,top,right,bottom
+        local left top right bottom
+        IFS=, read -r left top right bottom <<<"$(sed -E 's/.* rect=([-0-9,]+) .*/\1/' <<<"$3")"
+        shot "$1" "$((right - left + 2 * $2))x$((bottom - top + 2 * $2))+$((left - $2))+$((top - $2))"
+    }
+    set_dpi() {
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+            </dev/null >/dev/null 2>&1
     }
 
     wine reg delete 'HKCU\Software\Brellin' /f </dev/null >/dev/null 2>&1 || true
@@ -60,6 +70,32 @@ if [ "${1:-}" = "--inside" ]; then
     shot about 440x220+292+274
     drive press "About Zavora News Agent" 1 3000 >/dev/null
 
+    drive command "$exit_command" >/dev/null
+    wait "$agent" || true
+
+    # At 200 %: a fresh start whose first poll announces the edition again with the popup.
+    set_dpi 192
+    trap 'set_dpi 96' EXIT
+    wine reg add "$settings_key" /v alertByMessage /d 1 /f </dev/null >/dev/null 2>&1
+    wine reg delete "$data_key" /f </dev/null >/dev/null 2>&1
+    wine "$build_dir/src/core/ZavoraAgent.exe" </dev/null >/dev/null 2>&1 &
+    agent=$!
+    drive wait-window 15000 >/dev/null
+    popup=""
+    for _ in $(seq 1 60); do
+        popup=$(drive windows | grep 'visible=1 .*class=ZavoraNewsPopup' || true)
+        [ -n "$popup" ] && break
+        sleep 0.5
+    done
+    # The slide takes under half a second; the popup then holds for ten.
+    sleep 1.5
+    popup=$(drive windows | grep 'visible=1 .*class=ZavoraNewsPopup' || true)
+    [ -n "$popup" ] && shot_around popup-200 48 "$popup"
+    drive command "$about_command" >/dev/null
+    about=$(drive wait-title "About Zavora News Agent" 5000 | grep '^window' || true)
+    sleep 0.5
+    [ -n "$about" ] && shot_around about-200 8 "$about"
+    drive press "About Zavora News Agent" 1 3000 >/dev/null
     drive command "$exit_command" >/dev/null
     wait "$agent" || true
     exit 0

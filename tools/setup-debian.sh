@@ -7,6 +7,10 @@ packages=(
     cmake make g++ git python3
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
     wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick
+    # Wine's own "MS Sans Serif" (the dialogs' font, with its widths) and Marlett (the
+    # caption buttons' glyphs): without them labels clip and a close button shows "r".
+    # Liberation and Droid Sans Fallback draw the menus' Greek and Japanese characters.
+    fonts-wine fonts-liberation fonts-droid-fallback
     googletest clang libclang-rt-14-dev
     nginx-light apache2 lighttpd tinyproxy squid openssl python3-pytest curl
     nsis

@@ -72,6 +72,27 @@ make_prefix() {
         wineserver -w
         touch "$WINEPREFIX/.zavora-ready"
     fi
+    link_wine_fonts
+}
+
+# Wine's own fonts (fonts-wine) hold "MS Sans Serif" with the character widths the dialogs
+# are laid out for, Tahoma and Marlett; Debian's Wine loaders do not find them in their
+# data folder, so without them the dialogs fall back to a wider font and labels clip.
+# Fonts in the prefix's Fonts folder are always loaded.
+link_wine_fonts() {
+    local fonts=/usr/share/wine/fonts
+    [ -d "$fonts" ] || return 0
+    ln -sf "$fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/"
+    # Tahoma, the menus' font, has no Greek or Japanese: as on Windows, linked fonts draw
+    # the characters it lacks (Wine reads the links when a program starts).
+    if [ ! -f "$WINEPREFIX/.zavora-font-links" ]; then
+        local links='LiberationSans-Regular.ttf,Liberation Sans\0'
+        links+='DroidSansFallbackFull.ttf,Droid Sans Fallback'
+        wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+            /v Tahoma /t REG_MULTI_SZ /d "$links" /f </dev/null >/dev/null 2>&1
+        wineserver -w
+        touch "$WINEPREFIX/.zavora-font-links"
+    fi
 }
 
 start_wine() {

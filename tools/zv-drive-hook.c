@@ -2,6 +2,8 @@
 // message "ZvDriveDumpMenu" reaches a window of the hooked thread, it writes the items of the
 // menu whose handle is the message's wParam into %TEMP%\zv-drive-menu.txt, one line each:
 //   item pos=<n> id=<id> state=0x<flags> separator=<0|1> default=<0|1> text=<text>
+// The text is read with the wide-character call and written in UTF-8, so titles in any
+// language come out as the menu shows them.
 // Menus are private to their process under Wine, so they can only be read from inside.
 #include <windows.h>
 
@@ -17,10 +19,12 @@ static void WriteMenu(HMENU menu) {
     int count = GetMenuItemCount(menu);
     UINT defaultId = GetMenuDefaultItem(menu, FALSE, 0);
     for (int position = 0; position < count; position++) {
-        char text[512] = "";
+        WCHAR wide[512] = L"";
+        char text[1536] = "";
         UINT id = GetMenuItemID(menu, position);
         UINT state = GetMenuState(menu, position, MF_BYPOSITION);
-        GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+        GetMenuStringW(menu, position, wide, sizeof wide / sizeof wide[0], MF_BYPOSITION);
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, NULL, NULL);
         for (char* c = text; *c; c++) {
             if (*c == '\n' || *c == '\r')
                 *c = ' ';

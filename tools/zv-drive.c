@@ -285,7 +285,7 @@ static BOOL DumpMenu(HWND menuWindow, char* path, DWORD size) {
 // the item with the wanted id, or 0 when it is not there. Separators take no step.
 static int PrintDump(const char* path, long wantedId) {
     FILE* dump = fopen(path, "r");
-    char line[600];
+    char line[1700];
     int steps = 0;
     int found = 0;
     if (!dump)
@@ -448,6 +448,9 @@ static DWORD Milliseconds(const char* text) {
 
 int main(int argc, char** argv) {
     setvbuf(stdout, NULL, _IONBF, 0);
+    // Window rectangles in real pixels: at a DPI above 96 the system would otherwise scale
+    // them down for a program that has not said it knows about DPI.
+    SetProcessDPIAware();
     const char* command = argc > 1 ? argv[1] : "";
     if (strcmp(command, "find") == 0)
         return Find();

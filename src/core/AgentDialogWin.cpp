@@ -5,6 +5,7 @@
 #include "fw/HandleCount.h"
 #include "fw/MenuWin.h"
 #include "fw/ResString.h"
+#include "fw/WideTextWin.h"
 
 namespace {
 
@@ -26,8 +27,8 @@ UINT RegisterHandleCountQuery() {
 CAgentDialog::CAgentDialog(IAgentServices& services)
     : CDialog(IDD_AGENT), m_services(services), m_controller(*this),
       m_appIconBig(CIcon::Load(IDI_APP, GetSystemMetrics(SM_CXICON))),
-      m_appIconSmall(CIcon::Load(IDI_APP, GetSystemMetrics(SM_CXSMICON))),
-      m_taskbarCreated(RegisterTaskbarCreated()), m_handleCountQuery(RegisterHandleCountQuery()) {}
+      m_appIconSmall(CIcon::LoadSmall(IDI_APP)), m_taskbarCreated(RegisterTaskbarCreated()),
+      m_handleCountQuery(RegisterHandleCountQuery()) {}
 
 CAgentDialog::~CAgentDialog() = default;
 
@@ -37,7 +38,7 @@ BOOL CAgentDialog::OnInitDialog() {
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_appIconSmall.Get()));
     m_trayPictures.clear();
     for (unsigned id : AllTrayIcons())
-        m_trayPictures.emplace_back(id, CIcon::Load(id, 16));
+        m_trayPictures.emplace_back(id, CIcon::LoadSmall(id));
     m_tray.Add(m_hWnd, TrayPicture(IDI_IDLE), LoadResString(IDS_TRAY_TIP));
     SetWindowText(LoadResString(IDS_HIDDEN_TITLE));
     ::MoveWindow(m_hWnd, 0, 0, 1, 1, TRUE);
@@ -163,10 +164,11 @@ void CAgentDialog::PrepareCommandMenu(HMENU popup) {
 
 void CAgentDialog::AddNewsItems(HMENU popup) {
     m_keptUrls.clear();
-    const std::vector<EntryItem> items = BuildEntryItems(*m_settings);
+    const std::vector<EntryItem> items = BuildEntryItems(*m_settings, DecodeAnsi);
     for (size_t i = 0; i < items.size() && i < kMostEntryItems; ++i) {
-        InsertMenuA(popup, static_cast<UINT>(i), MF_BYPOSITION | MF_STRING, ID_NEWS_ENTRY_FIRST + i,
-                    items[i].text);
+        // Wide-character items show every title whatever the system's code page.
+        InsertMenuW(popup, static_cast<UINT>(i), MF_BYPOSITION | MF_STRING, ID_NEWS_ENTRY_FIRST + i,
+                    WideChars(items[i].text));
         m_keptUrls.push_back(items[i].url);
     }
 }

@@ -6,45 +6,53 @@
 
 #include <cstdlib>
 
-void EscapeAmpersands(CString& text) {
-    if (text.Find('&') < 0)
+WideText DecodeSiteText(const CString& text, LegacyDecoder legacy) {
+    WideText decoded;
+    if (DecodeUtf8(text, decoded))
+        return decoded;
+    return legacy(text);
+}
+
+void EscapeAmpersands(WideText& text) {
+    if (text.find(u'&') == WideText::npos)
         return;
-    CString escaped;
-    CString piece;
-    for (int i = 0; i <= text.GetLength(); ++i) {
-        if (i < text.GetLength() && text[i] != '&') {
+    WideText escaped;
+    WideText piece;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != u'&') {
             piece += text[i];
             continue;
         }
-        if (piece.IsEmpty())
+        if (piece.empty())
             continue;
-        if (!escaped.IsEmpty())
-            escaped += "&&";
+        if (!escaped.empty())
+            escaped += u"&&";
         escaped += piece;
-        piece.Empty();
+        piece.clear();
     }
     text = escaped;
 }
 
-CString ShortenTitle(const CString& title, int maxTitle) {
-    if (title.GetLength() <= maxTitle)
+WideText ShortenTitle(const WideText& title, int maxTitle) {
+    if (CountCharacters(title) <= maxTitle)
         return title;
     const int kept = maxTitle > 3 ? maxTitle - 3 : 0;
-    return title.Left(kept) + "...";
+    return LeadingCharacters(title, kept) + u"...";
 }
 
-std::vector<EntryItem> BuildEntryItems(const CAgentSettings& settings, int maxItems, int maxTitle) {
+std::vector<EntryItem> BuildEntryItems(const CAgentSettings& settings, LegacyDecoder legacy,
+                                       int maxItems, int maxTitle) {
     std::vector<EntryItem> items;
     for (int i = 0; i < maxItems && i < settings.numEntries; ++i) {
         const NewsEntry entry = settings.Entry(i);
-        CString title = ShortenTitle(entry.title, maxTitle);
+        WideText title = ShortenTitle(DecodeSiteText(entry.title, legacy), maxTitle);
         EscapeAmpersands(title);
-        items.push_back({entry.date + " " + title, entry.url});
+        items.push_back({DecodeSiteText(entry.date, legacy) + u" " + title, entry.url});
     }
     return items;
 }
 
-std::vector<EntryItem> BuildEntryItems(const CAgentSettings& settings) {
-    return BuildEntryItems(settings, std::atoi(LoadResString(IDS_MENU_ENTRIES_MAX)),
+std::vector<EntryItem> BuildEntryItems(const CAgentSettings& settings, LegacyDecoder legacy) {
+    return BuildEntryItems(settings, legacy, std::atoi(LoadResString(IDS_MENU_ENTRIES_MAX)),
                            std::atoi(LoadResString(IDS_MENU_TITLE_MAX)));
 }

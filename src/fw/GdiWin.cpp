@@ -56,6 +56,22 @@ RECT CDibBitmap::GetRect() const {
 }
 
 bool CDibBitmap::Draw(HDC target, DWORD rasterOperation) const {
+    const RECT rect = GetRect();
+    return Copy(target, rect.right, rect.bottom, rasterOperation);
+}
+
+bool CDibBitmap::DrawScaled(HDC target, int width, int height) const {
+    const int oldMode = SetStretchBltMode(target, HALFTONE);
+    // HALFTONE asks for the brush origin to be set again after the mode changes.
+    POINT oldOrigin = {0, 0};
+    SetBrushOrgEx(target, 0, 0, &oldOrigin);
+    const bool drawn = Copy(target, width, height, SRCCOPY);
+    SetBrushOrgEx(target, oldOrigin.x, oldOrigin.y, nullptr);
+    SetStretchBltMode(target, oldMode);
+    return drawn;
+}
+
+bool CDibBitmap::Copy(HDC target, int width, int height, DWORD rasterOperation) const {
     if (!Get())
         return false;
     CMemoryDC memory(target);
@@ -63,8 +79,10 @@ bool CDibBitmap::Draw(HDC target, DWORD rasterOperation) const {
         return false;
     const RECT rect = GetRect();
     CSelectObject selection(memory.Get(), Get());
-    return BitBlt(target, 0, 0, rect.right, rect.bottom, memory.Get(), 0, 0, rasterOperation) !=
-           FALSE;
+    if (width == rect.right && height == rect.bottom)
+        return BitBlt(target, 0, 0, width, height, memory.Get(), 0, 0, rasterOperation) != FALSE;
+    return StretchBlt(target, 0, 0, width, height, memory.Get(), 0, 0, rect.right, rect.bottom,
+                      rasterOperation) != FALSE;
 }
 
 void CDibBitmap::Release() {

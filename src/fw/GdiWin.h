@@ -69,11 +69,17 @@ public:
     RECT GetRect() const;
     // Copies the whole bitmap to the target's origin; false when nothing is held.
     bool Draw(HDC target, DWORD rasterOperation) const;
+    // The same at width x height, averaging the pixels (HALFTONE) so that a picture drawn
+    // larger stays smooth instead of blocky.
+    bool DrawScaled(HDC target, int width, int height) const;
     void Release();
 
     HPALETTE GetPalette() const { return m_palette.Get(); }
 
 private:
+    // The whole bitmap to the target's origin at width x height.
+    bool Copy(HDC target, int width, int height, DWORD rasterOperation) const;
+
     CPalette m_palette;
 };
 

@@ -15,6 +15,10 @@ public:
 
     // Loads icon resource id of this module at the given size with the default colours.
     static CIcon Load(UINT id, int size);
+    // Loads icon resource id at the size of the system's small icons (the tray's). When the
+    // group has no image of that size, LoadIconMetric, where the system has it, scales a
+    // larger one down with a better filter than LoadImage.
+    static CIcon LoadSmall(UINT id);
 
     HICON Get() const { return m_icon; }
     explicit operator bool() const { return m_icon != nullptr; }

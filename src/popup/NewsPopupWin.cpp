@@ -1,6 +1,7 @@
 #include "popup/NewsPopupWin.h"
 
 #include "browser/BrowserWin.h"
+#include "fw/DpiWin.h"
 #include "fw/GdiWin.h"
 #include "fw/ResString.h"
 #include "res/resource.h"
@@ -31,9 +32,10 @@ HWND FindShellTaskbar() {
     return FindWindowExA(nullptr, nullptr, "Shell_TrayWnd", nullptr);
 }
 
-bool IsInsidePopup(POINT point) {
+bool IsInsidePopup(POINT point, const SlideState& slide) {
     // Both bounds inclusive: the pixel row and column just past the window still count.
-    return point.x >= 0 && point.x <= kPopupWidth && point.y >= 0 && point.y <= kPopupHeight;
+    return point.x >= 0 && point.x <= FullWidth(slide) && point.y >= 0 &&
+           point.y <= FullHeight(slide);
 }
 
 } // namespace
@@ -108,9 +110,14 @@ ScreenPoint CNewsPopupWnd::FindNotifyArea(const Taskbar& taskbar) {
     return NotifyAreaCentre(nullptr, taskbar);
 }
 
+int CNewsPopupWnd::MonitorDpi(ScreenPoint point) {
+    return MonitorDpiAt(POINT{point.x, point.y});
+}
+
 RECT CNewsPopupWnd::ComputePlacement() {
     const Taskbar taskbar = FindTaskbar();
-    m_slide = StartSlide(taskbar, FindNotifyArea(taskbar), PrimaryScreen());
+    const ScreenPoint notifyCentre = FindNotifyArea(taskbar);
+    m_slide = StartSlide(taskbar, notifyCentre, PrimaryScreen(), MonitorDpi(notifyCentre));
     return ToRect(SlideWindowBox(m_slide));
 }
 
@@ -139,7 +146,7 @@ void CNewsPopupWnd::OnPaint() {
     CPaintDC dc(m_hWnd);
     if (!dc)
         return;
-    DrawPopupBackground(dc.Get());
+    DrawPopupBackground(dc.Get(), m_slide);
     DrawTexts(dc.Get(), false);
 }
 
@@ -163,7 +170,7 @@ void CNewsPopupWnd::OnTimer(UINT_PTR) {
 
 void CNewsPopupWnd::OnMouseMove(UINT, POINT point) {
     CClientDC dc(m_hWnd);
-    if (!IsInsidePopup(point)) {
+    if (!IsInsidePopup(point, m_slide)) {
         if (m_captured) {
             m_captured = false;
             ReleaseCapture();

@@ -41,6 +41,8 @@ protected:
     // Where the shell's taskbar is; virtual so that tests can dock it to any edge.
     virtual Taskbar FindTaskbar();
     virtual ScreenPoint FindNotifyArea(const Taskbar& taskbar);
+    // The DPI of the monitor the popup comes out on; virtual so that tests can choose it.
+    virtual int MonitorDpi(ScreenPoint point);
 
 private:
     // Sets the slide's start (zero size, anchored next to the notification area) and

@@ -7,9 +7,14 @@
 
 namespace {
 
-LOGFONTA PopupFont() {
+// The character cell's height, in points, so that the text keeps its size on the screen
+// at any DPI.
+constexpr int kFontPoints = 12;
+constexpr int kPointsPerInch = 72;
+
+LOGFONTA PopupFont(int dpi) {
     LOGFONTA font = {};
-    font.lfHeight = 16;
+    font.lfHeight = MulDiv(kFontPoints, dpi, kPointsPerInch);
     font.lfWeight = FW_BOLD;
     font.lfCharSet = ANSI_CHARSET;
     font.lfOutPrecision = OUT_DEFAULT_PRECIS;
@@ -20,37 +25,40 @@ LOGFONTA PopupFont() {
     return font;
 }
 
-int LineHeight(HDC dc, const CString& line) {
-    RECT rect = {0, 0, kTextRight, 0};
+int LineHeight(HDC dc, const CString& line, int right) {
+    RECT rect = {0, 0, right, 0};
     DrawTextA(dc, line, -1, &rect, DT_CALCRECT | DT_CENTER);
     return rect.bottom - rect.top;
 }
 
-void DrawLine(HDC dc, const CString& line, int left, int top) {
-    RECT rect = {left, top, kTextRight, kTextBottom};
+void DrawLine(HDC dc, const CString& line, const TextLayout& layout, int top) {
+    RECT rect = {layout.left, top, layout.right, layout.bottom};
     DrawTextA(dc, line, -1, &rect, DT_CENTER);
 }
 
 } // namespace
 
-void DrawPopupBackground(HDC dc) {
+void DrawPopupBackground(HDC dc, const SlideState& slide) {
     // NUMCOLORS is -1 only on displays of more than 8 bits per pixel.
     if (GetDeviceCaps(dc, NUMCOLORS) == -1)
-        DrawPopupPicture(dc);
+        DrawPopupPicture(dc, slide);
     else
-        DrawPopupGreyBox(dc);
+        DrawPopupGreyBox(dc, slide);
 }
 
-void DrawPopupPicture(HDC dc) {
+void DrawPopupPicture(HDC dc, const SlideState& slide) {
     CDibBitmap picture;
     if (!picture.Load(GetModuleHandleA(nullptr), IDB_POPUP))
         return;
     CSelectPalette palette(dc, picture.GetPalette());
-    picture.Draw(dc, SRCCOPY);
+    if (slide.dpi == kDefaultDpi)
+        picture.Draw(dc, SRCCOPY);
+    else
+        picture.DrawScaled(dc, FullWidth(slide), FullHeight(slide));
 }
 
-void DrawPopupGreyBox(HDC dc) {
-    const RECT box = {0, 0, kPopupWidth, kPopupHeight};
+void DrawPopupGreyBox(HDC dc, const SlideState& slide) {
+    const RECT box = {0, 0, FullWidth(slide), FullHeight(slide)};
     CBrush grey;
     if (grey.CreateSolidBrush(kPopupGreyBoxColour))
         FillRect(dc, &box, grey.Get());
@@ -61,15 +69,17 @@ void DrawPopupGreyBox(HDC dc) {
 
 void DrawPopupTexts(HDC dc, const PopupLines& lines, const SlideState& slide, bool highlight) {
     CFont font;
-    font.CreateFontIndirect(PopupFont());
+    font.CreateFontIndirect(PopupFont(slide.dpi));
     // Without the font the lines are measured and drawn in the context's current one.
     CSelectObject selection(dc, font.Get());
-    const TextLayout layout = LayOutTexts(slide, LineHeight(dc, lines.line1),
-                                          LineHeight(dc, lines.line2), LineHeight(dc, lines.line3));
+    const int right = ScaleToDpi(kTextRight, slide.dpi);
+    const TextLayout layout =
+        LayOutTexts(slide, LineHeight(dc, lines.line1, right), LineHeight(dc, lines.line2, right),
+                    LineHeight(dc, lines.line3, right));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kPopupTextColour);
-    DrawLine(dc, lines.line1, layout.left, layout.top1);
-    DrawLine(dc, lines.line2, layout.left, layout.top2);
+    DrawLine(dc, lines.line1, layout, layout.top1);
+    DrawLine(dc, lines.line2, layout, layout.top2);
     SetTextColor(dc, highlight ? kPopupHighlightColour : kPopupTextColour);
-    DrawLine(dc, lines.line3, layout.left, layout.top3);
+    DrawLine(dc, lines.line3, layout, layout.top3);
 }

@@ -16,12 +16,15 @@ struct PopupLines {
     CString line3;
 };
 
-// The picture on displays of more than 256 colours, the grey box on the others.
-void DrawPopupBackground(HDC dc);
-// Bitmap 143 with its palette, 1:1 at the origin; nothing when it cannot be loaded.
-void DrawPopupPicture(HDC dc);
-// A grey 150 x 120 box with a one-pixel black frame.
-void DrawPopupGreyBox(HDC dc);
-// The three centred lines in 16-unit bold Arial, white, line 3 blue when highlighted, placed
-// for the slide's edge and current size. Drawn over what is there, without a background.
+// The picture on displays of more than 256 colours, the grey box on the others, at the
+// popup's full size for the slide's DPI.
+void DrawPopupBackground(HDC dc, const SlideState& slide);
+// Bitmap 143 with its palette at the origin: 1:1 at 96 DPI, smoothly stretched at any other;
+// nothing when it cannot be loaded.
+void DrawPopupPicture(HDC dc, const SlideState& slide);
+// A grey box of the popup's full size with a one-pixel black frame.
+void DrawPopupGreyBox(HDC dc, const SlideState& slide);
+// The three centred lines in 12-point bold Arial (16 pixels at 96 DPI), white, line 3 blue
+// when highlighted, placed for the slide's edge, current size and DPI. Drawn over what is
+// there, without a background.
 void DrawPopupTexts(HDC dc, const PopupLines& lines, const SlideState& slide, bool highlight);

@@ -9,6 +9,10 @@ constexpr int kEdgeTop = 1;
 constexpr int kEdgeRight = 2;
 constexpr int kEdgeBottom = 3;
 
+// Sizes, steps and margins are in pixels at 96 DPI (100 %) and scale with the DPI of the
+// monitor the popup comes out on, so it looks the same at any scale and the slide, in as
+// many steps, takes as long.
+constexpr int kDefaultDpi = 96;
 constexpr int kPopupWidth = 150;
 constexpr int kPopupHeight = 120;
 constexpr int kSlideStep = 5;
@@ -19,6 +23,9 @@ constexpr unsigned kSlideHoldMs = 10000;
 // kTextBottom.
 constexpr int kTextRight = 148;
 constexpr int kTextBottom = 118;
+
+// A length at 96 DPI, at dpi, rounded to the nearest pixel.
+int ScaleToDpi(int length, int dpi);
 
 struct ScreenRect {
     int left;
@@ -72,6 +79,7 @@ ScreenPoint NotifyAreaCentre(const ScreenRect* notifyArea, const Taskbar& taskba
 // One slide cycle. Along a horizontal taskbar only the height changes (the width stays 0 and
 // the window is kPopupWidth wide); along a vertical one only the width.
 struct SlideState {
+    int dpi = kDefaultDpi;
     int edge = kEdgeBottom;
     int anchorX = 0;
     int anchorY = 0;
@@ -84,8 +92,14 @@ struct SlideState {
 // The start of a cycle: zero size, growing, anchored next to the notification area. Along
 // the taskbar the popup is centred on the notification area but ends before the taskbar's
 // far end (two pixels before it at the bottom), and never starts before the screen does.
-SlideState StartSlide(const Taskbar& taskbar, ScreenPoint notifyCentre, const ScreenRect& screen);
-// One step: fully out reverses the direction first, then the size changes by the step.
+// Sizes, margins and the step scale with the DPI of the popup's monitor.
+SlideState StartSlide(const Taskbar& taskbar, ScreenPoint notifyCentre, const ScreenRect& screen,
+                      int dpi = kDefaultDpi);
+// The size of the popup when it is fully out.
+int FullWidth(const SlideState& slide);
+int FullHeight(const SlideState& slide);
+// One step: fully out reverses the direction first, then the size changes by the step,
+// never beyond the full size or below zero.
 void StepSlide(SlideState& slide);
 bool IsFullyOut(const SlideState& slide);
 bool HasSize(const SlideState& slide);
@@ -97,6 +111,9 @@ struct TextLayout {
     int top1;
     int top2;
     int top3;
+    // The band's right edge and the line's clipping bottom.
+    int right;
+    int bottom;
 };
 
 // Places the three lines of the given heights for the taskbar edge and the current size.

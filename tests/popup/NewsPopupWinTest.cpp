@@ -47,11 +47,15 @@ public:
     bool docked = false;
     Taskbar taskbar = {kEdgeBottom, {0, 0, 0, 0}};
     ScreenPoint notifyCentre = {0, 0};
+    int dpi = kDefaultDpi;
 
 protected:
     Taskbar FindTaskbar() override { return docked ? taskbar : CNewsPopupWnd::FindTaskbar(); }
     ScreenPoint FindNotifyArea(const Taskbar& bar) override {
         return docked ? notifyCentre : CNewsPopupWnd::FindNotifyArea(bar);
+    }
+    int MonitorDpi(ScreenPoint point) override {
+        return docked ? dpi : CNewsPopupWnd::MonitorDpi(point);
     }
 };
 
@@ -67,10 +71,10 @@ LPARAM PointParam(int x, int y) {
 }
 
 // Counts the pixels of one colour in rows [top, bottom) of a device context.
-int CountPixels(HDC dc, int top, int bottom, COLORREF colour) {
+int CountPixels(HDC dc, int top, int bottom, COLORREF colour, int width = kPopupWidth) {
     int count = 0;
     for (int y = top; y < bottom; ++y)
-        for (int x = 0; x < kPopupWidth; ++x)
+        for (int x = 0; x < width; ++x)
             count += GetPixel(dc, x, y) == colour;
     return count;
 }
@@ -163,11 +167,23 @@ TEST_F(PopupWindow, EveryEdgeSlidesToItsFullyOutBox) {
         Taskbar taskbar;
         ScreenPoint centre;
         RECT fullyOut;
+        int dpi = kDefaultDpi;
     } rows[] = {
         {"bottom", {kEdgeBottom, {0, 570, 800, 600}}, {750, 585}, {648, 450, 798, 570}},
         {"top", {kEdgeTop, {0, 0, 800, 30}}, {750, 15}, {650, 30, 800, 150}},
         {"left", {kEdgeLeft, {0, 0, 60, 600}}, {30, 560}, {60, 479, 210, 599}},
         {"right", {kEdgeRight, {740, 0, 800, 600}}, {770, 560}, {590, 479, 740, 599}},
+        // The monitor's DPI scales the size and the margins alike.
+        {"bottom at 192 dpi",
+         {kEdgeBottom, {0, 708, 1024, 768}},
+         {980, 738},
+         {720, 468, 1020, 708},
+         192},
+        {"right at 144 dpi",
+         {kEdgeRight, {964, 0, 1024, 768}},
+         {994, 700},
+         {739, 586, 964, 766},
+         144},
     };
     popup.SetTimings(1, 60000);
     popup.docked = true;
@@ -175,6 +191,7 @@ TEST_F(PopupWindow, EveryEdgeSlidesToItsFullyOutBox) {
         SCOPED_TRACE(row.name);
         popup.taskbar = row.taskbar;
         popup.notifyCentre = row.centre;
+        popup.dpi = row.dpi;
         ShowDefaultLines();
         ASSERT_TRUE(PumpUntilFullyOut());
         const RECT got = WindowRect(popup.m_hWnd);
@@ -317,8 +334,8 @@ protected:
         baseline = GdiCounts::Now();
         BITMAPINFO info = {};
         info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = 160;
-        info.bmiHeader.biHeight = -130;
+        info.bmiHeader.biWidth = 310;
+        info.bmiHeader.biHeight = -250;
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 24;
         void* bits = nullptr;
@@ -326,7 +343,7 @@ protected:
         ASSERT_NE(nullptr, target);
         dc = CreateCompatibleDC(nullptr);
         previous = SelectObject(dc, target);
-        const RECT all = {0, 0, 160, 130};
+        const RECT all = {0, 0, 310, 250};
         FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }
     void TearDown() override {
@@ -342,7 +359,7 @@ protected:
 };
 
 TEST_F(PopupDrawing, GreyBoxWithABlackFrame) {
-    DrawPopupGreyBox(dc);
+    DrawPopupGreyBox(dc, SlideState());
     const struct {
         int x;
         int y;
@@ -360,13 +377,26 @@ TEST_F(PopupDrawing, GreyBoxWithABlackFrame) {
     EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, 155, 125));
 }
 
-TEST_F(PopupDrawing, PictureIsCopiedOneToOneAtTheOrigin) {
-    DrawPopupPicture(dc);
-    const COLORREF centre = GetPixel(dc, 75, 60);
-    EXPECT_GT(GetBValue(centre), GetRValue(centre));
-    // Nothing beyond 150 x 120.
-    EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, 152, 60));
-    EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, 75, 122));
+// Each row: the DPI, and the picture's size on the screen.
+TEST_F(PopupDrawing, PictureFillsThePopupAtItsDpi) {
+    const struct {
+        int dpi;
+        int width;
+        int height;
+    } rows[] = {{96, 150, 120}, {144, 225, 180}, {192, 300, 240}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.dpi);
+        const RECT all = {0, 0, 310, 250};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        SlideState slide;
+        slide.dpi = row.dpi;
+        DrawPopupPicture(dc, slide);
+        const COLORREF centre = GetPixel(dc, row.width / 2, row.height / 2);
+        EXPECT_GT(GetBValue(centre), GetRValue(centre));
+        EXPECT_NE(RGB(0, 0, 0), GetPixel(dc, row.width - 1, row.height - 1));
+        EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, row.width + 1, row.height / 2));
+        EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, row.width / 2, row.height + 1));
+    }
 }
 
 TEST_F(PopupDrawing, TextsAreWhiteWithLineThreeBlueWhenHighlighted) {
@@ -381,6 +411,21 @@ TEST_F(PopupDrawing, TextsAreWhiteWithLineThreeBlueWhenHighlighted) {
     EXPECT_EQ(0, CountPixels(dc, 0, 29, kPopupTextColour));
     DrawPopupTexts(dc, lines, fullyOut, false);
     EXPECT_EQ(0, CountPixels(dc, 0, 120, kPopupHighlightColour));
+}
+
+// At 192 DPI the 12-point lines are twice as tall and sit twice as low: 32-pixel lines
+// from row 62, line 3 from row 146.
+TEST_F(PopupDrawing, TextsScaleWithTheDpi) {
+    SlideState fullyOut;
+    fullyOut.dpi = 192;
+    fullyOut.height = FullHeight(fullyOut);
+    const PopupLines lines = {"There are new", "articles on Zavora", "Click here to view"};
+    DrawPopupTexts(dc, lines, fullyOut, true);
+    EXPECT_EQ(0, CountPixels(dc, 0, 60, kPopupTextColour, 300));
+    EXPECT_GT(CountPixels(dc, 62, 94, kPopupTextColour, 300), 150);
+    EXPECT_GT(CountPixels(dc, 94, 126, kPopupTextColour, 300), 150);
+    EXPECT_EQ(0, CountPixels(dc, 0, 144, kPopupHighlightColour, 300));
+    EXPECT_GT(CountPixels(dc, 146, 178, kPopupHighlightColour, 300), 150);
 }
 
 TEST_F(PopupDrawing, LongLinesAreCutAtTheBand) {

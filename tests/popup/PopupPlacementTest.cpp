@@ -27,6 +27,7 @@ struct PlacementRow {
     ScreenPoint centre;
     ScreenPoint anchor;
     WindowBox fullyOut;
+    int dpi = kDefaultDpi;
 };
 
 const ScreenRect kScreen800 = {0, 0, 800, 600};
@@ -84,10 +85,29 @@ TEST(PopupPlacement, AnchorsAndFullyOutBoxes) {
          {30, 230},
          {60, 170},
          {60, 170, 150, 120}},
+        // Sizes and margins scale with the monitor's DPI: 2 pixels become 4 at 200 %.
+        {"bottom at 192 dpi, four pixels inside",
+         {kEdgeBottom, {0, 1140, 1600, 1200}},
+         {1500, 1170},
+         {1296, 1140},
+         {1296, 900, 300, 240},
+         192},
+        {"left at 192 dpi, two pixels above the end",
+         {kEdgeLeft, {0, 0, 120, 1200}},
+         {60, 1120},
+         {120, 958},
+         {120, 958, 300, 240},
+         192},
+        {"top at 144 dpi, centred",
+         {kEdgeTop, {0, 0, 1200, 45}},
+         {600, 22},
+         {487, 45},
+         {487, 45, 225, 180},
+         144},
     };
     for (const PlacementRow& row : rows) {
         SCOPED_TRACE(row.name);
-        const SlideState start = StartSlide(row.taskbar, row.centre, kScreen800);
+        const SlideState start = StartSlide(row.taskbar, row.centre, kScreen800, row.dpi);
         EXPECT_EQ(row.anchor.x, start.anchorX);
         EXPECT_EQ(row.anchor.y, start.anchorY);
         EXPECT_FALSE(HasSize(start));
@@ -186,31 +206,40 @@ TEST(PopupSlide, FullCycleSizes) {
         Taskbar taskbar;
         int stepsEachWay;
         int fullSize;
+        int otherSize;
+        int dpi = kDefaultDpi;
+        int step = kSlideStep;
     } rows[] = {
-        {"bottom", {kEdgeBottom, {0, 570, 800, 600}}, 24, 120},
-        {"top", {kEdgeTop, {0, 0, 800, 30}}, 24, 120},
-        {"left", {kEdgeLeft, {0, 0, 60, 600}}, 30, 150},
-        {"right", {kEdgeRight, {740, 0, 800, 600}}, 30, 150},
+        {"bottom", {kEdgeBottom, {0, 570, 800, 600}}, 24, 120, 150},
+        {"top", {kEdgeTop, {0, 0, 800, 30}}, 24, 120, 150},
+        {"left", {kEdgeLeft, {0, 0, 60, 600}}, 30, 150, 120},
+        {"right", {kEdgeRight, {740, 0, 800, 600}}, 30, 150, 120},
+        // As many steps at 200 %, so the slide takes as long.
+        {"bottom at 192 dpi", {kEdgeBottom, {0, 1140, 1600, 1200}}, 24, 240, 300, 192, 10},
+        {"right at 192 dpi", {kEdgeRight, {1480, 0, 1600, 1200}}, 30, 300, 240, 192, 10},
+        // 7.5 pixels round to 8: one step fewer, the last one short, never past the size.
+        {"bottom at 144 dpi", {kEdgeBottom, {0, 855, 1200, 900}}, 23, 180, 225, 144, 8},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         SlideState slide =
-            StartSlide(row.taskbar, NotifyAreaCentre(nullptr, row.taskbar), kScreen800);
-        const bool vertical = row.fullSize == 120;
+            StartSlide(row.taskbar, NotifyAreaCentre(nullptr, row.taskbar), kScreen800, row.dpi);
+        const bool vertical = row.taskbar.edge != kEdgeLeft && row.taskbar.edge != kEdgeRight;
         std::vector<int> sizes;
         do {
             StepSlide(slide);
             const WindowBox box = SlideWindowBox(slide);
             sizes.push_back(vertical ? box.height : box.width);
             // The other dimension is fixed and its field untouched.
-            EXPECT_EQ(vertical ? 150 : 120, vertical ? box.width : box.height);
+            EXPECT_EQ(row.otherSize, vertical ? box.width : box.height);
             EXPECT_EQ(0, vertical ? slide.width : slide.height);
+            EXPECT_LE(sizes.back(), row.fullSize);
         } while (HasSize(slide) && sizes.size() < 1000);
         ASSERT_EQ(static_cast<size_t>(2 * row.stepsEachWay), sizes.size());
-        EXPECT_EQ(5, sizes.front());
+        EXPECT_EQ(row.step, sizes.front());
         EXPECT_EQ(row.fullSize, sizes[row.stepsEachWay - 1]);
         // The step after the hold reverses before it moves.
-        EXPECT_EQ(row.fullSize - 5, sizes[row.stepsEachWay]);
+        EXPECT_EQ(row.fullSize - row.step, sizes[row.stepsEachWay]);
         EXPECT_EQ(0, sizes.back());
     }
 }
@@ -221,7 +250,11 @@ TEST(PopupTextLayout, LineTopsAndLeftEdgeOfTheBand) {
         int edge;
         int width;
         int height;
-        TextLayout expected;
+        struct {
+            int left, top1, top2, top3;
+        } expected;
+        int dpi = kDefaultDpi;
+        int lineHeight = 16;
     } rows[] = {
         {"bottom, fully out", kEdgeBottom, 0, 120, {2, 31, 47, 73}},
         {"right, fully out", kEdgeRight, 150, 0, {2, 31, 47, 73}},
@@ -231,6 +264,9 @@ TEST(PopupTextLayout, LineTopsAndLeftEdgeOfTheBand) {
         {"left while growing: band follows the right edge", kEdgeLeft, 50, 0, {-98, 31, 47, 75}},
         {"bottom while growing: fixed in the window", kEdgeBottom, 0, 40, {2, 31, 47, 73}},
         {"unknown edge counts as bottom", 9, 0, 120, {2, 31, 47, 73}},
+        // At 192 dpi the margins double and the 12-point lines are 32 pixels high.
+        {"bottom at 192 dpi", kEdgeBottom, 0, 240, {4, 62, 94, 146}, 192, 32},
+        {"left at 192 dpi", kEdgeLeft, 300, 0, {4, 62, 94, 150}, 192, 32},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -238,7 +274,8 @@ TEST(PopupTextLayout, LineTopsAndLeftEdgeOfTheBand) {
         slide.edge = row.edge;
         slide.width = row.width;
         slide.height = row.height;
-        const TextLayout got = LayOutTexts(slide, 16, 16, 16);
+        slide.dpi = row.dpi;
+        const TextLayout got = LayOutTexts(slide, row.lineHeight, row.lineHeight, row.lineHeight);
         EXPECT_EQ(row.expected.left, got.left);
         EXPECT_EQ(row.expected.top1, got.top1);
         EXPECT_EQ(row.expected.top2, got.top2);

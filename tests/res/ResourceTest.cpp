@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -369,16 +371,35 @@ INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) {
     return FALSE;
 }
 
+// A hidden top-level window for the templates to be created in.
+class ParentWindow {
+public:
+    ParentWindow() {
+        WNDCLASSA parentClass = {};
+        parentClass.lpfnWndProc = ParentProc;
+        parentClass.hInstance = GetModuleHandleA(nullptr);
+        parentClass.lpszClassName = "ZvResTestParent";
+        RegisterClassA(&parentClass);
+        m_window = CreateWindowExA(0, "ZvResTestParent", "", WS_POPUP, 0, 0, 400, 300, nullptr,
+                                   nullptr, GetModuleHandleA(nullptr), nullptr);
+    }
+    ~ParentWindow() {
+        DestroyWindow(m_window);
+        UnregisterClassA("ZvResTestParent", GetModuleHandleA(nullptr));
+    }
+    ParentWindow(const ParentWindow&) = delete;
+    ParentWindow& operator=(const ParentWindow&) = delete;
+    HWND get() const { return m_window; }
+
+private:
+    HWND m_window;
+};
+
 // Creates each template for real: every control must come up with its class and its
 // enabled state, and the About box's icon control must find icon 128.
 TEST_P(ResourceTest, TemplatesCreateTheirControls) {
-    WNDCLASSA parentClass = {};
-    parentClass.lpfnWndProc = ParentProc;
-    parentClass.hInstance = GetModuleHandleA(nullptr);
-    parentClass.lpszClassName = "ZvResTestParent";
-    RegisterClassA(&parentClass);
-    HWND parent = CreateWindowExA(0, "ZvResTestParent", "", WS_POPUP, 0, 0, 400, 300, nullptr,
-                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    const ParentWindow parentWindow;
+    const HWND parent = parentWindow.get();
     ASSERT_NE(parent, nullptr);
 
     const struct {
@@ -411,8 +432,6 @@ TEST_P(ResourceTest, TemplatesCreateTheirControls) {
         EXPECT_EQ(child, nullptr) << "no further controls";
         DestroyWindow(dialog);
     }
-    DestroyWindow(parent);
-    UnregisterClassA("ZvResTestParent", GetModuleHandleA(nullptr));
 }
 
 // ---- Icons --------------------------------------------------------------------------------
@@ -448,17 +467,29 @@ std::vector<IconImage> GroupEntries(const std::string& group) {
     return entries;
 }
 
-TEST_P(ResourceTest, EveryIconGroupHoldsA16ColourImageAt32And16) {
+// Each row: a size the system asks for (small icons at 100 to 200 %, large ones at 100 and
+// 150 %), and whether its image is stored as PNG.
+struct IconSize {
+    int pixels;
+    bool png;
+};
+const IconSize kIconSizes[] = {{32, true}, {16, false}, {48, true}, {24, true}, {20, true}};
+
+TEST_P(ResourceTest, EveryIconGroupHoldsA16ColourImageAtEachSize) {
     for (int id : kIconIds) {
         SCOPED_TRACE("icon group " + std::to_string(id));
         const std::vector<IconImage> entries = GroupEntries(Bytes(id, RT_GROUP_ICON));
-        ASSERT_EQ(entries.size(), 2u);
-        EXPECT_EQ(entries[0].width, 32);
-        EXPECT_EQ(entries[1].width, 16);
-        for (const IconImage& entry : entries) {
+        ASSERT_EQ(entries.size(), std::size(kIconSizes));
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const IconImage& entry = entries[i];
+            EXPECT_EQ(entry.width, kIconSizes[i].pixels);
             EXPECT_EQ(entry.height, entry.width);
             EXPECT_EQ(entry.colours, 16);
             const std::string image = Bytes(entry.resourceId, RT_ICON);
+            if (kIconSizes[i].png) {
+                EXPECT_EQ(image.compare(0, 8, "\x89PNG\r\n\x1a\n"), 0);
+                continue;
+            }
             ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER));
             BITMAPINFOHEADER header;
             std::memcpy(&header, image.data(), sizeof header);
@@ -469,19 +500,20 @@ TEST_P(ResourceTest, EveryIconGroupHoldsA16ColourImageAt32And16) {
     }
 }
 
-TEST_P(ResourceTest, EveryIconLoadsAtBothSizes) {
+// Every image loads, the PNG ones included, at its own size.
+TEST_P(ResourceTest, EveryIconLoadsAtEachSize) {
     for (int id : kIconIds) {
-        for (int size : {16, 32}) {
-            SCOPED_TRACE("icon " + std::to_string(id) + " at " + std::to_string(size));
-            HICON icon = static_cast<HICON>(
-                LoadImageA(m_module, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+        for (const IconSize& size : kIconSizes) {
+            SCOPED_TRACE("icon " + std::to_string(id) + " at " + std::to_string(size.pixels));
+            HICON icon = static_cast<HICON>(LoadImageA(m_module, MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                                       size.pixels, size.pixels, 0));
             ASSERT_NE(icon, nullptr);
             ICONINFO info = {};
             ASSERT_TRUE(GetIconInfo(icon, &info));
             BITMAP colour = {};
             ASSERT_TRUE(GetObjectA(info.hbmColor, sizeof colour, &colour));
-            EXPECT_EQ(colour.bmWidth, size);
-            EXPECT_EQ(colour.bmHeight, size);
+            EXPECT_EQ(colour.bmWidth, size.pixels);
+            EXPECT_EQ(colour.bmHeight, size.pixels);
             DeleteObject(info.hbmColor);
             DeleteObject(info.hbmMask);
             DestroyIcon(icon);
@@ -494,7 +526,7 @@ TEST_P(ResourceTest, SmallIconsAreAllDifferent) {
     std::vector<std::string> images;
     for (int id : kIconIds) {
         const std::vector<IconImage> entries = GroupEntries(Bytes(id, RT_GROUP_ICON));
-        ASSERT_EQ(entries.size(), 2u) << "icon group " << id;
+        ASSERT_EQ(entries.size(), std::size(kIconSizes)) << "icon group " << id;
         images.push_back(Bytes(entries[1].resourceId, RT_ICON));
     }
     for (size_t a = 0; a < images.size(); ++a) {
@@ -613,7 +645,9 @@ TEST_P(ResourceTest, ManifestAsksForCommonControls6AsInvokerAndDpiAwareness) {
     for (const char* part :
          {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
           "publicKeyToken=\"6595b64144ccf1df\"", "level=\"asInvoker\"",
-          "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true"}) {
+          "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true<",
+          "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+          "PerMonitorV2, System<"}) {
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
     }
 }
@@ -641,6 +675,136 @@ TEST(LinkedResources, ManifestActivatesCommonControls6AndDpiAwareness) {
     EXPECT_TRUE(FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
                                          "comctl32.dll", &redirection));
     EXPECT_TRUE(IsProcessDPIAware());
+}
+
+// ---- Dialog labels at every scale ------------------------------------------------------------
+
+int SystemDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+// The width a label's or check box's text needs in the control's own font, and the width
+// the control leaves for it.
+struct TextFit {
+    int needed;
+    int available;
+};
+
+TextFit MeasureText(HWND control, bool checkBox) {
+    char text[256] = {};
+    GetWindowTextA(control, text, sizeof text);
+    RECT client = {};
+    GetClientRect(control, &client);
+    HDC dc = GetDC(control);
+    const HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT needed = {0, 0, 0, 0};
+    const bool noPrefix = !checkBox && (GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX);
+    DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_SINGLELINE | (noPrefix ? DT_NOPREFIX : 0));
+    int indent = 0;
+    if (checkBox) {
+        // The box, then half a digit's width before the text.
+        GetCharWidth32A(dc, '0', '0', &indent);
+        indent = GetSystemMetrics(SM_CXMENUCHECK) + indent / 2;
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return TextFit{needed.right, client.right - indent};
+}
+
+// Measured in whatever DPI this process started with; the test below runs it at each.
+TEST(DialogLabels, FitTheirTextAtThisDpi) {
+    if (const char* expected = std::getenv("ZV_EXPECT_DPI")) {
+        ASSERT_EQ(std::atoi(expected), SystemDpi()) << "the screen's DPI setting took no effect";
+    }
+    const ParentWindow parent;
+    for (int id : {IDD_ABOUTBOX, IDD_CONNECTION, IDD_NOTIFICATION}) {
+        HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                         parent.get(), QuietDialogProc, 0);
+        ASSERT_NE(dialog, nullptr);
+        for (HWND child = GetWindow(dialog, GW_CHILD); child;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            char className[64] = {};
+            GetClassNameA(child, className, sizeof className);
+            const LONG style = GetWindowLongA(child, GWL_STYLE);
+            const bool label =
+                lstrcmpiA(className, "Static") == 0 &&
+                ((style & SS_TYPEMASK) == SS_LEFT || (style & SS_TYPEMASK) == SS_RIGHT);
+            const bool checkBox =
+                lstrcmpiA(className, "Button") == 0 && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+            if (!label && !checkBox)
+                continue;
+            const TextFit fit = MeasureText(child, checkBox);
+            char text[256] = {};
+            GetWindowTextA(child, text, sizeof text);
+            EXPECT_LE(fit.needed, fit.available)
+                << "dialog " << id << " at " << SystemDpi() << " dpi clips \"" << text << "\"";
+        }
+        DestroyWindow(dialog);
+    }
+}
+
+// Sets the screen's DPI for the programs started afterwards, and restores it at the end.
+// Wine reads it from LogPixels when a program starts.
+class ScreenDpiSetting {
+public:
+    explicit ScreenDpiSetting(DWORD dpi) {
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &m_key, nullptr);
+        DWORD size = sizeof m_previous;
+        m_hadValue = RegQueryValueExA(m_key, "LogPixels", nullptr, nullptr,
+                                      reinterpret_cast<BYTE*>(&m_previous), &size) == ERROR_SUCCESS;
+        RegSetValueExA(m_key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                       sizeof dpi);
+    }
+    ~ScreenDpiSetting() {
+        if (m_hadValue)
+            RegSetValueExA(m_key, "LogPixels", 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&m_previous), sizeof m_previous);
+        else
+            RegDeleteValueA(m_key, "LogPixels");
+        RegCloseKey(m_key);
+    }
+    ScreenDpiSetting(const ScreenDpiSetting&) = delete;
+    ScreenDpiSetting& operator=(const ScreenDpiSetting&) = delete;
+
+private:
+    HKEY m_key = nullptr;
+    DWORD m_previous = 0;
+    bool m_hadValue = false;
+};
+
+// Runs one test of this program in a new process that expects the given DPI; its exit code.
+DWORD RunSelfAtDpi(const char* testName, int dpi) {
+    SetEnvironmentVariableA("ZV_EXPECT_DPI", std::to_string(dpi).c_str());
+    std::string commandLine = "\"" + SelfPath() + "\" --gtest_brief=1 --gtest_filter=" + testName;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &startup, &process);
+    SetEnvironmentVariableA("ZV_EXPECT_DPI", nullptr);
+    if (!started)
+        return GetLastError() | 0x80000000u;
+    DWORD code = WAIT_TIMEOUT;
+    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+// Each row: a screen DPI (100, 150 and 200 %). The DPI is fixed when a program starts, so
+// each row measures in a fresh copy of this program.
+TEST(DialogLabels, FitTheirTextAt96And144And192Dpi) {
+    for (int dpi : {96, 144, 192}) {
+        SCOPED_TRACE(std::to_string(dpi) + " dpi");
+        const ScreenDpiSetting setting(static_cast<DWORD>(dpi));
+        EXPECT_EQ(0u, RunSelfAtDpi("DialogLabels.FitTheirTextAtThisDpi", dpi));
+    }
 }
 
 TEST(LinkedResources, LoadResStringReadsTheTable) {

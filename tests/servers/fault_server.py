@@ -148,9 +148,13 @@ BEHAVIOURS = {
 
 
 def news_document(epoch, entries):
-    """A news list: the epoch line, then two lines for each (date, title, url) entry."""
-    lines = [epoch] + [part for date, title, url in entries for part in (f"{date} {title}", url)]
-    return ("\n".join(lines) + "\n").encode("latin-1")
+    """A news list: the epoch line, then two lines for each (date, title, url) entry. Text
+    goes out in Latin-1, bytes (a title in UTF-8, say) as they are."""
+    def raw(part):
+        return part if isinstance(part, bytes) else part.encode("latin-1")
+    lines = [raw(epoch)] + [part for date, title, url in entries
+                            for part in (raw(date) + b" " + raw(title), raw(url))]
+    return b"\n".join(lines) + b"\n"
 
 
 class Request:

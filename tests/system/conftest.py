@@ -173,6 +173,19 @@ class Registry:
                 values[match.group(1)] = match.group(3) or ""
         return values
 
+    def texts(self, key):
+        """The REG_SZ values of a key exactly as stored, read from an export: reg query prints
+        them converted to the console's code page."""
+        with tempfile.TemporaryDirectory() as folder:
+            path = pathlib.Path(folder) / "key.reg"
+            run(["wine", "reg", "export", key, windows_path(path), "/y"], check=True)
+            exported = path.read_bytes().decode("utf-16")
+
+        def unescape(text):
+            return re.sub(r"\\(.)", r"\1", text)
+        return {unescape(name): unescape(value) for name, value in re.findall(
+            r'^"((?:[^"\\]|\\.)*)"="((?:[^"\\]|\\.)*)"\r?$', exported, re.M)}
+
     def wait_value(self, key, name, expected, timeout):
         deadline = time.monotonic() + timeout
         while True:
@@ -375,6 +388,19 @@ def registry(agent_exe, server):
     })
     yield reg
     reg.clear()
+
+
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
+
+
+@pytest.fixture
+def screen_dpi(agent_exe):
+    """Sets the screen's DPI for programs started afterwards; 96 again after the test."""
+    def set_dpi(dpi):
+        run(["wine", "reg", "add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD",
+             "/d", str(dpi), "/f"], check=True)
+    yield set_dpi
+    set_dpi(96)
 
 
 @pytest.fixture

@@ -336,6 +336,47 @@ def test_escape_after_a_tray_menu_leaves_the_agent_running(agent, server, drive)
     assert agent.exit() == 0
 
 
+def ansi_bytes(text):
+    """The bytes a program reads back through the ANSI registry calls under the Western code
+    page (Windows-1252), whose five unassigned bytes stand for the control characters of
+    the same number."""
+    return b"".join(char.encode("cp1252") if char.encode("cp1252", "ignore") else
+                    bytes([ord(char)]) for char in text)
+
+
+# Each row: the title as the site sends it, and what the entries menu shows. The agent runs
+# under a Western code page; the site writes UTF-8, except for one older title.
+INTERNATIONAL_TITLES = [
+    ("Straßenbahn fährt wieder".encode(), "Straßenbahn fährt wieder"),
+    ("Ελλάδα: νέα γέφυρα".encode(), "Ελλάδα: νέα γέφυρα"),
+    ("東京の天気は晴れ".encode(), "東京の天気は晴れ"),
+    ("Zeitung 📰 & Kaffee ☕".encode(), "Zeitung 📰 && Kaffee ☕"),
+    ("Café in Windows-1252".encode("cp1252"), "Café in Windows-1252"),
+    # Shortened by characters: 40 Japanese characters (120 bytes) show as 32 and "...",
+    # and emoji (two UTF-16 units each) are never cut in half.
+    (("日本" * 20).encode(), "日本" * 16 + "..."),
+    (("x" * 31 + "📰" * 5).encode(), "x" * 31 + "📰..."),
+]
+
+
+def test_international_titles_show_in_the_entries_menu_and_are_stored_as_sent(
+        agent, server, registry, drive):
+    entries = [("07.12.", title, f"http://127.0.0.1/caf%C3%A9/{index}")
+               for index, (title, _) in enumerate(INTERNATIONAL_TITLES)]
+    server.set_news("edition-intl", entries, NEW_MODIFIED)
+    agent.start()
+    server.wait_requests(2, 10)
+    wait_first_poll_reported(agent, drive)
+    items = menu_of(drive, "left", shot="entries-menu-international")
+    assert [item["text"] for item in items[:-1]] == [
+        "07.12. " + shown for _, shown in INTERNATIONAL_TITLES]
+    assert agent.exit() == 0
+    stored = registry.texts(DATA_KEY)
+    for index, (title, _) in enumerate(INTERNATIONAL_TITLES):
+        assert ansi_bytes(stored[f"Title_{index}"]) == title, index
+        assert stored[f"URL_{index}"] == f"http://127.0.0.1/caf%C3%A9/{index}"
+
+
 def test_hidden_window_stays_hidden(agent, server, drive):
     server.set_news("edition-2", FRESH_ENTRIES, NEW_MODIFIED)
     agent.start()
@@ -344,25 +385,39 @@ def test_hidden_window_stays_hidden(agent, server, drive):
     assert [window["visible"] for window in hidden] == ["0"]
 
 
-@pytest.mark.parametrize("alert_by_message", ["1", "0"])
+# Each row: alerting by message, the screen's DPI, the popup's size fully out (None: no
+# popup), the screenshot's name.
+POPUP_CASES = {
+    "96 dpi": ("1", 96, (150, 120), "popup"),
+    "no popup": ("0", 96, None, None),
+    "144 dpi": ("1", 144, (225, 180), None),
+    "192 dpi": ("1", 192, (300, 240), "popup-200"),
+}
+
+
+@pytest.mark.parametrize("alert_by_message, dpi, size, shot", POPUP_CASES.values(),
+                         ids=POPUP_CASES.keys())
 def test_new_articles_slide_out_the_popup_above_the_taskbar(
-        alert_by_message, agent, server, registry, drive):
+        alert_by_message, dpi, size, shot, agent, server, registry, drive, screen_dpi):
+    screen_dpi(dpi)
     registry.write(SETTINGS_KEY, {"alertByMessage": alert_by_message})
     server.set_news("edition-2", FRESH_ENTRIES, NEW_MODIFIED)
     agent.start()
     server.wait_requests(2, 10)
     popup = wait_popup(drive, 4)
-    if alert_by_message == "0":
+    if size is None:
         assert popup is None
         return
     assert popup is not None, "no popup after new articles"
+    # The slide takes about 0.4 s at any DPI; the hold lasts 10 s.
     time.sleep(1.5)
-    screenshot("popup")
+    if shot:
+        screenshot(shot)
     taskbar = [window for window in drive.windows() if window["class"] == "Shell_TrayWnd"][0]
     left, top, right, bottom = rect_of(visible_popups(drive)[0])
+    assert (right - left, bottom - top) == size
     assert bottom <= rect_of(taskbar)[1]
     assert right > 1024 - 40
-    assert left < right and top < bottom
 
 
 def test_a_huge_stored_entry_count_neither_stalls_nor_crashes_start_up(
