@@ -63,6 +63,7 @@ void CAgentSettings::SetDefaults() {
     urlPath = LoadResString(IDS_DEFAULT_URL_PATH);
     proxyHost = LoadResString(IDS_DEFAULT_PROXY_HOST);
     proxyPort = LoadResString(IDS_DEFAULT_PROXY_PORT);
+    urlScheme = "http";
 
     dates.clear();
     titles.clear();
@@ -88,6 +89,7 @@ void CAgentSettings::LoadSettings() {
     LoadNumber(registry, "alertByMessage", alertByMessage);
     LoadNumber(registry, "useProxy", useProxy);
     LoadNumber(registry, "useProxyAuth", useProxyAuth);
+    LoadText(registry, kSettings, "urlScheme", urlScheme);
 }
 
 // Failed writes are skipped: the agent keeps running on its in-memory settings.
