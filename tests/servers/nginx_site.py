@@ -1,5 +1,8 @@
 """nginx as the news site, on a free loopback port, with a generated configuration.
 
+Given certificates (``tls_certs.TestCertificates``), the same site is also served over
+HTTPS on ``tls_port`` with the good localhost certificate.
+
 The news list is served at ``path`` (default ``/.newsupdate``) from a file whose
 modification time nginx sends as Last-Modified; ``set_news`` rewrites the file and sets its
 time, so tests decide when the document counts as changed. nginx answers an HTTP/1.0
@@ -35,7 +38,7 @@ http {{
     etag off;
     server {{
         listen 127.0.0.1:{port};
-        root {dir}/www;
+{tls}        root {dir}/www;
         location / {{ }}
     }}
 }}
@@ -43,8 +46,10 @@ http {{
 
 
 class NginxSite(LocalDaemon):
-    def __init__(self, path="/.newsupdate", news=DEFAULT_NEWS):
+    def __init__(self, path="/.newsupdate", news=DEFAULT_NEWS, certificates=None):
         self.path = path
+        self.certificates = certificates
+        self.tls_port = None
         self._initial_news = news
         super().__init__()
 
@@ -57,14 +62,21 @@ class NginxSite(LocalDaemon):
         self.set_news(self._initial_news, mtime=1_800_000_000)
         for _ in range(5):
             self.port = free_port()
+            tls = ""
+            if self.certificates:
+                self.tls_port = free_port()
+                cert, key = self.certificates.pair("good")
+                tls = (f"        listen 127.0.0.1:{self.tls_port} ssl;\n"
+                       f"        ssl_certificate {cert};\n        ssl_certificate_key {key};\n")
             config = os.path.join(self._dir, "nginx.conf")
             with open(config, "w") as f:
-                f.write(CONFIG.format(dir=self._dir, port=self.port))
+                f.write(CONFIG.format(dir=self._dir, port=self.port, tls=tls))
             self._process = subprocess.Popen(
                 ["nginx", "-c", config, "-p", self._dir, "-e", os.path.join(self._dir, "error.log")],
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             )
-            if wait_for_port(self.port, self._process):
+            if wait_for_port(self.port, self._process) and (
+                    not self.tls_port or wait_for_port(self.tls_port, self._process)):
                 return self
             stop_process(self._process)
         raise RuntimeError("nginx did not start: " + self.error_log())

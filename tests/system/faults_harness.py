@@ -198,7 +198,10 @@ class SwitchableFaultServer(FaultServer):
             pass  # the agent gave up reading and closed its end
 
     def _serve(self, conn):
-        request = Request(self._read_request(conn))
+        raw = self._read_request(conn)
+        if not raw:
+            return
+        request = Request(raw)
         self._record(request)
         behaviour = self.behaviour
         play = behaviour if callable(behaviour) else BEHAVIOURS[behaviour]
