@@ -1,5 +1,7 @@
 #include "update/ResponseParser.h"
 
+#include <cstdlib>
+
 namespace {
 
 bool IsLineSpace(char ch) {
@@ -97,6 +99,25 @@ int SkipWhitespace(const CString& text, int start) {
 bool IsSuccessStatus(const CString& statusLine) {
     int space = statusLine.Find(' ');
     return space >= 0 && space + 1 < statusLine.GetLength() && statusLine[space + 1] == '2';
+}
+
+TunnelReply ParseTunnelReply(const CString& head, CString& statusLine) {
+    int length = head.GetLength();
+    bool ended =
+        (length >= 2 && head.Right(2) == "\n\n") || (length >= 4 && head.Right(4) == "\r\n\r\n");
+    if (!ended) {
+        return TunnelReply::Incomplete;
+    }
+    int lineFeed = -1;
+    ReadLine(head, 0, statusLine, lineFeed);
+    statusLine.TrimRight();
+    if (IsSuccessStatus(statusLine)) {
+        return TunnelReply::Open;
+    }
+    int space = statusLine.Find(' ');
+    return space >= 0 && std::atoi(statusLine.c_str() + space + 1) == 407
+               ? TunnelReply::NeedsCredentials
+               : TunnelReply::Refused;
 }
 
 ResponseCheck ParseHeadResponseText(const CString& response, CString& lastModified) {

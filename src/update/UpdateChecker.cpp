@@ -18,10 +18,27 @@ int PortNumber(const CString& text, int fallback) {
     return number > 0 ? static_cast<int>(number) : fallback;
 }
 
+// A proxy's answer to CONNECT is a status line and a few headers.
+const int kMaxTunnelReply = 16384;
+
 } // namespace
 
+bool ParseScheme(const CString& text, Scheme& scheme) {
+    if (text.CompareNoCase("http") == 0) {
+        scheme = Scheme::Http;
+        return true;
+    }
+    if (text.CompareNoCase("https") == 0) {
+        scheme = Scheme::Https;
+        return true;
+    }
+    return false;
+}
+
 CUpdateChecker::CUpdateChecker(const PollSettings& settings, const SocketLimits& limits)
-    : m_settings(settings), m_limits(limits) {}
+    : m_settings(settings), m_limits(limits) {
+    m_schemeKnown = ParseScheme(settings.urlScheme, m_scheme);
+}
 
 CUpdateChecker::~CUpdateChecker() {
     // The socket goes before the library that it belongs to. Each poll's start-up of the
@@ -36,7 +53,7 @@ bool CUpdateChecker::OpenConnection() {
     m_connection.reset();
     m_settings.urlHost.Trim();
     CString host = m_settings.urlHost;
-    int port = PortNumber(m_settings.urlPort, 80);
+    int port = SitePort();
     const char* failure = "Could not connect to ";
     if (m_settings.useProxy > 0) {
         m_settings.proxyHost.Trim();
@@ -59,6 +76,10 @@ bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, cons
     if (!OpenConnection()) {
         return false;
     }
+    if (m_scheme == Scheme::Https && !StartSecureChannel(writeError, readError)) {
+        m_connection.reset();
+        return false;
+    }
     // Built after connecting: the request carries the host as OpenConnection stripped it.
     if (m_connection->SendAll((this->*build)()) < 0) {
         m_message = writeError;
@@ -76,24 +97,70 @@ bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, cons
     return true;
 }
 
+bool CUpdateChecker::StartSecureChannel(const char* writeError, const char* readError) {
+    if (m_settings.useProxy > 0 && !OpenTunnel(writeError, readError)) {
+        return false;
+    }
+    Failure failure = m_connection->StartTls(m_settings.urlHost);
+    if (failure != Failure::None) {
+        m_message = FailureText(failure);
+        return false;
+    }
+    return true;
+}
+
+bool CUpdateChecker::OpenTunnel(const char* writeError, const char* readError) {
+    if (m_connection->SendAll(BuildConnectRequest()) < 0) {
+        m_message = writeError;
+        return false;
+    }
+    // Read a byte at a time up to the blank line: what follows belongs to the TLS session.
+    CString head;
+    CString statusLine;
+    TunnelReply reply;
+    while ((reply = ParseTunnelReply(head, statusLine)) == TunnelReply::Incomplete) {
+        char byte = 0;
+        if (head.GetLength() >= kMaxTunnelReply || m_connection->ReceiveSome(&byte, 1) != 1) {
+            m_message = readError;
+            return false;
+        }
+        head.Append(&byte, 1);
+    }
+    switch (reply) {
+    case TunnelReply::Open:
+        return true;
+    case TunnelReply::NeedsCredentials:
+        m_message = FailureText(Failure::ProxyWantsCredentials);
+        return false;
+    default:
+        m_message = FailureText(Failure::ProxyRefusedTunnel, statusLine);
+        return false;
+    }
+}
+
 bool CUpdateChecker::SendHeadRequest() {
     m_headResponse.Empty();
+    // An unknown scheme fails the poll before anything is sent.
+    if (!m_schemeKnown) {
+        m_message = FailureText(Failure::UnknownScheme, m_settings.urlScheme);
+        return false;
+    }
     if (!m_winsockStarted) {
         if (StartWinsock() < 0) {
             return false;
         }
         m_winsockStarted = true;
     }
-    RequestBuilder build = m_settings.useProxy > 0 ? &CUpdateChecker::BuildProxyHeadRequest
-                                                   : &CUpdateChecker::BuildHeadRequest;
+    RequestBuilder build = UsesProxyRequests() ? &CUpdateChecker::BuildProxyHeadRequest
+                                               : &CUpdateChecker::BuildHeadRequest;
     return Exchange(build, "Failed to write HEAD request to socket",
                     "Failed to read respose from socket", m_headResponse);
 }
 
 bool CUpdateChecker::SendGetRequest() {
     m_message.Empty();
-    RequestBuilder build = m_settings.useProxy > 0 ? &CUpdateChecker::BuildProxyGetRequest
-                                                   : &CUpdateChecker::BuildGetRequest;
+    RequestBuilder build = UsesProxyRequests() ? &CUpdateChecker::BuildProxyGetRequest
+                                               : &CUpdateChecker::BuildGetRequest;
     return Exchange(build, "Failed to write GET request to socket",
                     "Failed to read response from socket", m_getResponse);
 }
@@ -153,10 +220,18 @@ CString CUpdateChecker::BuildDirectRequest(const char* method) const {
            "Accept: text/html\r\n\r\n";
 }
 
+int CUpdateChecker::SitePort() const {
+    return PortNumber(m_settings.urlPort, m_scheme == Scheme::Https ? 443 : 80);
+}
+
+bool CUpdateChecker::UsesProxyRequests() const {
+    return m_settings.useProxy > 0 && m_scheme == Scheme::Http;
+}
+
 CString CUpdateChecker::HostHeaderValue() const {
     // The port the connection really uses: the low 16 bits of the number.
-    int port = PortNumber(m_settings.urlPort, 80) & 0xFFFF;
-    if (port == 80) {
+    int port = SitePort() & 0xFFFF;
+    if (port == (m_scheme == Scheme::Https ? 443 : 80)) {
         return m_settings.urlHost;
     }
     CString value;
@@ -191,6 +266,16 @@ CString CUpdateChecker::BuildProxyAuthorization() const {
     encoder.Encode(reinterpret_cast<const unsigned char*>(credentials.str().data()),
                    static_cast<uint32_t>(credentials.GetLength()));
     return CString("Proxy-Authorization: Basic ") + encoder.GetEncodedText() + "\r\n";
+}
+
+CString CUpdateChecker::BuildConnectRequest() const {
+    CString target;
+    target.Format("%s:%d", m_settings.urlHost.c_str(), SitePort() & 0xFFFF);
+    CString request = "CONNECT " + target + " HTTP/1.0\r\nHost: " + target + "\r\n";
+    if (m_settings.useProxyAuth > 0) {
+        request += BuildProxyAuthorization();
+    }
+    return request + "\r\n";
 }
 
 PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits) {
