@@ -30,8 +30,9 @@ a tunnel to that port on loopback and relays both ways.
 Given certificates (``tls_certs.TestCertificates``), the server also plays its behaviours
 behind TLS, one listener per kind in ``tls_ports``: each certificate kind of tls_certs
 ("good", "other-name", "expired", "self-signed", "untrusted-ca"), "tls1.0" (the good
-certificate, but TLS 1.0 only) and "cut-record" (a reply whose last record is cut short by
-closing the connection). Python's TLS ends a connection without close_notify, so these
+certificate, but TLS 1.0 only), "cut-record" (a reply whose last record is cut short by
+closing the connection) and "stall-handshake" (accepts, then ``hold``s the connection
+without a word of TLS). Python's TLS ends a connection without close_notify, so these
 replies end with a plain close.
 """
 
@@ -294,6 +295,7 @@ class FaultServer:
         self.tls_ports["tls1.0"] = self.listen(serving(context("good", tls10_only=True)))
         good = context("good")
         self.tls_ports["cut-record"] = self.listen(lambda conn: self._cut_record(conn, good))
+        self.tls_ports["stall-handshake"] = self.listen(self.hold)
 
     def _cut_record(self, conn, tls):
         """Answers well over TLS, but closes the connection ten bytes before the end of the

@@ -22,9 +22,11 @@ With --tls, certificates are made for the run (tls_certs.py), nginx also serves 
 the fault server its TLS listeners; --trust EXE adds the test CA to the Wine prefix's
 machine root store with tools/zv-trust-root.exe for the run:
 
+    ZV_TLS_CA            the test CA's certificate (PEM), for clients on this machine
     ZV_NGINX_TLS_PORT    nginx over HTTPS, certificate for localhost
     ZV_FAULT_TLS_<KIND>_PORT  the fault server behind TLS, KIND one of GOOD, OTHER_NAME,
-                         EXPIRED, SELF_SIGNED, UNTRUSTED_CA, TLS1_0, CUT_RECORD
+                         EXPIRED, SELF_SIGNED, UNTRUSTED_CA, TLS1_0, CUT_RECORD,
+                         STALL_HANDSHAKE
 
 The exit status is the command's. Python users import the modules instead:
 ``fault_server.FaultServer``, ``nginx_site.NginxSite``, ``proxy.TinyProxy`` (each a
@@ -77,6 +79,7 @@ def main():
             certificates = None
             if args.tls:
                 certificates = TestCertificates(os.path.join(log_dir, "tls"))
+                env.update(ZV_TLS_CA=certificates.ca_pem)
                 if args.trust:
                     trust(args.trust, "add", certificates)
                     stack.callback(trust, args.trust, "remove", certificates)

@@ -172,10 +172,11 @@ def texts(values):
 
 
 class SwitchableFaultServer(FaultServer):
-    """Plays ``self.behaviour`` (a name from BEHAVIOURS, or a function) for every request."""
+    """Plays ``self.behaviour`` (a name from BEHAVIOURS, or a function) for every request,
+    on its plain port and behind TLS (``tls_ports``)."""
 
-    def __init__(self):
-        super().__init__()
+    def __init__(self, certificates=None):
+        super().__init__(certificates=certificates)
         self.behaviour = "ok"
         self._released = threading.Event()
 
@@ -302,6 +303,6 @@ def faults_agent(agent_exe, drive):
 
 
 @pytest.fixture
-def fault_server():
-    with SwitchableFaultServer() as server:
+def fault_server(certificates):
+    with SwitchableFaultServer(certificates) as server:
         yield server

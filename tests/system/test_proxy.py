@@ -1,5 +1,6 @@
 """The agent against nginx as the news site, directly and through tinyproxy with Basic
-credentials (tinyproxy answers missing credentials with 407 and wrong ones with 401)."""
+credentials (tinyproxy answers missing credentials with 407 and wrong ones with 401), over
+HTTP and over HTTPS (through tinyproxy's CONNECT tunnel)."""
 
 import email.utils
 import pathlib
@@ -39,29 +40,35 @@ def http_date(seconds):
 
 
 @pytest.fixture
-def site():
-    with NginxSite(news=news_text("edition-1", FIRST_ENTRIES)) as nginx:
+def site(certificates):
+    with NginxSite(news=news_text("edition-1", FIRST_ENTRIES), certificates=certificates) as nginx:
         yield nginx
 
 
+FETCHED = data_values("edition-1", http_date(FIRST_TIME), FIRST_ENTRIES)
 PROXY_CASES = {
-    "right credentials": ({"useProxyAuth": 1, "authPassword": "s3cret"},
-                          data_values("edition-1", http_date(FIRST_TIME), FIRST_ENTRIES), "1"),
-    "wrong password": ({"useProxyAuth": 1, "authPassword": "wrong"}, STORED, "0"),
-    "no credentials": ({"useProxyAuth": 0, "authPassword": "s3cret"}, STORED, "0"),
+    "right credentials": ("http", {"useProxyAuth": 1, "authPassword": "s3cret"}, FETCHED, "1"),
+    "wrong password": ("http", {"useProxyAuth": 1, "authPassword": "wrong"}, STORED, "0"),
+    "no credentials": ("http", {"useProxyAuth": 0, "authPassword": "s3cret"}, STORED, "0"),
+    "HTTPS without the proxy": ("https", {"useProxy": 0}, FETCHED, "1"),
+    "HTTPS right credentials": (
+        "https", {"useProxyAuth": 1, "authPassword": "s3cret"}, FETCHED, "1"),
+    "HTTPS wrong password": ("https", {"useProxyAuth": 1, "authPassword": "wrong"}, STORED, "0"),
+    "HTTPS no credentials": ("https", {"useProxyAuth": 0, "authPassword": "s3cret"}, STORED, "0"),
 }
 
 
-@pytest.mark.parametrize("credentials, data, flag", PROXY_CASES.values(),
+@pytest.mark.parametrize("scheme, credentials, data, flag", PROXY_CASES.values(),
                          ids=PROXY_CASES.keys())
-def test_poll_through_proxy_with_credentials(credentials, data, flag, agent, registry, site,
-                                              drive):
+def test_poll_through_proxy_with_credentials(scheme, credentials, data, flag, agent, registry,
+                                              site, drive):
+    https = {"urlScheme": "HTTPS", "urlHost": "localhost", "urlPort": site.tls_port}
     with TinyProxy(user="agent", password="s3cret") as proxy:
         registry.write(DATA_KEY, STORED)
         registry.write(SETTINGS_KEY, {
             "urlPort": site.port, "urlPath": "/.newsupdate", "useProxy": 1,
             "proxyHost": " 127.0.0.1 ", "proxyPort": proxy.port, "authUsername": "agent",
-            "newEntriesFlag": "1", **credentials,
+            "newEntriesFlag": "1", **(https if scheme == "https" else {}), **credentials,
         })
         agent.start()
         wait_first_poll_reported(agent, drive)
