@@ -220,8 +220,12 @@ CString CUpdateChecker::BuildDirectRequest(const char* method) const {
            "Accept: text/html\r\n\r\n";
 }
 
+int CUpdateChecker::DefaultPort() const {
+    return m_scheme == Scheme::Https ? 443 : 80;
+}
+
 int CUpdateChecker::SitePort() const {
-    return PortNumber(m_settings.urlPort, m_scheme == Scheme::Https ? 443 : 80);
+    return PortNumber(m_settings.urlPort, DefaultPort());
 }
 
 bool CUpdateChecker::UsesProxyRequests() const {
@@ -231,7 +235,7 @@ bool CUpdateChecker::UsesProxyRequests() const {
 CString CUpdateChecker::HostHeaderValue() const {
     // The port the connection really uses: the low 16 bits of the number.
     int port = SitePort() & 0xFFFF;
-    if (port == (m_scheme == Scheme::Https ? 443 : 80)) {
+    if (port == DefaultPort()) {
         return m_settings.urlHost;
     }
     CString value;

@@ -55,6 +55,8 @@ private:
     CString BuildProxyRequest(const char* method, bool withCredentials) const;
     // urlHost, with ":port" when the port is not the scheme's default one.
     CString HostHeaderValue() const;
+    // 443 for HTTPS, 80 for HTTP.
+    int DefaultPort() const;
     // The number in urlPort, or the scheme's default port.
     int SitePort() const;
     // Whether requests go to the proxy as absolute URIs: plain HTTP through the proxy.
