@@ -1,5 +1,5 @@
-// The HEAD reply parser on arbitrary bytes: it must not crash, and what it reports must
-// agree with the reply's text.
+// The HEAD reply parser, and the reader of a proxy's answer to CONNECT, on arbitrary bytes:
+// they must not crash, and what they report must agree with the reply's text.
 #include "update/ResponseParser.h"
 
 #include <cstdint>
@@ -19,6 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             response.Find(lastModified) < 0) {
             std::abort();
         }
+    }
+    CString statusLine;
+    if (ParseTunnelReply(response, statusLine) != TunnelReply::Incomplete &&
+        response.Find(statusLine) != 0) {
+        std::abort();
     }
     return 0;
 }
