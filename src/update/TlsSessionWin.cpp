@@ -1,5 +1,5 @@
 // TLS over the agent's own socket through the system's Schannel (SSPI in secur32) with the
-// certificate checks of crypt32. Both DLLs are loaded on the first HTTPS poll, so an agent
+// certificate checks of crypt32. These DLLs are loaded on the first HTTPS poll, so an agent
 // that polls over plain HTTP never maps them.
 #define SECURITY_WIN32
 #include "update/ClientSocket.h"
@@ -82,8 +82,9 @@ Failure CTlsSession::Open(const char* serverName) {
     if (!m_sspi) {
         return Failure::TlsHandshake;
     }
-    // SCHANNEL_CRED rather than the newer SCH_CREDENTIALS, which Windows 7 lacks. The
-    // certificate is checked by hand below, against the site's name and the root store.
+    // SCHANNEL_CRED rather than the newer SCH_CREDENTIALS, which Windows 7 lacks; through it
+    // TLS 1.3 cannot be asked for, so TLS 1.2 is the one protocol offered. The certificate is
+    // checked by hand below, against the site's name and the root store.
     SCHANNEL_CRED credentials;
     std::memset(&credentials, 0, sizeof credentials);
     credentials.dwVersion = SCHANNEL_CRED_VERSION;
