@@ -7,6 +7,11 @@
 #define TRAY_CALLBACK (WM_USER + 2)
 #define TRAY_ICON_ID 102
 #define MENU_CLASS "#32768"
+// The agent answers this registered message: wParam below 7 asks for the live count of one
+// kind of the objects it owns, 7 whether a poll is running, 8 the delay in milliseconds the
+// poll timer was last armed with (0 while it is off).
+#define AGENT_QUERY "ZavoraAgentHandleCounts"
+#define AGENT_QUERY_POLL_DELAY 8
 
 // The visible popup menu window, or NULL when no menu is open.
 static inline HWND OpenMenuWindow(void) {

@@ -57,7 +57,7 @@ if [ "${1:-}" = "--inside" ]; then
     drive command "$about_command" >/dev/null
     drive wait-title "About Zavora News Agent" 5000 >/dev/null
     sleep 0.5
-    shot about 440x160+292+304
+    shot about 440x220+292+274
     drive press "About Zavora News Agent" 1 3000 >/dev/null
 
     drive command "$exit_command" >/dev/null

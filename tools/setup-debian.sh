@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
     cmake make g++ git python3
-    g++-mingw-w64-i686 mingw-w64-tools
-    wine wine32:i386 libgnutls30:i386 xvfb xdotool x11-utils imagemagick
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
+    wine wine32:i386 wine64 libgnutls30:i386 xvfb xdotool x11-utils imagemagick
     googletest clang libclang-rt-14-dev
-    nginx-light tinyproxy python3-pytest curl openssl
+    nginx-light apache2 lighttpd tinyproxy squid openssl python3-pytest curl
     nsis
 )
 
@@ -26,9 +26,19 @@ fi
 echo "setup: installing ${missing[*]}"
 dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 apt-get update -q
-DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >/dev/null
 # The packaged daemons are started by our tests on loopback ports of their own; the system
-# services that the packages start are not needed.
-systemctl disable --now nginx tinyproxy >/dev/null 2>&1 || true
-service nginx stop >/dev/null 2>&1 || true
-service tinyproxy stop >/dev/null 2>&1 || true
+# services are not needed. They must not even start while installing: nginx and Apache
+# would both claim port 80, and the one that fails fails the installation. A policy-rc.d
+# that answers 101 keeps Debian's maintainer scripts from starting any service.
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' >"$policy"
+    chmod +x "$policy"
+    trap 'rm -f "$policy"' EXIT
+fi
+DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >/dev/null
+daemons=(nginx apache2 lighttpd tinyproxy squid)
+systemctl disable --now "${daemons[@]}" >/dev/null 2>&1 || true
+for daemon in "${daemons[@]}"; do
+    service "$daemon" stop >/dev/null 2>&1 || true
+done

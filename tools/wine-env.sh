@@ -15,7 +15,16 @@ mkdir -p "$state_dir"
 keeper="$build_dir/tools/zv-desktop-keeper.exe"
 
 export WINEPREFIX="$state_dir/prefix"
-export WINEARCH=win32
+export WINEARCH=$(cat "$build_dir/wine-arch" 2>/dev/null || echo win32)
+if [ "$WINEARCH" = win64 ]; then
+    # The "wine" command prefers the 32-bit loader whenever it is installed; a 64-bit build
+    # needs the 64-bit one, under the same name for the scripts and tests.
+    mkdir -p "$state_dir/bin"
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$state_dir/bin/wine"
+    chmod +x "$state_dir/bin/wine"
+    export PATH="$state_dir/bin:$PATH"
+    export WINELOADER=/usr/lib/wine/wine64
+fi
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv,wineoss.drv=d;winemenubuilder.exe=d;mscoree,mshtml="
 
@@ -49,8 +58,12 @@ start_display() {
 make_prefix() {
     if [ ! -f "$WINEPREFIX/.zavora-ready" ]; then
         rm -rf "$WINEPREFIX"
-        wineboot -i </dev/null >/dev/null 2>&1
+        wine wineboot -i </dev/null >/dev/null 2>&1
         wineserver -w
+        wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || {
+            echo "wine-env: Wine cannot run $WINEARCH programs on this machine" >&2
+            exit 3
+        }
         # A virtual desktop makes the taskbar with its notification area exist and lets
         # GUI programs exit at once.
         wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d agent /f </dev/null >/dev/null 2>&1

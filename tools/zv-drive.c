@@ -9,7 +9,9 @@
 //   wait-window <ms>          waits for the hidden window to appear
 //   wait-gone <ms>            waits for the hidden window to disappear
 //   alive                     "alive 1" when the window answers WM_NULL within one second
+//   poll-delay                "delay ms=.." the poll timer was armed with (0: not armed)
 //   command <id>              posts WM_COMMAND <id> to the hidden window
+//   post <message> <wparam>   posts any message to the hidden window (lParam 0)
 //   tray <left|right|n>       posts the tray callback (1026, icon 102, WM_LBUTTONUP, ...)
 //   windows                   lists every top-level window
 //   menu <ms>                 waits for an open popup menu and lists its items
@@ -108,6 +110,19 @@ static int Alive(void) {
         window && SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored) != 0;
     printf("alive %d\n", answered ? 1 : 0);
     return answered ? 0 : 1;
+}
+
+static int PollDelay(void) {
+    HWND window = HiddenWindow();
+    DWORD_PTR delay = 0;
+    if (!window ||
+        !SendMessageTimeoutA(window, RegisterWindowMessageA(AGENT_QUERY), AGENT_QUERY_POLL_DELAY, 0,
+                             SMTO_ABORTIFHUNG, 2000, &delay)) {
+        puts("nowindow");
+        return 1;
+    }
+    printf("delay ms=%lu\n", (unsigned long)delay);
+    return 0;
 }
 
 static int PostToHidden(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -330,7 +345,11 @@ static BOOL CALLBACK PrintChild(HWND child, LPARAM context) {
     (void)context;
     char text[512] = "";
     char className[256] = "";
-    GetWindowTextA(child, text, sizeof text);
+    DWORD_PTR ignored = 0;
+    // GetWindowText reads only the caption of another process's window, never the text of
+    // an edit control; WM_GETTEXT asks the control itself.
+    SendMessageTimeoutA(child, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 1000,
+                        &ignored);
     GetClassNameA(child, className, sizeof className);
     for (char* c = text; *c; c++) {
         if (*c == '\n' || *c == '\r')
@@ -372,6 +391,8 @@ int main(int argc, char** argv) {
         return Find();
     if (strcmp(command, "alive") == 0)
         return Alive();
+    if (strcmp(command, "poll-delay") == 0)
+        return PollDelay();
     if (strcmp(command, "windows") == 0)
         return Windows();
     if (argc > 2) {
@@ -393,6 +414,9 @@ int main(int argc, char** argv) {
     if (argc > 3) {
         if (strcmp(command, "choose") == 0)
             return Choose(strtol(argv[2], NULL, 10), Milliseconds(argv[3]));
+        if (strcmp(command, "post") == 0)
+            return PostToHidden((UINT)strtoul(argv[2], NULL, 10),
+                                (WPARAM)strtoul(argv[3], NULL, 10), 0);
         if (strcmp(command, "wait-title") == 0)
             return WaitTitle(argv[2], Milliseconds(argv[3]));
         if (strcmp(command, "wait-no-title") == 0)
@@ -402,7 +426,8 @@ int main(int argc, char** argv) {
     }
     if (argc > 4 && strcmp(command, "press") == 0)
         return Press(argv[2], atoi(argv[3]), Milliseconds(argv[4]));
-    fputs("usage: zv-drive find|alive|windows|wait-window ms|wait-gone ms|command id|"
+    fputs("usage: zv-drive find|alive|poll-delay|windows|wait-window ms|wait-gone ms|command id|"
+          "post message wparam|"
           "tray left|right|n|menu ms|choose id ms|close-menu ms|wait-menu-gone ms|"
           "wait-title text ms|wait-no-title text ms|children text ms|press text id ms\n",
           stderr);

@@ -1,11 +1,12 @@
 #pragma once
-// The About box: product name and version, site and owner; F1 opens the help page.
+// The About box: product name and version, site and owner, and how the last poll ended;
+// F1 opens the help page.
 #include "core/AgentServicesWin.h"
 #include "fw/WndWin.h"
 
 class CAboutDialog : public CDialog {
 public:
-    CAboutDialog(IAgentServices& services, HWND owner);
+    CAboutDialog(IAgentServices& services, HWND owner, const CString& lastPoll);
 
     BEGIN_MSG_MAP(CAboutDialog, CDialog)
     MSG_WM_HELP(OnHelp)
@@ -18,4 +19,5 @@ private:
     BOOL OnHelp(HELPINFO*);
 
     IAgentServices& m_services;
+    CString m_lastPoll;
 };

@@ -3,11 +3,20 @@
 #include "core/PollInterval.h"
 #include "store/AgentSettings.h"
 
+namespace {
+
+// Enough for the retry delay to reach any interval; the count stops there.
+constexpr int kMostCountedFailures = 64;
+
+} // namespace
+
 void CAgentController::Start(const CAgentSettings& settings, bool newPostings) {
     m_settings = &settings;
     m_flags = AgentFlags{};
     m_flags.newPostings = newPostings;
     m_armAfterSound = false;
+    m_failedPolls = 0;
+    m_lastPoll = LastPoll();
     SetFirstPollTimer();
 }
 
@@ -19,15 +28,30 @@ void CAgentController::Stop() {
 
 void CAgentController::SetFirstPollTimer() {
     KillPollTimer();
-    m_pollTimerArmed = m_host.ArmPollTimer(kFirstPollDelayMs);
+    ArmPollTimer(kFirstPollDelayMs);
 }
 
 void CAgentController::SetPollTimer() {
+    SetPollTimerAfter(m_failedPolls);
+}
+
+// Enable and an accepted configuration are the user's choices: the next poll comes a full
+// interval later, whatever failed before.
+void CAgentController::SetIntervalTimer() {
+    SetPollTimerAfter(0);
+}
+
+void CAgentController::SetPollTimerAfter(int failedPolls) {
     KillPollTimer();
     m_armAfterSound = false;
     if (!m_settings)
         return;
-    m_pollTimerArmed = m_host.ArmPollTimer(PollIntervalMs(m_settings->pollingDelay));
+    ArmPollTimer(NextPollDelayMs(m_settings->pollingDelay, failedPolls));
+}
+
+void CAgentController::ArmPollTimer(unsigned milliseconds) {
+    m_pollTimerArmed = m_host.ArmPollTimer(milliseconds);
+    m_pollTimerDelayMs = milliseconds;
 }
 
 void CAgentController::KillPollTimer() {
@@ -43,11 +67,25 @@ void CAgentController::StartPoll() {
     m_flags.connecting = true;
     m_flags.couldNotConnect = false;
     m_host.ShowTray(TrayDisplay::Connecting);
-    if (!m_host.StartWorker())
-        ReportError("The poll could not be started");
+    if (!m_host.StartWorker()) {
+        PollFailure failure;
+        failure.kind = FailureKind::NotStarted;
+        ReportError(DescribeFailure(failure));
+    }
+}
+
+void CAgentController::RecordPoll(PollOutcome outcome, const FailureReason& reason) {
+    m_lastPoll.when = m_host.LocalTime();
+    m_lastPoll.outcome = outcome;
+    m_lastPoll.reason = reason;
+    if (outcome != PollOutcome::Error)
+        m_failedPolls = 0;
+    else if (m_failedPolls < kMostCountedFailures)
+        ++m_failedPolls;
 }
 
 void CAgentController::ReportNewPostings() {
+    RecordPoll(PollOutcome::NewPostings);
     m_flags.connecting = false;
     if (m_flags.shuttingDown) {
         RequestExit();
@@ -74,12 +112,14 @@ void CAgentController::Alert() {
 }
 
 void CAgentController::ReportNothingNew() {
+    RecordPoll(PollOutcome::NothingNew);
     m_flags.connecting = false;
     m_flags.couldNotConnect = false;
     FinishQuietPoll();
 }
 
-void CAgentController::ReportError(const CString&) {
+void CAgentController::ReportError(const FailureReason& reason) {
+    RecordPoll(PollOutcome::Error, reason);
     m_flags.connecting = false;
     m_flags.couldNotConnect = true;
     m_flags.newPostings = false;
@@ -113,7 +153,7 @@ void CAgentController::ToggleDisabled() {
         m_host.ShowTray(TrayDisplay::Disabled);
         return;
     }
-    SetPollTimer();
+    SetIntervalTimer();
     m_flags.disabled = false;
     if (m_flags.connecting && !m_flags.shuttingDown)
         m_host.ShowTray(TrayDisplay::Connecting);
@@ -145,7 +185,17 @@ void CAgentController::OnEntriesMenuClosed() {
 
 void CAgentController::OnConfigurationAccepted() {
     if (m_pollTimerArmed)
-        SetPollTimer();
+        SetIntervalTimer();
+}
+
+void CAgentController::OnResume() {
+    if (!m_settings || m_flags.disabled || m_flags.connecting || m_flags.shuttingDown)
+        return;
+    // A failure from before the sleep says nothing about the network after it.
+    m_failedPolls = 0;
+    KillPollTimer();
+    m_armAfterSound = false;
+    ArmPollTimer(kWakeSettleDelayMs);
 }
 
 void CAgentController::UpdateTrayState() {

@@ -2,6 +2,7 @@
 // The agent's state machine: the five state flags, the poll schedule and the reports of a
 // poll, free of window handles. The hidden main window drives it with events and carries
 // out what it asks through IAgentHost.
+#include "core/LastPoll.h"
 #include "core/TrayState.h"
 #include "fw/CString.h"
 
@@ -24,6 +25,8 @@ public:
     virtual void RefuseBeep() = 0;
     // Ends the agent: the window is asked to close.
     virtual void PostClose() = 0;
+    // The date and time now, as the user's settings write it.
+    virtual CString LocalTime() = 0;
 };
 
 class CAgentController {
@@ -39,7 +42,7 @@ public:
     void StartPoll();
     void ReportNewPostings();
     void ReportNothingNew();
-    void ReportError(const CString& message);
+    void ReportError(const FailureReason& reason);
 
     // Commands.
     void Refresh();
@@ -52,11 +55,16 @@ public:
     void OnEntriesMenuClosed();
     // The configuration sheet ended with OK: an armed poll timer takes the new interval.
     void OnConfigurationAccepted();
+    // The computer woke from sleep: poll soon, once the network has had time to come back.
+    void OnResume();
 
     void UpdateTrayState();
 
     const AgentFlags& Flags() const { return m_flags; }
     bool PollTimerArmed() const { return m_pollTimerArmed; }
+    // The delay the poll timer was last armed with; 0 while it is not armed.
+    unsigned PollTimerDelayMs() const { return m_pollTimerArmed ? m_pollTimerDelayMs : 0; }
+    const LastPoll& LastPollEnded() const { return m_lastPoll; }
     // Waiting for the user's sound before the next poll is scheduled.
     bool PollWaitsForSound() const { return m_armAfterSound; }
     bool TrayClicksIgnored() const { return m_flags.shuttingDown; }
@@ -67,7 +75,11 @@ public:
 private:
     void SetFirstPollTimer();
     void SetPollTimer();
+    void SetIntervalTimer();
+    void SetPollTimerAfter(int failedPolls);
+    void ArmPollTimer(unsigned milliseconds);
     void KillPollTimer();
+    void RecordPoll(PollOutcome outcome, const FailureReason& reason = FailureReason());
     void Alert();
     void FinishQuietPoll();
 
@@ -75,5 +87,9 @@ private:
     const CAgentSettings* m_settings = nullptr;
     AgentFlags m_flags;
     bool m_pollTimerArmed = false;
+    unsigned m_pollTimerDelayMs = 0;
     bool m_armAfterSound = false;
+    // Polls in a row that failed; they bring the next poll forward (NextPollDelayMs).
+    int m_failedPolls = 0;
+    LastPoll m_lastPoll;
 };

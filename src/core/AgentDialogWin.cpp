@@ -88,7 +88,7 @@ LRESULT CAgentDialog::OnPollDone(WPARAM, LPARAM lParam) {
         m_controller.ReportNothingNew();
         break;
     case PollOutcome::Error:
-        m_controller.ReportError(result->message);
+        m_controller.ReportError(result->reason);
         break;
     }
     return 0;
@@ -99,6 +99,14 @@ LRESULT CAgentDialog::OnSoundDone(WPARAM, LPARAM) {
     return 0;
 }
 
+// Windows sends PBT_APMRESUMEAUTOMATIC on every wake and PBT_APMRESUMESUSPEND as well when
+// a user is present; either one schedules the poll after the wake.
+LRESULT CAgentDialog::OnPowerBroadcast(WPARAM event, LPARAM) {
+    if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND)
+        m_controller.OnResume();
+    return TRUE;
+}
+
 // The shell can be restarted; its new taskbar knows nothing of our icon.
 LRESULT CAgentDialog::OnTaskbarCreated(WPARAM, LPARAM) {
     m_tray.AddAgain();
@@ -107,13 +115,17 @@ LRESULT CAgentDialog::OnTaskbarCreated(WPARAM, LPARAM) {
 }
 
 // wParam names a HandleKind and the answer is its live count; one past the last kind asks
-// whether a poll is running, so that a soak can wait for each poll's report.
+// whether a poll is running, so that a soak can wait for each poll's report; two past it
+// asks for the delay in milliseconds the poll timer was armed with (0 when it is off), so
+// that the retry schedule can be seen without waiting for it.
 LRESULT CAgentDialog::OnHandleCountQuery(WPARAM kind, LPARAM) {
     const WPARAM kinds = static_cast<WPARAM>(HandleKind::Kinds);
     if (kind < kinds)
         return LiveHandleCount(static_cast<HandleKind>(kind));
     if (kind == kinds)
         return m_controller.Flags().connecting ? 1 : 0;
+    if (kind == kinds + 1)
+        return static_cast<LRESULT>(m_controller.PollTimerDelayMs());
     return -1;
 }
 
@@ -203,7 +215,7 @@ void CAgentDialog::OnConfigure() {
 
 void CAgentDialog::OnAbout() {
     RunNestedModal([this] {
-        CAboutDialog about(m_services, m_hWnd);
+        CAboutDialog about(m_services, m_hWnd, LastPollText(m_controller.LastPollEnded()));
         about.DoModal();
     });
 }
@@ -272,7 +284,7 @@ void CAgentDialog::ShowTray(TrayDisplay display) {
             frames.push_back(TrayPicture(id));
         m_tray.Animate(frames);
     }
-    m_tray.SetTip(TrayTip(display));
+    m_tray.SetTip(TrayTip(display, m_controller.LastPollEnded().reason.brief));
 }
 
 void CAgentDialog::ShowPopup() {
@@ -295,4 +307,12 @@ void CAgentDialog::RefuseBeep() {
 
 void CAgentDialog::PostClose() {
     PostMessage(WM_CLOSE);
+}
+
+CString CAgentDialog::LocalTime() {
+    char date[64] = "";
+    char time[64] = "";
+    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, date, sizeof(date));
+    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, time, sizeof(time));
+    return CString(date) + " " + time;
 }

@@ -34,6 +34,7 @@ public:
     MESSAGE_HANDLER(WM_TRAY_NOTIFY, OnTrayNotify)
     MESSAGE_HANDLER(WM_POLL_DONE, OnPollDone)
     MESSAGE_HANDLER(WM_SOUND_DONE, OnSoundDone)
+    MESSAGE_HANDLER(WM_POWERBROADCAST, OnPowerBroadcast)
     MESSAGE_HANDLER(m_taskbarCreated, OnTaskbarCreated)
     MESSAGE_HANDLER(m_handleCountQuery, OnHandleCountQuery)
     COMMAND_ID_HANDLER(ID_TASKBAR_ABOUT, OnAbout)
@@ -68,6 +69,7 @@ private:
     LRESULT OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
     LRESULT OnPollDone(WPARAM, LPARAM result);
     LRESULT OnSoundDone(WPARAM, LPARAM);
+    LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
     LRESULT OnTaskbarCreated(WPARAM, LPARAM);
     LRESULT OnHandleCountQuery(WPARAM kind, LPARAM);
     void OnAbout();
@@ -101,6 +103,7 @@ private:
     bool PlayUserSound(const CString& path) override;
     void RefuseBeep() override;
     void PostClose() override;
+    CString LocalTime() override;
 
     IAgentServices& m_services;
     CAgentController m_controller;

@@ -37,8 +37,13 @@ TrayLook LookOf(TrayDisplay display) {
     return {{IDI_IDLE}, ""};
 }
 
-CString TrayTip(TrayDisplay display) {
-    return LoadResString(IDS_TRAY_TIP) + LookOf(display).tipSuffix;
+CString TrayTip(TrayDisplay display, const CString& failureBrief) {
+    const CString base = LoadResString(IDS_TRAY_TIP);
+    const CString plain = base + LookOf(display).tipSuffix;
+    if (display != TrayDisplay::CouldNotConnect || failureBrief.IsEmpty())
+        return plain;
+    const CString detailed = base + " (could not connect: " + failureBrief + ")";
+    return detailed.GetLength() <= kLongestTrayTip ? detailed : plain;
 }
 
 std::vector<unsigned> AllTrayIcons() {

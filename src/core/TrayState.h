@@ -28,8 +28,13 @@ std::optional<TrayDisplay> ChooseTrayDisplay(const AgentFlags& flags);
 
 TrayLook LookOf(TrayDisplay display);
 
-// The tooltip base text followed directly by the display's suffix.
-CString TrayTip(TrayDisplay display);
+// The longest tooltip the notification area shows.
+constexpr int kLongestTrayTip = 63;
+
+// The tooltip base text followed directly by the display's suffix. A failed poll's brief
+// reason goes inside its suffix, "(could not connect: HTTP 404)", when the whole tooltip
+// stays within kLongestTrayTip.
+CString TrayTip(TrayDisplay display, const CString& failureBrief = CString());
 
 // Every icon id that some display uses, each once.
 std::vector<unsigned> AllTrayIcons();

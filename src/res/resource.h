@@ -73,6 +73,7 @@
 
 // Controls of the About box (template 100)
 #define IDC_ABOUT_PRODUCT 1012
+#define IDC_ABOUT_LAST_POLL 1013
 
 // Controls of the Connection page (template 135)
 #define IDC_PROXY_PORT 1006

@@ -36,28 +36,52 @@ bool CClientSocket::Resolve(const char* hostName) {
     return true;
 }
 
-bool CClientSocket::WaitForProgress(WaitFor what, int limitMs) const {
+int CClientSocket::Fail(SocketFailure failure) {
+    m_failure = failure;
+    return -1;
+}
+
+bool CClientSocket::WaitForProgress(WaitFor what, int limitMs) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
     if (left.count() <= 0) {
+        Fail(SocketFailure::DeadlinePassed);
         return false;
     }
+    const bool deadlineFirst = left.count() < limitMs;
     int waitMs = static_cast<int>(std::min<long long>(limitMs, left.count()));
-    return WaitSocket(m_socket, what, waitMs) == WaitResult::Ready;
+    switch (WaitSocket(m_socket, what, waitMs)) {
+    case WaitResult::Ready:
+        return true;
+    case WaitResult::TimedOut:
+        Fail(deadlineFirst ? SocketFailure::DeadlinePassed : SocketFailure::TimedOut);
+        return false;
+    case WaitResult::Failed:
+        break;
+    }
+    Fail(SocketFailure::Broken);
+    return false;
 }
 
 int CClientSocket::Connect() {
     m_deadline = Clock::now() + std::chrono::milliseconds(m_limits.totalMs);
+    m_failure = SocketFailure::None;
     // An unresolved name must not become a connection to 0.0.0.0, which some socket
     // layers take for the local host.
     if (m_socket == kNoSocket || !m_resolved) {
+        Fail(m_socket == kNoSocket ? SocketFailure::Refused : SocketFailure::NotResolved);
         Close();
         return -1;
     }
     IoResult started = StartConnect(m_socket, m_address, m_port);
     bool connected = started == IoResult::Done;
     if (started == IoResult::WouldBlock) {
-        connected =
-            WaitForProgress(WaitFor::Write, m_limits.connectMs) && ConnectSucceeded(m_socket);
+        connected = WaitForProgress(WaitFor::Write, m_limits.connectMs);
+        if (connected && !ConnectSucceeded(m_socket)) {
+            connected = false;
+            Fail(SocketFailure::Refused);
+        }
+    } else if (!connected) {
+        Fail(SocketFailure::Refused);
     }
     if (!connected) {
         Close();
@@ -69,7 +93,7 @@ int CClientSocket::Connect() {
 int CClientSocket::SendAll(const char* text) {
     int length = static_cast<int>(std::strlen(text));
     if (m_socket == kNoSocket) {
-        return -1;
+        return Fail(SocketFailure::Broken);
     }
     return m_secure ? m_secure->Send(text, length) : SendBytes(text, length);
 }
@@ -83,7 +107,7 @@ int CClientSocket::SendBytes(const char* data, int length) {
         int count = 0;
         IoResult result = SendSome(m_socket, data + sent, length - sent, count);
         if (result == IoResult::Failed) {
-            return -1;
+            return Fail(SocketFailure::Broken);
         }
         if (result == IoResult::WouldBlock) {
             if (!WaitForProgress(WaitFor::Write, m_limits.idleMs)) {
@@ -98,7 +122,7 @@ int CClientSocket::SendBytes(const char* data, int length) {
 
 int CClientSocket::ReceiveSome(char* buffer, int size) {
     if (m_socket == kNoSocket) {
-        return -1;
+        return Fail(SocketFailure::Broken);
     }
     for (;;) {
         if (!WaitForProgress(WaitFor::Read, m_limits.idleMs)) {
@@ -107,7 +131,7 @@ int CClientSocket::ReceiveSome(char* buffer, int size) {
         int count = 0;
         IoResult result = RecvSome(m_socket, buffer, size, count);
         if (result == IoResult::Failed) {
-            return -1;
+            return Fail(SocketFailure::Broken);
         }
         if (result == IoResult::Done) {
             return count;
@@ -129,7 +153,7 @@ int CClientSocket::Receive() {
             return count;
         }
         if (m_received.GetLength() + count > m_limits.maxResponseBytes) {
-            return -1;
+            return Fail(SocketFailure::TooLarge);
         }
         m_received.Append(m_buffer, count);
     }

@@ -11,7 +11,7 @@
 // Once StartTls has succeeded, SendAll and Receive carry the request and the response
 // through TLS over the same connection and under the same limits.
 #include "fw/CString.h"
-#include "update/FailureText.h"
+#include "update/PollFailure.h"
 #include "update/SocketOps.h"
 
 #include <chrono>
@@ -29,6 +29,17 @@ struct SocketLimits {
 // 1 on success, -1 on failure; the host build has nothing to start.
 int StartWinsock();
 int StopWinsock();
+
+// Why the last failed step of a connection failed.
+enum class SocketFailure {
+    None,
+    NotResolved,    // the host name has no address
+    Refused,        // the connection could not be made (refused, unreachable, no socket)
+    TimedOut,       // a connect, send or read made no progress within its limit
+    DeadlinePassed, // the whole request took longer than its limit
+    TooLarge,       // the response grew beyond its cap
+    Broken,         // the connection failed while sending or reading
+};
 
 // What runs over the connection once TLS is up: sends encrypt, receives decrypt.
 class CSecureLayer {
@@ -56,8 +67,8 @@ public:
     // Reads until the server closes the connection: 0, or -1 on failure or timeout.
     int Receive();
     // Handshake over the connected socket, naming serverName, and validation of the
-    // server's certificate for that name. Failure::None once the session is up.
-    Failure StartTls(const char* serverName);
+    // server's certificate for that name. FailureKind::None once the session is up.
+    FailureKind StartTls(const char* serverName);
 
     // The bytes on the wire, for the layers on top: all of them or -1; and one read of at
     // most size bytes: the count, 0 when the peer has closed, -1 on failure or timeout.
@@ -72,6 +83,10 @@ public:
     unsigned short Port() const { return m_port; }
     const SocketLimits& Limits() const { return m_limits; }
     bool IsResolved() const { return m_resolved; }
+    SocketFailure Failure() const { return m_failure; }
+    // Records why a step failed and gives the step's failure result; the TLS layer
+    // records its own failures here too.
+    int Fail(SocketFailure failure);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -80,13 +95,15 @@ private:
     void SetPort(int port);
     bool Resolve(const char* hostName);
     // Waits up to limitMs, or less when the request's deadline is nearer, for the socket to
-    // be ready. False on timeout, on failure and once the deadline has passed.
-    bool WaitForProgress(WaitFor what, int limitMs) const;
+    // be ready. False on timeout, on failure and once the deadline has passed, with the
+    // cause recorded.
+    bool WaitForProgress(WaitFor what, int limitMs);
 
     CString m_received;
     unsigned short m_port = 0;
     uint32_t m_address = 0; // IPv4, network byte order
     bool m_resolved = false;
+    SocketFailure m_failure = SocketFailure::None;
     std::uintptr_t m_socket;
     SocketLimits m_limits;
     Clock::time_point m_deadline;

@@ -114,6 +114,6 @@ IoResult RecvSome(NativeSocket socket, char* buffer, int size, int& count) {
 
 // The host build carries no TLS: its tests cover the portable logic, and HTTPS runs
 // through the system's TLS in the Windows build only.
-Failure CClientSocket::StartTls(const char*) {
-    return Failure::TlsHandshake;
+FailureKind CClientSocket::StartTls(const char*) {
+    return FailureKind::TlsHandshake;
 }

@@ -4,6 +4,7 @@
 // back one PollResult, which the main thread applies to the store before it reports.
 #include "fw/CString.h"
 #include "store/AgentSettings.h"
+#include "update/PollFailure.h"
 
 #include <vector>
 
@@ -31,6 +32,7 @@ enum class PollOutcome { NewPostings, NothingNew, Error };
 struct PollResult {
     PollOutcome outcome = PollOutcome::Error;
     CString message;                  // error text when outcome is Error
+    FailureReason reason;             // why, in words for people, when outcome is Error
     bool lastModifiedChanged = false; // the HEAD reply's Last-Modified differed
     CString lastModified;             // that reply's Last-Modified text
     CString epoch;                    // the new list, when outcome is NewPostings

@@ -1,7 +1,5 @@
 #include "update/ResponseParser.h"
 
-#include <cstdlib>
-
 namespace {
 
 bool IsLineSpace(char ch) {
@@ -111,13 +109,7 @@ TunnelReply ParseTunnelReply(const CString& head, CString& statusLine) {
     int lineFeed = -1;
     ReadLine(head, 0, statusLine, lineFeed);
     statusLine.TrimRight();
-    if (IsSuccessStatus(statusLine)) {
-        return TunnelReply::Open;
-    }
-    int space = statusLine.Find(' ');
-    return space >= 0 && std::atoi(statusLine.c_str() + space + 1) == 407
-               ? TunnelReply::NeedsCredentials
-               : TunnelReply::Refused;
+    return IsSuccessStatus(statusLine) ? TunnelReply::Open : TunnelReply::Refused;
 }
 
 ResponseCheck ParseHeadResponseText(const CString& response, CString& lastModified) {

@@ -22,16 +22,16 @@ template <typename Function> Function* Crypt32(const char* name) {
     return SystemFunctionOf<Function>("crypt32.dll", name);
 }
 
-Failure CertificateFailure(DWORD policyError) {
+FailureKind CertificateFailure(DWORD policyError) {
     switch (policyError) {
     case 0:
-        return Failure::None;
+        return FailureKind::None;
     case static_cast<DWORD>(CERT_E_EXPIRED):
-        return Failure::CertificateExpired;
+        return FailureKind::CertificateExpired;
     case static_cast<DWORD>(CERT_E_CN_NO_MATCH):
-        return Failure::CertificateOtherName;
+        return FailureKind::CertificateOtherName;
     default:
-        return Failure::CertificateUntrusted;
+        return FailureKind::CertificateUntrusted;
     }
 }
 
@@ -42,14 +42,14 @@ public:
     CTlsSession(const CTlsSession&) = delete;
     CTlsSession& operator=(const CTlsSession&) = delete;
 
-    Failure Open(const char* serverName);
+    FailureKind Open(const char* serverName);
     int Send(const char* data, int length) override;
     int Receive(CString& received) override;
 
 private:
     bool Handshake(const char* serverName);
     bool NegotiatedTls12OrLater();
-    Failure CheckCertificate(const char* serverName);
+    FailureKind CheckCertificate(const char* serverName);
     // Appends one read to the bytes not yet decrypted: the count, 0 when the server has
     // closed, -1 on failure, timeout or beyond the cap.
     int ReadMore();
@@ -75,12 +75,12 @@ CTlsSession::~CTlsSession() {
     }
 }
 
-Failure CTlsSession::Open(const char* serverName) {
+FailureKind CTlsSession::Open(const char* serverName) {
     auto init =
         SystemFunctionOf<PSecurityFunctionTableA WINAPI()>("secur32.dll", "InitSecurityInterfaceA");
     m_sspi = init ? init() : nullptr;
     if (!m_sspi) {
-        return Failure::TlsHandshake;
+        return FailureKind::TlsHandshake;
     }
     // SCHANNEL_CRED rather than the newer SCH_CREDENTIALS, which Windows 7 lacks; through it
     // TLS 1.3 cannot be asked for, so TLS 1.2 is the one protocol offered. The certificate is
@@ -94,21 +94,21 @@ Failure CTlsSession::Open(const char* serverName) {
     if (m_sspi->AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A),
                                           SECPKG_CRED_OUTBOUND, nullptr, &credentials, nullptr,
                                           nullptr, &m_credentials, &expiry) != SEC_E_OK) {
-        return Failure::TlsHandshake;
+        return FailureKind::TlsHandshake;
     }
     m_haveCredentials = true;
     if (!Handshake(serverName) || !NegotiatedTls12OrLater()) {
-        return Failure::TlsHandshake;
+        return FailureKind::TlsHandshake;
     }
-    Failure certificate = CheckCertificate(serverName);
-    if (certificate != Failure::None) {
+    FailureKind certificate = CheckCertificate(serverName);
+    if (certificate != FailureKind::None) {
         return certificate;
     }
     if (m_sspi->QueryContextAttributesA(&m_context, SECPKG_ATTR_STREAM_SIZES, &m_sizes) !=
         SEC_E_OK) {
-        return Failure::TlsHandshake;
+        return FailureKind::TlsHandshake;
     }
-    return Failure::None;
+    return FailureKind::None;
 }
 
 bool CTlsSession::Handshake(const char* serverName) {
@@ -174,7 +174,7 @@ bool CTlsSession::NegotiatedTls12OrLater() {
     return (info.dwProtocol & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT)) != 0;
 }
 
-Failure CTlsSession::CheckCertificate(const char* serverName) {
+FailureKind CTlsSession::CheckCertificate(const char* serverName) {
     auto getChain = Crypt32<decltype(CertGetCertificateChain)>("CertGetCertificateChain");
     auto verify =
         Crypt32<decltype(CertVerifyCertificateChainPolicy)>("CertVerifyCertificateChainPolicy");
@@ -182,13 +182,13 @@ Failure CTlsSession::CheckCertificate(const char* serverName) {
     auto freeCertificate =
         Crypt32<decltype(CertFreeCertificateContext)>("CertFreeCertificateContext");
     if (!getChain || !verify || !freeChain || !freeCertificate) {
-        return Failure::CertificateUntrusted;
+        return FailureKind::CertificateUntrusted;
     }
     PCCERT_CONTEXT certificate = nullptr;
     if (m_sspi->QueryContextAttributesA(&m_context, SECPKG_ATTR_REMOTE_CERT_CONTEXT,
                                         &certificate) != SEC_E_OK ||
         !certificate) {
-        return Failure::CertificateUntrusted;
+        return FailureKind::CertificateUntrusted;
     }
     char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
     char* usages[] = {serverAuth};
@@ -200,7 +200,7 @@ Failure CTlsSession::CheckCertificate(const char* serverName) {
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
     // Missing issuers are not fetched: a slow or unreachable server would stall the poll.
     const DWORD chainFlags = CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL;
-    Failure result = Failure::CertificateUntrusted;
+    FailureKind result = FailureKind::CertificateUntrusted;
     PCCERT_CHAIN_CONTEXT chain = nullptr;
     if (getChain(nullptr, certificate, nullptr, certificate->hCertStore, &chainPara, chainFlags,
                  nullptr, &chain)) {
@@ -225,9 +225,9 @@ Failure CTlsSession::CheckCertificate(const char* serverName) {
         // Wine's policy passes a chain that ends at no root at all, so the chain's own
         // verdict counts as well.
         DWORD chainErrors = chain->TrustStatus.dwErrorStatus;
-        if (result == Failure::None && chainErrors != CERT_TRUST_NO_ERROR) {
-            result = chainErrors & CERT_TRUST_IS_NOT_TIME_VALID ? Failure::CertificateExpired
-                                                                : Failure::CertificateUntrusted;
+        if (result == FailureKind::None && chainErrors != CERT_TRUST_NO_ERROR) {
+            result = chainErrors & CERT_TRUST_IS_NOT_TIME_VALID ? FailureKind::CertificateExpired
+                                                                : FailureKind::CertificateUntrusted;
         }
         freeChain(chain);
     }
@@ -236,16 +236,16 @@ Failure CTlsSession::CheckCertificate(const char* serverName) {
     // policy ignores the flags that would say so. crypt32 loads the revocation provider for
     // each check and unloads it afterwards; kept loaded, a check takes a few milliseconds
     // instead of tens.
-    if (result == Failure::None) {
+    if (result == FailureKind::None) {
         SystemFunction("cryptnet.dll", "CertDllVerifyRevocation");
     }
-    if (result == Failure::None &&
+    if (result == FailureKind::None &&
         getChain(nullptr, certificate, nullptr, certificate->hCertStore, &chainPara,
                  chainFlags | CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT |
                      CERT_CHAIN_REVOCATION_CHECK_CACHE_ONLY,
                  nullptr, &chain)) {
         if (chain->TrustStatus.dwErrorStatus & CERT_TRUST_IS_REVOKED) {
-            result = Failure::CertificateUntrusted;
+            result = FailureKind::CertificateUntrusted;
         }
         freeChain(chain);
     }
@@ -297,7 +297,7 @@ int CTlsSession::Receive(CString& received) {
                     int count = static_cast<int>(buffer.cbBuffer);
                     if (buffer.BufferType == SECBUFFER_DATA) {
                         if (received.GetLength() + count > cap) {
-                            return -1;
+                            return m_socket.Fail(SocketFailure::TooLarge);
                         }
                         received.Append(bytes, count);
                     } else if (buffer.BufferType == SECBUFFER_EXTRA) {
@@ -334,7 +334,7 @@ int CTlsSession::ReadMore() {
     }
     if (m_input.size() + static_cast<size_t>(count) >
         static_cast<size_t>(m_socket.Limits().maxResponseBytes)) {
-        return -1;
+        return m_socket.Fail(SocketFailure::TooLarge);
     }
     m_input.append(buffer, static_cast<size_t>(count));
     return count;
@@ -351,10 +351,10 @@ void CTlsSession::KeepExtra(const SecBuffer& buffer) {
 
 } // namespace
 
-Failure CClientSocket::StartTls(const char* serverName) {
+FailureKind CClientSocket::StartTls(const char* serverName) {
     std::unique_ptr<CTlsSession> session(new CTlsSession(*this));
-    Failure failure = session->Open(serverName);
-    if (failure == Failure::None) {
+    FailureKind failure = session->Open(serverName);
+    if (failure == FailureKind::None) {
         m_secure = std::move(session);
     }
     return failure;

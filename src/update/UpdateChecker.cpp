@@ -21,6 +21,20 @@ int PortNumber(const CString& text, int fallback) {
 // A proxy's answer to CONNECT is a status line and a few headers.
 const int kMaxTunnelReply = 16384;
 
+// The line a parser reads as the status line: the HEAD parser skips empty lines before it,
+// the list parser takes the very first line.
+CString StatusLineOf(const CString& response, bool skipEmptyLines) {
+    CString line;
+    int lineFeed = -1;
+    for (int start = 0; ReadLine(response, start, line, lineFeed);
+         start = lineFeed < 0 ? -1 : lineFeed + 1) {
+        if (!skipEmptyLines || !line.IsEmpty()) {
+            return line;
+        }
+    }
+    return CString();
+}
+
 } // namespace
 
 bool ParseScheme(const CString& text, Scheme& scheme) {
@@ -49,26 +63,88 @@ CUpdateChecker::~CUpdateChecker() {
     }
 }
 
+CString CUpdateChecker::EndpointHost() const {
+    return m_settings.useProxy > 0 ? m_settings.proxyHost : m_settings.urlHost;
+}
+
+int CUpdateChecker::EndpointPort() const {
+    return m_settings.useProxy > 0 ? PortNumber(m_settings.proxyPort, 8001) : SitePort();
+}
+
 bool CUpdateChecker::OpenConnection() {
     m_connection.reset();
     m_settings.urlHost.Trim();
-    CString host = m_settings.urlHost;
-    int port = SitePort();
-    const char* failure = "Could not connect to ";
     if (m_settings.useProxy > 0) {
         m_settings.proxyHost.Trim();
-        host = m_settings.proxyHost;
-        port = PortNumber(m_settings.proxyPort, 8001);
-        failure = "Could not connect to proxy ";
     }
+    const CString host = EndpointHost();
+    const int port = EndpointPort();
     m_connection.reset(new CClientSocket(host, port, m_limits));
     if (m_connection->Connect() == 0) {
         m_message.Empty();
         return true;
     }
-    m_message.Format("%s%s:%d", failure, host.c_str(), port);
+    m_message.Format("%s%s:%d",
+                     m_settings.useProxy > 0 ? "Could not connect to proxy "
+                                             : "Could not connect to ",
+                     host.c_str(), port);
+    NoteSocketFailure(true);
     m_connection.reset();
     return false;
+}
+
+void CUpdateChecker::NoteFailure(FailureKind kind, int limit) {
+    m_failure = PollFailure();
+    m_failure.kind = kind;
+    m_failure.viaProxy = m_settings.useProxy > 0;
+    m_failure.sentCredentials = m_failure.viaProxy && m_settings.useProxyAuth > 0;
+    m_failure.host = EndpointHost();
+    m_failure.port = EndpointPort();
+    m_failure.limit = limit;
+    m_failure.scheme = m_settings.urlScheme;
+    m_failure.siteUrl = (m_scheme == Scheme::Https ? "https://" : "http://") + HostHeaderValue() +
+                        m_settings.urlPath;
+}
+
+void CUpdateChecker::NoteSocketFailure(bool connecting, bool answerBegun) {
+    const SocketLimits& limits = m_connection->Limits();
+    switch (m_connection->Failure()) {
+    case SocketFailure::NotResolved:
+        NoteFailure(FailureKind::HostNotFound);
+        return;
+    case SocketFailure::TimedOut:
+        if (connecting)
+            NoteFailure(FailureKind::ConnectTimedOut, limits.connectMs);
+        else if (!answerBegun)
+            NoteFailure(FailureKind::NoAnswer, limits.idleMs);
+        else
+            NoteFailure(FailureKind::AnswerStalled, limits.idleMs);
+        return;
+    case SocketFailure::DeadlinePassed:
+        NoteFailure(connecting ? FailureKind::ConnectTimedOut : FailureKind::AnswerTooSlow,
+                    limits.totalMs);
+        return;
+    case SocketFailure::TooLarge:
+        NoteFailure(FailureKind::AnswerTooLarge, limits.maxResponseBytes);
+        return;
+    case SocketFailure::None:
+    case SocketFailure::Refused:
+    case SocketFailure::Broken:
+        break;
+    }
+    NoteFailure(connecting ? FailureKind::ConnectFailed : FailureKind::ConnectionBroken);
+}
+
+void CUpdateChecker::NoteBadAnswer(FailureKind kind, const CString& answer,
+                                   const CString& statusLine) {
+    NoteFailure(kind);
+    m_failure.statusLine = statusLine;
+    m_failure.answer = answer;
+}
+
+void CUpdateChecker::FailWithReason(FailureKind kind) {
+    NoteFailure(kind);
+    m_message = DescribeFailure(m_failure).text;
 }
 
 bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, const char* readError,
@@ -83,11 +159,13 @@ bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, cons
     // Built after connecting: the request carries the host as OpenConnection stripped it.
     if (m_connection->SendAll((this->*build)()) < 0) {
         m_message = writeError;
+        NoteFailure(FailureKind::SendFailed);
         m_connection.reset();
         return false;
     }
     if (m_connection->Receive() < 0) {
         m_message = readError;
+        NoteSocketFailure(false, !m_connection->Received().IsEmpty());
         m_connection.reset();
         return false;
     }
@@ -101,9 +179,9 @@ bool CUpdateChecker::StartSecureChannel(const char* writeError, const char* read
     if (m_settings.useProxy > 0 && !OpenTunnel(writeError, readError)) {
         return false;
     }
-    Failure failure = m_connection->StartTls(m_settings.urlHost);
-    if (failure != Failure::None) {
-        m_message = FailureText(failure);
+    const FailureKind failure = m_connection->StartTls(m_settings.urlHost);
+    if (failure != FailureKind::None) {
+        FailWithReason(failure);
         return false;
     }
     return true;
@@ -112,6 +190,7 @@ bool CUpdateChecker::StartSecureChannel(const char* writeError, const char* read
 bool CUpdateChecker::OpenTunnel(const char* writeError, const char* readError) {
     if (m_connection->SendAll(BuildConnectRequest()) < 0) {
         m_message = writeError;
+        NoteFailure(FailureKind::SendFailed);
         return false;
     }
     // Read a byte at a time up to the blank line: what follows belongs to the TLS session.
@@ -120,33 +199,40 @@ bool CUpdateChecker::OpenTunnel(const char* writeError, const char* readError) {
     TunnelReply reply;
     while ((reply = ParseTunnelReply(head, statusLine)) == TunnelReply::Incomplete) {
         char byte = 0;
-        if (head.GetLength() >= kMaxTunnelReply || m_connection->ReceiveSome(&byte, 1) != 1) {
+        if (head.GetLength() >= kMaxTunnelReply) {
             m_message = readError;
+            NoteFailure(FailureKind::AnswerTooLarge, kMaxTunnelReply);
+            return false;
+        }
+        const int count = m_connection->ReceiveSome(&byte, 1);
+        if (count != 1) {
+            m_message = readError;
+            if (count == 0 && head.IsEmpty())
+                NoteFailure(FailureKind::EmptyAnswer);
+            else
+                NoteSocketFailure(false, !head.IsEmpty());
             return false;
         }
         head.Append(&byte, 1);
     }
-    switch (reply) {
-    case TunnelReply::Open:
+    if (reply == TunnelReply::Open) {
         return true;
-    case TunnelReply::NeedsCredentials:
-        m_message = FailureText(Failure::ProxyWantsCredentials);
-        return false;
-    default:
-        m_message = FailureText(Failure::ProxyRefusedTunnel, statusLine);
-        return false;
     }
+    NoteBadAnswer(FailureKind::TunnelRefused, head, statusLine);
+    m_message = DescribeFailure(m_failure).text;
+    return false;
 }
 
 bool CUpdateChecker::SendHeadRequest() {
     m_headResponse.Empty();
     // An unknown scheme fails the poll before anything is sent.
     if (!m_schemeKnown) {
-        m_message = FailureText(Failure::UnknownScheme, m_settings.urlScheme);
+        FailWithReason(FailureKind::UnknownScheme);
         return false;
     }
     if (!m_winsockStarted) {
         if (StartWinsock() < 0) {
+            NoteFailure(FailureKind::NetworkUnavailable);
             return false;
         }
         m_winsockStarted = true;
@@ -171,8 +257,10 @@ bool CUpdateChecker::ParseHeadResponse() {
         return true;
     case ResponseCheck::BadStatus:
         m_message = m_headResponse;
+        NoteBadAnswer(FailureKind::HttpStatus, m_headResponse, StatusLineOf(m_headResponse, true));
         return false;
     case ResponseCheck::Empty:
+        NoteFailure(FailureKind::EmptyAnswer);
         break;
     }
     return false;
@@ -194,8 +282,10 @@ bool CUpdateChecker::ParseNewsList() {
         return true;
     case ResponseCheck::BadStatus:
         m_message = m_getResponse;
+        NoteBadAnswer(FailureKind::HttpStatus, m_getResponse, StatusLineOf(m_getResponse, false));
         return false;
     case ResponseCheck::Empty:
+        NoteFailure(FailureKind::EmptyAnswer);
         break;
     }
     return false;
@@ -287,6 +377,7 @@ PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits) {
     CUpdateChecker checker(settings, limits);
     if (!checker.CheckLastModified()) {
         result.message = checker.Message();
+        result.reason = DescribeFailure(checker.Failure());
         return result;
     }
     result.lastModifiedChanged = checker.HasChanged();
@@ -297,6 +388,7 @@ PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits) {
     }
     if (!checker.SendGetRequest() || !checker.ParseNewsList()) {
         result.message = checker.Message();
+        result.reason = DescribeFailure(checker.Failure());
         return result;
     }
     if (!checker.NewPostings()) {

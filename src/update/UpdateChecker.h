@@ -5,6 +5,7 @@
 // settings; what it finds goes back to the main thread as a PollResult.
 #include "fw/CString.h"
 #include "update/ClientSocket.h"
+#include "update/PollFailure.h"
 #include "update/PollResult.h"
 #include "update/ResponseParser.h"
 
@@ -43,6 +44,8 @@ public:
     CString BuildConnectRequest() const;
 
     const CString& Message() const { return m_message; }
+    // What failed, for the reason shown to people; kind None after success.
+    const PollFailure& Failure() const { return m_failure; }
     bool NewPostings() const { return m_newPostings; }
     const CString& LastModified() const { return m_lastModified; }
     const NewsList& List() const { return m_list; }
@@ -62,10 +65,19 @@ private:
     // Whether requests go to the proxy as absolute URIs: plain HTTP through the proxy.
     // HTTPS sends the direct requests, through the proxy's tunnel when there is one.
     bool UsesProxyRequests() const;
+    // The host and port connected to: the site's, or the proxy's when one is used.
+    CString EndpointHost() const;
+    int EndpointPort() const;
     bool OpenConnection();
     // Through the proxy's tunnel when the proxy is used, then the TLS session.
     bool StartSecureChannel(const char* writeError, const char* readError);
     bool OpenTunnel(const char* writeError, const char* readError);
+    void NoteFailure(FailureKind kind, int limit = 0);
+    // answerBegun: part of the answer had arrived when the read failed.
+    void NoteSocketFailure(bool connecting, bool answerBegun = false);
+    void NoteBadAnswer(FailureKind kind, const CString& answer, const CString& statusLine);
+    // For the failures that HTTPS brought, the message is the reason itself.
+    void FailWithReason(FailureKind kind);
     // Sends one request over a fresh connection and reads the whole response. A response
     // that was partly received when a step failed is dropped.
     bool Exchange(RequestBuilder build, const char* writeError, const char* readError,
@@ -74,6 +86,7 @@ private:
     PollSettings m_settings;
     SocketLimits m_limits;
     CString m_message;
+    PollFailure m_failure;
     CString m_headResponse;
     CString m_getResponse;
     CString m_lastModified;

@@ -1,5 +1,7 @@
 #include "core/AgentController.h"
 
+#include "core/PollInterval.h"
+
 #include "RegistryMem.h"
 #include "store/AgentSettings.h"
 
@@ -54,6 +56,7 @@ public:
     }
     void RefuseBeep() override { calls.push_back("beep"); }
     void PostClose() override { calls.push_back("close"); }
+    CString LocalTime() override { return "07.12.2026 10:00"; }
 };
 
 using Calls = std::vector<std::string>;
@@ -86,7 +89,9 @@ void Replay(CAgentController& controller, const CAgentSettings& settings,
         else if (word == "nothing")
             controller.ReportNothingNew();
         else if (word == "error")
-            controller.ReportError("refused");
+            controller.ReportError({"the site answered 404 Not Found", "HTTP 404"});
+        else if (word == "wake")
+            controller.OnResume();
         else if (word == "refresh")
             controller.Refresh();
         else if (word == "toggle")
@@ -132,8 +137,31 @@ TEST_F(Controller, StateTable) {
         {"start poll", "new", {"new", "popup", "exclamation", "arm 420000"}, "N", true},
         {"start poll", "nothing", {"arm 420000", "normal"}, "", true},
         {"start* poll", "nothing", {"arm 420000", "new"}, "N", true},
-        {"start* poll", "error", {"arm 420000", "failed"}, "F", true},
+        // Failed polls are retried after 1, 2, 4 ... minutes, never later than the interval;
+        // a poll that succeeds returns to the interval.
+        {"start* poll", "error", {"arm 60000", "failed"}, "F", true},
+        {"start poll error poll", "error", {"arm 120000", "failed"}, "F", true},
+        {"start poll error poll error poll", "error", {"arm 240000", "failed"}, "F", true},
+        {"start poll error poll error poll error poll",
+         "error",
+         {"arm 420000", "failed"},
+         "F",
+         true},
         {"start poll error poll", "nothing", {"arm 420000", "normal"}, "", true},
+        {"start poll error poll", "new", {"new", "popup", "exclamation", "arm 420000"}, "N", true},
+        {"start poll error poll nothing poll", "error", {"arm 60000", "failed"}, "F", true},
+        {"start poll error refresh", "error", {"arm 120000", "failed"}, "F", true},
+        // Enable and an accepted configuration wait a full interval.
+        {"start poll error toggle", "toggle", {"arm 420000", "failed"}, "F", true},
+        {"start poll error poll error", "config", {"stop", "arm 420000"}, "F", true},
+        // Waking from sleep: a poll after the network has settled, and retries from 1 minute.
+        {"start poll nothing", "wake", {"stop", "arm 15000"}, "", true},
+        {"start poll error poll error", "wake", {"stop", "arm 15000"}, "F", true},
+        {"start poll error poll error wake poll", "error", {"arm 60000", "failed"}, "F", true},
+        {"start poll error poll error wake poll", "nothing", {"arm 420000", "normal"}, "", true},
+        {"start poll", "wake", {}, "C", false},
+        {"start toggle", "wake", {}, "D", false},
+        {"start poll exit", "wake", {}, "CS", false},
         // Disabled: reports change no picture but the disabled one and arm nothing.
         {"start poll toggle", "new", {}, "DN", false},
         {"start poll toggle", "nothing", {"disabled"}, "D", false},
@@ -233,21 +261,18 @@ TEST_F(Controller, UserSoundThatCannotStartArmsAtOnce) {
     EXPECT_EQ((Calls{"new", "popup", "play ' '", "arm 420000"}), host.calls);
 }
 
-TEST_F(Controller, SoundEndingAfterDisableOrRefreshArmsNothing) {
+TEST_F(Controller, SoundEndingAfterDisableRefreshOrWakeArmsNothing) {
     settings->alertBySystemSound = 0;
     settings->alertByUserSound = 1;
-    for (bool refresh : {false, true}) {
-        controller.Start(*settings, false);
-        controller.StartPoll();
-        controller.ReportNewPostings();
-        if (refresh)
-            controller.Refresh();
-        else
-            controller.ToggleDisabled();
+    // Whatever came meanwhile set the timer or left it off; the sound's end keeps that.
+    for (const char* event : {"toggle", "refresh", "wake"}) {
+        Replay(controller, *settings, std::string("start poll new ") + event);
+        const unsigned delay = controller.PollTimerDelayMs();
         host.calls.clear();
         controller.OnUserSoundDone();
-        EXPECT_TRUE(host.calls.empty()) << refresh;
-        EXPECT_FALSE(controller.PollTimerArmed());
+        EXPECT_TRUE(host.calls.empty()) << event;
+        EXPECT_EQ(std::string(event) == "wake" ? kWakeSettleDelayMs : 0u, delay) << event;
+        EXPECT_EQ(delay, controller.PollTimerDelayMs()) << event;
     }
 }
 
@@ -256,11 +281,12 @@ TEST_F(Controller, WorkerThatCannotStartEndsThePollAsAnError) {
     host.workerStarts = false;
     host.calls.clear();
     controller.OnPollTimer();
-    EXPECT_EQ((Calls{"stop", "connecting", "worker", "arm 420000", "failed"}), host.calls);
+    EXPECT_EQ((Calls{"stop", "connecting", "worker", "arm 60000", "failed"}), host.calls);
     EXPECT_FALSE(controller.Flags().connecting);
     EXPECT_TRUE(controller.Flags().couldNotConnect);
     EXPECT_FALSE(controller.Flags().newPostings);
-    EXPECT_TRUE(controller.PollTimerArmed());
+    EXPECT_EQ(60000u, controller.PollTimerDelayMs());
+    EXPECT_EQ(CString("poll not started"), controller.LastPollEnded().reason.brief);
 }
 
 // The state table, one row per event, each from a running poll unless it says otherwise.

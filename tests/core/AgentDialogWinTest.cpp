@@ -241,7 +241,7 @@ TEST_F(AgentWindow, StartsHiddenWithItsTitleTrayIconAndFirstPoll) {
     EXPECT_FALSE(IsWindowVisible(window));
     OnWindow([&] {
         const NOTIFYICONDATAA& data = dialog.Tray().Data();
-        EXPECT_EQ(88u, data.cbSize);
+        EXPECT_EQ(NOTIFYICONDATAA_V1_SIZE, data.cbSize); // 88 bytes in the 32-bit agent
         EXPECT_EQ(window, data.hWnd);
         EXPECT_EQ(102u, data.uID);
         EXPECT_EQ(1026u, data.uCallbackMessage);
@@ -512,6 +512,28 @@ TEST_F(AgentWindow, TaskbarRestartAddsTheIconAgainAsItWas) {
     EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &data)) << "the icon exists again";
 }
 
+// The armed poll delay, asked as the system tests ask it from outside.
+TEST_F(AgentWindow, FailedPollShowsItsReasonRetriesSoonAndWakingPollsAfterSettling) {
+    StartAgent();
+    const UINT query = RegisterWindowMessageA("ZavoraAgentHandleCounts");
+    const WPARAM delayKind = static_cast<WPARAM>(HandleKind::Kinds) + 1;
+    auto armedDelay = [&] { return SendMessageA(window, query, delayKind, 0); };
+    Send(WM_TIMER, ID_TIMER_POLL);
+    auto* failed = new PollResult;
+    failed->message = "HTTP/1.0 404 Not Found\n\n";
+    failed->reason = {"the site answered 404 Not Found", "HTTP 404"};
+    FinishPoll(failed);
+    EXPECT_EQ(CString("Zavora news agent (could not connect: HTTP 404)"), Tip());
+    EXPECT_EQ(60000, armedDelay());
+    CString lastPoll;
+    OnWindow([&] { lastPoll = LastPollText(dialog.Controller().LastPollEnded()); });
+    EXPECT_GE(lastPoll.Find(", failed:\r\nthe site answered 404 Not Found"), 0) << lastPoll.c_str();
+    Send(WM_POWERBROADCAST, PBT_APMRESUMESUSPEND);
+    EXPECT_EQ(15000, armedDelay());
+    Send(WM_POWERBROADCAST, PBT_APMSUSPEND);
+    EXPECT_EQ(15000, armedDelay()) << "only a wake schedules a poll";
+}
+
 TEST_F(AgentWindow, IconAndMenuHandlesStayFlatOverManyStateChanges) {
     StartAgent();
     SettleIdle();
@@ -543,36 +565,74 @@ namespace {
 struct AboutProbe {
     static std::string product;
     static std::string caption;
+    static std::string lastPoll;
+    static int lastPollLines;
+    static int lastPollLinesShown;
     static void CALLBACK Close(HWND, UINT, UINT_PTR timer, DWORD) {
         const HWND box = FindWindowA(nullptr, "About Zavora News Agent");
         if (!box)
             return;
         KillTimer(nullptr, timer);
-        char text[128] = "";
+        char text[1024] = "";
         GetDlgItemTextA(box, IDC_ABOUT_PRODUCT, text, sizeof(text));
         product = text;
         GetWindowTextA(box, text, sizeof(text));
         caption = text;
+        const HWND edit = GetDlgItem(box, IDC_ABOUT_LAST_POLL);
+        GetWindowTextA(edit, text, sizeof(text));
+        lastPoll = text;
+        lastPollLines = static_cast<int>(SendMessageA(edit, EM_GETLINECOUNT, 0, 0));
+        lastPollLinesShown = LinesThatFit(edit);
         HELPINFO info = {};
         info.cbSize = sizeof(info);
         SendMessageA(box, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
+    static int LinesThatFit(HWND edit) {
+        RECT client = {};
+        GetClientRect(edit, &client);
+        const HDC dc = GetDC(edit);
+        const HGDIOBJ old =
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(edit, WM_GETFONT, 0, 0)));
+        TEXTMETRICA metrics = {};
+        GetTextMetricsA(dc, &metrics);
+        SelectObject(dc, old);
+        ReleaseDC(edit, dc);
+        return metrics.tmHeight > 0 ? (client.bottom - client.top) / metrics.tmHeight : 0;
+    }
 };
 std::string AboutProbe::product;
 std::string AboutProbe::caption;
+std::string AboutProbe::lastPoll;
+int AboutProbe::lastPollLines = 0;
+int AboutProbe::lastPollLinesShown = 0;
 
 } // namespace
 
-TEST(AboutBox, ShowsNameAndVersionAndOpensHelp) {
-    CRecordingServices services;
-    CAboutDialog about(services, nullptr);
-    SetTimer(nullptr, 0, 50, AboutProbe::Close);
-    EXPECT_EQ(IDOK, about.DoModal());
-    EXPECT_EQ("Zavora News Agent v1.4", AboutProbe::product);
-    EXPECT_EQ("About Zavora News Agent", AboutProbe::caption);
-    EXPECT_EQ(std::vector<std::string>{"launch http://www.zavora.example/agenthelp.html"},
-              services.log);
+// The longest last-poll text, a redirect to an address as long as a reason shows, fits the
+// box without clipping; a short one shows as given.
+TEST(AboutBox, ShowsNameVersionAndTheLastPollAndOpensHelp) {
+    PollFailure moved;
+    moved.kind = FailureKind::HttpStatus;
+    moved.statusLine = "HTTP/1.1 301 Moved Permanently";
+    moved.answer = "HTTP/1.1 301 Moved Permanently\r\nLocation: https://news.example.org/" +
+                   CString('x', 300) + "\r\n\r\n";
+    LastPoll longest;
+    longest.when = "Wednesday, 30 September 2026 23:59:59";
+    longest.outcome = PollOutcome::Error;
+    longest.reason = DescribeFailure(moved);
+    for (const CString& text : {LastPollText(longest), CString("Last poll: none yet")}) {
+        CRecordingServices services;
+        CAboutDialog about(services, nullptr, text);
+        SetTimer(nullptr, 0, 50, AboutProbe::Close);
+        EXPECT_EQ(IDOK, about.DoModal());
+        EXPECT_EQ("Zavora News Agent v1.4", AboutProbe::product);
+        EXPECT_EQ("About Zavora News Agent", AboutProbe::caption);
+        EXPECT_EQ(text.str(), AboutProbe::lastPoll);
+        EXPECT_GE(AboutProbe::lastPollLinesShown, AboutProbe::lastPollLines) << text.c_str();
+        EXPECT_EQ(std::vector<std::string>{"launch http://www.zavora.example/agenthelp.html"},
+                  services.log);
+    }
 }
 
 TEST(SystemSoundPlayer, FilePlaysOnItsOwnThreadAndReportsTheEnd) {

@@ -129,6 +129,9 @@ BEHAVIOURS = {
     "status-204-11": _reply(b"HTTP/1.1 204 No Content\nLast-Modified: LM-204\n\n"),
     "status-500": _reply(b"HTTP/1.0 500 Internal Server Error\nServer: fault\n\nbroken\n"),
     "httpr": _reply(b"HTTPr\n\n"),
+    "moved-301": _reply(
+        b"HTTP/1.0 301 Moved Permanently\r\nLocation: /news/.newsupdate\r\n\r\n"
+    ),
     "status-100-digits": _reply(b"HTTP/1.0 " + b"2" * 100 + b" Long\nLast-Modified: LM-100\n\n"),
     "big-header": _reply(
         _ok_head(extra="X-Big: " + "b" * 100_000 + "\n"), NEWS_BODY.encode()

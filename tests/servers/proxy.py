@@ -1,51 +1,76 @@
-"""tinyproxy as the HTTP proxy with Basic credentials, on a free loopback port.
+"""HTTP proxies with Basic credentials, each on a free loopback port: tinyproxy and squid.
 
-It answers a request without credentials with 407 and one with wrong credentials with 401.
-It rewrites line ends, so exact request bytes are checked against the fault server instead.
+tinyproxy answers a request without credentials with 407 and one with wrong credentials
+with 401; squid answers both with 407. tinyproxy rewrites line ends, so exact request
+bytes are checked against the fault server instead.
 
-    with TinyProxy(user="agent", password="s3cret") as proxy:
+    with SquidProxy(user="agent", password="s3cret") as proxy:
         proxy.port
 """
 
-import os
 import subprocess
-import tempfile
 
-from local import LocalDaemon, free_port, stop_process, wait_for_port
+from local import LocalDaemon
 
-CONFIG = """Port {port}
+TINYPROXY_CONFIG = """Port {port}
 Listen 127.0.0.1
 Timeout 30
 Allow 127.0.0.1
 BasicAuth {user} {password}
 MaxClients 20
 DisableViaHeader Yes
-LogFile "{dir}/tinyproxy.log"
+LogFile "{dir}/error.log"
 LogLevel Info
 PidFile "{dir}/tinyproxy.pid"
 """
 
+# Started by root, squid works as the user proxy. Nothing is cached, so every request
+# reaches the site.
+SQUID_CONFIG = """http_port 127.0.0.1:{port}
+cache_effective_user proxy
+pid_filename {dir}/squid.pid
+access_log stdio:{dir}/access.log
+cache_log {dir}/error.log
+cache_store_log none
+coredump_dir {dir}
+netdb_filename none
+pinger_enable off
+cache deny all
+shutdown_lifetime 1 seconds
+auth_param basic program /usr/lib/squid/basic_ncsa_auth {dir}/passwd
+acl users proxy_auth REQUIRED
+http_access allow users
+http_access deny all
+"""
 
-class TinyProxy(LocalDaemon):
+
+class BasicAuthProxy(LocalDaemon):
     def __init__(self, user="agent", password="s3cret"):
         self.user = user
         self.password = password
         super().__init__()
 
-    def start(self):
-        self._dir = tempfile.mkdtemp(prefix="zv-proxy-")
-        for _ in range(5):
-            self.port = free_port()
-            config = os.path.join(self._dir, "tinyproxy.conf")
-            with open(config, "w") as f:
-                f.write(CONFIG.format(port=self.port, user=self.user, password=self.password,
-                                      dir=self._dir))
-            self._process = subprocess.Popen(
-                ["tinyproxy", "-d", "-c", config],
-                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            )
-            if wait_for_port(self.port, self._process):
-                return self
-            stop_process(self._process)
-        raise RuntimeError("tinyproxy did not start")
 
+class TinyProxy(BasicAuthProxy):
+    name = "tinyproxy"
+
+    def configure(self, port):
+        config = self.write("tinyproxy.conf", TINYPROXY_CONFIG.format(
+            port=port, user=self.user, password=self.password, dir=self._dir))
+        return ["tinyproxy", "-d", "-c", config]
+
+
+class SquidProxy(BasicAuthProxy):
+    name = "squid"
+    # squid waits shutdown_lifetime for open connections, then stops its helpers.
+    stop_seconds = 15
+
+    def prepare(self):
+        hashed = subprocess.run(["openssl", "passwd", "-apr1", self.password],
+                                capture_output=True, text=True, check=True).stdout.strip()
+        self.write("passwd", f"{self.user}:{hashed}\n")
+
+    def configure(self, port):
+        config = self.write("squid.conf", SQUID_CONFIG.format(port=port, dir=self._dir))
+        self.hand_to("proxy")
+        return ["squid", "-f", config, "-N"]

@@ -29,7 +29,7 @@ machine root store with tools/zv-trust-root.exe for the run:
                          STALL_HANDSHAKE
 
 The exit status is the command's. Python users import the modules instead:
-``fault_server.FaultServer``, ``nginx_site.NginxSite``, ``proxy.TinyProxy`` (each a
+``fault_server.FaultServer``, ``sites.NginxSite``, ``proxy.TinyProxy`` (each a
 context manager with start/stop).
 """
 
@@ -45,7 +45,7 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from fault_server import FaultServer  # noqa: E402
-from nginx_site import NginxSite  # noqa: E402
+from sites import NginxSite  # noqa: E402
 from proxy import TinyProxy  # noqa: E402
 from tls_certs import TestCertificates  # noqa: E402
 

@@ -29,6 +29,7 @@ ID_TASKBAR_EXIT = 32774
 ID_TASKBAR_DISABLE = 32775
 ID_SITE_HOME = 32778
 ID_TASKBAR_REFRESH = 32779
+IDC_ABOUT_LAST_POLL = 1013
 
 CROSS_DIR = pathlib.Path(os.environ.get("ZV_CROSS_DIR", "build/cross")).resolve()
 REPO_DIR = pathlib.Path(__file__).resolve().parents[2]
@@ -101,6 +102,16 @@ class Drive:
     def command(self, command_id):
         code, _ = self("command", command_id)
         assert code == 0, f"command {command_id} could not be posted"
+
+    def post(self, message, wparam):
+        code, _ = self("post", message, wparam)
+        assert code == 0, f"message {message} could not be posted"
+
+    def poll_delay(self):
+        """The milliseconds the poll timer was last armed with; 0 while it is off."""
+        code, lines = self("poll-delay")
+        assert code == 0, "the agent did not answer the query"
+        return int(lines[0][1]["ms"])
 
     def tray(self, button):
         code, _ = self("tray", button)
@@ -223,6 +234,20 @@ def wait_first_poll_reported(agent, drive):
     """The first poll starts one second after start-up; waits until it has reported."""
     time.sleep(max(0.0, agent.window_found + 1.5 - time.monotonic()))
     return wait_until_idle(drive)
+
+
+def about_last_poll(drive, shot=None):
+    """The About box's last-poll text, its lines joined by blanks; the box is closed again."""
+    drive.command(ID_TASKBAR_ABOUT)
+    code, lines = drive("children", "About Zavora", 5000)
+    assert code == 0, "the About box did not open"
+    if shot:
+        screenshot(shot)
+    drive("press", "About Zavora", 1, 2000)
+    code, _ = drive("wait-no-title", "About Zavora", 3000)
+    assert code == 0, "the About box did not close"
+    return [fields["text"] for word, fields in lines
+            if word == "child" and fields["id"] == str(IDC_ABOUT_LAST_POLL)][0]
 
 
 def visible_popups(drive):

@@ -99,7 +99,8 @@ class KeyLocker:
 
 @pytest.fixture(scope="session")
 def key_locker(agent_exe, tmp_path_factory):
-    compiler = shutil.which("i686-w64-mingw32-gcc-posix") or shutil.which("i686-w64-mingw32-gcc")
+    target = "x86_64" if os.environ.get("WINEARCH") == "win64" else "i686"
+    compiler = shutil.which(f"{target}-w64-mingw32-gcc-posix") or shutil.which(f"{target}-w64-mingw32-gcc")
     if compiler is None:
         pytest.skip("no cross compiler for the key locker")
     exe = tmp_path_factory.mktemp("faults") / "faults_lock_key.exe"

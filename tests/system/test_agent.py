@@ -23,6 +23,7 @@ from conftest import (
     ID_TASKBAR_EXIT,
     ID_TASKBAR_REFRESH,
     SETTINGS_KEY,
+    about_last_poll,
     data_values,
     ids_of,
     menu_of,
@@ -32,6 +33,7 @@ from conftest import (
     visible_popups,
     wait_first_poll_reported,
     wait_for,
+    wait_until_idle,
     wait_popup,
 )
 
@@ -39,6 +41,8 @@ sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "servers"))
 from fault_server import FaultServer  # noqa: E402
 
 HIDDEN_TITLE = "Zavora Agent Hidden Dialog"
+WM_POWERBROADCAST = 0x218
+PBT_APMRESUMEAUTOMATIC = 0x12
 OLD_MODIFIED = "Sun, 06 Dec 2026 08:00:00 GMT"
 NEW_MODIFIED = "Mon, 07 Dec 2026 05:00:00 GMT"
 FRESH_ENTRIES = [
@@ -152,6 +156,39 @@ def test_refused_connection_clears_new_articles(agent, server, registry, drive):
     assert agent.exit() == 0
     assert registry.query(DATA_KEY)["lastModified"] == OLD_MODIFIED
     assert registry.query(SETTINGS_KEY)["newEntriesFlag"] == "0"
+
+
+# The retry schedule is read from the armed timer, so the test need not wait minutes; the
+# poll after waking is awaited for real.
+def test_failures_are_retried_sooner_and_waking_polls_after_settling(agent, server, drive):
+    server.set_news("edition-2", FRESH_ENTRIES, NEW_MODIFIED)
+    server.behaviour["HEAD"] = "error"
+    agent.start()
+    wait_first_poll_reported(agent, drive)
+    assert drive.poll_delay() == 60_000
+    assert about_last_poll(drive, shot="about-failed").endswith(
+        ", failed:  the site answered 500 Internal Server Error")
+
+    drive.command(ID_TASKBAR_REFRESH)
+    assert len(server.wait_requests(2, 10)) == 2
+    wait_until_idle(drive)
+    assert drive.poll_delay() == 120_000
+
+    server.behaviour["HEAD"] = "ok"
+    drive.command(ID_TASKBAR_REFRESH)
+    assert len(server.wait_requests(4, 10)) == 4
+    wait_until_idle(drive)
+    assert drive.poll_delay() == 300_000, "a poll that succeeds returns to the interval"
+    assert about_last_poll(drive).endswith(", new articles")
+
+    drive.post(WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC)
+    woken = time.monotonic()
+    assert drive.poll_delay() == 15_000
+    requests = server.wait_requests(5, 30)
+    assert len(requests) == 5, "no poll followed the wake-up"
+    assert 14 <= requests[4].arrived - woken <= 18
+    wait_until_idle(drive)
+    assert drive.poll_delay() == 300_000
 
 
 # A server that accepts and then never answers runs into the inactivity limit (30 s): Exit

@@ -6,6 +6,7 @@ poll timer's, one second after start) meets the misbehaviour. Then, for every ro
 - the outcome shows from outside: the requests the server saw, the news list and markers
   in the registry while the agent runs, and the tray state, which the flag saved at exit
   reveals (a failed poll clears the new-articles state, any other outcome keeps it);
+- a failed poll is retried after one minute, any other comes back after the interval;
 - a following good poll (Refresh, answered well) stores its Last-Modified value.
 
 Stalls end after 30 s (a silent peer) or 60 s (a trickling one); the update checker's own
@@ -20,7 +21,13 @@ from dataclasses import dataclass, field
 
 import pytest
 
-from conftest import DATA_KEY, ID_TASKBAR_EXIT, ID_TASKBAR_REFRESH, SETTINGS_KEY, data_values
+from conftest import (
+    DATA_KEY,
+    ID_TASKBAR_EXIT,
+    ID_TASKBAR_REFRESH,
+    SETTINGS_KEY,
+    data_values,
+)
 from faults_harness import (
     PortRelay,
     fault_server,  # noqa: F401 (fixture)
@@ -127,8 +134,8 @@ ROWS = {
         None, HEAD, SEED, True, endpoint="proxy", proxy_status=401,
         settings={**PROXY, "useProxyAuth": 1, "authUsername": PROXY_USER,
                   "authPassword": "wrong"}),
-    "proxy closes at once": Row("close-at-once", HEAD, SEED, True, settings=PROXY,
-                                endpoint="proxy"),
+    "proxy closes at once": Row(
+        "close-at-once", HEAD, SEED, True, settings=PROXY, endpoint="proxy"),
     "proxy stalls": Row("never-answer", HEAD, SEED, True, settings=PROXY, endpoint="proxy",
                         stall=True),
     "HTTPS": Row("ok", HEAD_GET, news("edition-7", SERVER_MODIFIED, SERVER_ENTRIES), False,
@@ -228,6 +235,7 @@ def test_fault_row(row, request, fault_server, faults_agent, drive):
         assert proxy_replies[0].startswith(f"HTTP/1.0 {row.proxy_status} ".encode())
     assert drive.alive(), "the agent did not answer within a second"
     assert data_now() == row.data
+    assert drive.poll_delay() == (60_000 if row.failed else 300_000)
 
     # A following poll, answered well, gets through: it finds the list it has (nothing new,
     # so the tray state of the row is kept) and stores the new Last-Modified value. The

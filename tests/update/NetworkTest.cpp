@@ -163,6 +163,7 @@ struct PollRow {
     const char* lastModified;
     const char* epoch;
     int entries;
+    std::string reason;        // what people read; the fault server is 127.0.0.1
     const char* tls = nullptr; // the TLS listener's kind; plain HTTP when null
 };
 
@@ -176,50 +177,64 @@ TEST_F(NetworkTest, PollOutcomes) {
     const char* otherName = "the certificate is for another name";
     const char* expired = "the certificate has expired";
     const char* handshake = "the TLS handshake failed";
+    const std::string port = std::to_string(EnvPort("ZV_FAULT_PORT"));
+    const std::string stalled = "the answer from 127.0.0.1 stopped for 1500 ms";
+    const std::string large = "the answer from 127.0.0.1 was larger than 1 MiB";
+    const std::string notHttp = "the answer from 127.0.0.1 was not HTTP";
+    const std::string tlsStalled = "the answer from localhost stopped for 1500 ms";
     PollRow rows[] = {
-        {"/.newsupdate", New, "", true, lm, "edition-7", 2},
-        {"/fault/never-answer", Error, readHead, false, "", "", 0},
-        {"/fault/stall-status", Error, readHead, false, "", "", 0},
-        {"/fault/stall-headers", Error, readHead, false, "", "", 0},
-        {"/fault/trickle", Error, readHead, false, "", "", 0},
-        {"/fault/stall-body", Error, readGet, true, lm, "", 0},
-        {"/fault/endless", Error, readGet, true, lm, "", 0},
-        {"/fault/body-over-1mib", Error, readGet, true, lm, "", 0},
-        {"/fault/body-1mib", New, "", true, lm, "edition-big", 0},
-        {"/fault/close-at-once", Error, "", false, "", "", 0},
-        {"/fault/close-mid-headers", Nothing, "", true, "Mon, 07", "", 0},
-        {"/fault/no-blank-line", Nothing, "", true, lm, "", 0},
-        {"/fault/empty-first-line", Error, "*", true, lm, "", 0},
+        {"/.newsupdate", New, "", true, lm, "edition-7", 2, ""},
+        {"/fault/never-answer", Error, readHead, false, "", "", 0,
+         "no answer from 127.0.0.1 within 1500 ms"},
+        {"/fault/stall-status", Error, readHead, false, "", "", 0, stalled},
+        {"/fault/stall-headers", Error, readHead, false, "", "", 0, stalled},
+        {"/fault/trickle", Error, readHead, false, "", "", 0,
+         "the answer from 127.0.0.1 took longer than 3 s"},
+        {"/fault/stall-body", Error, readGet, true, lm, "", 0, stalled},
+        {"/fault/endless", Error, readGet, true, lm, "", 0, large},
+        {"/fault/body-over-1mib", Error, readGet, true, lm, "", 0, large},
+        {"/fault/body-1mib", New, "", true, lm, "edition-big", 0, ""},
+        {"/fault/close-at-once", Error, "", false, "", "", 0,
+         "127.0.0.1 closed the connection without an answer"},
+        {"/fault/close-mid-headers", Nothing, "", true, "Mon, 07", "", 0, ""},
+        {"/fault/no-blank-line", Nothing, "", true, lm, "", 0, ""},
+        {"/fault/empty-first-line", Error, "*", true, lm, "", 0, notHttp},
         {"/fault/status-304", Error, "HTTP/1.0 304 Not Modified\nServer: fault\n\n", false, "", "",
-         0},
-        {"/fault/status-500", Error, "*", false, "", "", 0},
-        {"/fault/httpr", Error, "HTTPr\n\n", false, "", "", 0},
-        {"/fault/status-204-10", Nothing, "", true, "LM-204", "", 0},
-        {"/fault/status-204-11", Nothing, "", true, "LM-204", "", 0},
-        {"/fault/status-100-digits", Nothing, "", true, "LM-100", "", 0},
-        {"/fault/big-header", New, "", true, lm, "edition-7", 2},
-        {"/fault/many-headers", New, "", true, lm, "edition-7", 2},
-        {"/fault/nul-header", Nothing, "", true, "", "", 0},
-        {"/fault/nul-body", New, "", true, lm, "edition-nul", 0},
-        {"/fault/lm-missing", New, "", true, "", "edition-7", 2},
-        {"/fault/lm-empty", New, "", true, "", "edition-7", 2},
-        {"/fault/lm-repeated", Nothing, "", true, "second", "", 0},
-        {"/fault/lm-odd", Nothing, "", true, "odd value", "", 0},
-        {"/fault/crlf", New, "", true, lm, "edition-crlf", 1},
-        {"/fault/tabs-only", Nothing, "", true, lm, "", 0},
-        {"/.newsupdate", New, "", true, lm, "edition-7", 2, "good"},
-        {"/fault/stall-body", Error, readGet, true, lm, "", 0, "good"},
-        {"/fault/body-over-1mib", Error, readGet, true, lm, "", 0, "good"},
-        {"/fault/body-1mib", New, "", true, lm, "edition-big", 0, "good"},
-        {"/fault/status-500", Error, "*", false, "", "", 0, "good"},
-        {"/.newsupdate", Error, readHead, false, "", "", 0, "cut-record"},
-        {"/.newsupdate", Error, untrusted, false, "", "", 0, "self-signed"},
-        {"/.newsupdate", Error, untrusted, false, "", "", 0, "untrusted-ca"},
-        {"/.newsupdate", Error, otherName, false, "", "", 0, "other-name"},
-        {"/.newsupdate", Error, expired, false, "", "", 0, "expired"},
-        {"/.newsupdate", Error, handshake, false, "", "", 0, "tls1.0"},
-        {"/.newsupdate", Error, handshake, false, "", "", 0, "silent"},
-        {"/.newsupdate", Error, handshake, false, "", "", 0, "close"},
+         0, "the site answered 304 Not Modified"},
+        {"/fault/status-500", Error, "*", false, "", "", 0,
+         "the site answered 500 Internal Server Error"},
+        {"/fault/httpr", Error, "HTTPr\n\n", false, "", "", 0, notHttp},
+        {"/fault/status-204-10", Nothing, "", true, "LM-204", "", 0, ""},
+        {"/fault/status-204-11", Nothing, "", true, "LM-204", "", 0, ""},
+        {"/fault/status-100-digits", Nothing, "", true, "LM-100", "", 0, ""},
+        {"/fault/big-header", New, "", true, lm, "edition-7", 2, ""},
+        {"/fault/many-headers", New, "", true, lm, "edition-7", 2, ""},
+        {"/fault/nul-header", Nothing, "", true, "", "", 0, ""},
+        {"/fault/nul-body", New, "", true, lm, "edition-nul", 0, ""},
+        {"/fault/lm-missing", New, "", true, "", "edition-7", 2, ""},
+        {"/fault/lm-empty", New, "", true, "", "edition-7", 2, ""},
+        {"/fault/lm-repeated", Nothing, "", true, "second", "", 0, ""},
+        {"/fault/lm-odd", Nothing, "", true, "odd value", "", 0, ""},
+        {"/fault/crlf", New, "", true, lm, "edition-crlf", 1, ""},
+        {"/fault/tabs-only", Nothing, "", true, lm, "", 0, ""},
+        {"/fault/moved-301", Error, "*", false, "", "", 0,
+         "the site moved to http://127.0.0.1:" + port + "/news/.newsupdate (301)"},
+        {"/.newsupdate", New, "", true, lm, "edition-7", 2, "", "good"},
+        {"/fault/stall-body", Error, readGet, true, lm, "", 0, tlsStalled, "good"},
+        {"/fault/body-over-1mib", Error, readGet, true, lm, "", 0,
+         "the answer from localhost was larger than 1 MiB", "good"},
+        {"/fault/body-1mib", New, "", true, lm, "edition-big", 0, "", "good"},
+        {"/fault/status-500", Error, "*", false, "", "", 0,
+         "the site answered 500 Internal Server Error", "good"},
+        {"/.newsupdate", Error, readHead, false, "", "", 0, "the connection to localhost broke off",
+         "cut-record"},
+        {"/.newsupdate", Error, untrusted, false, "", "", 0, untrusted, "self-signed"},
+        {"/.newsupdate", Error, untrusted, false, "", "", 0, untrusted, "untrusted-ca"},
+        {"/.newsupdate", Error, otherName, false, "", "", 0, otherName, "other-name"},
+        {"/.newsupdate", Error, expired, false, "", "", 0, expired, "expired"},
+        {"/.newsupdate", Error, handshake, false, "", "", 0, handshake, "tls1.0"},
+        {"/.newsupdate", Error, handshake, false, "", "", 0, handshake, "silent"},
+        {"/.newsupdate", Error, handshake, false, "", "", 0, handshake, "close"},
     };
     for (const PollRow& row : rows) {
         if (row.tls && !HaveTls()) {
@@ -245,6 +260,7 @@ TEST_F(NetworkTest, PollOutcomes) {
         if (row.tls && std::string(row.message).find("the ") == 0) {
             EXPECT_EQ(requestsBefore, FaultRequestCount()) << row.tls << ": a request was sent";
         }
+        EXPECT_EQ(row.reason, result.reason.text.str()) << row.path;
     }
 }
 
@@ -331,38 +347,47 @@ TEST_F(NetworkTest, ExactRequestBytes) {
 
 TEST_F(NetworkTest, ConnectionFailureMessages) {
     const std::string closed = std::to_string(ClosedPort());
+    const std::string blackhole = std::to_string(EnvPort("ZV_FAULT_BLACKHOLE_PORT"));
+    const std::string unknown = "could not find the address of no-such-host.invalid";
+    const std::string ftp = "unknown scheme \"ftp\": the site's urlScheme must be http or https";
+    const std::string noScheme = "unknown scheme \"\": the site's urlScheme must be http or https";
     struct Row {
         int useProxy;
         const char* host;
         std::string port;
         std::string message;
+        std::string reason;
         const char* scheme = "http";
     } rows[] = {
-        {0, " 127.0.0.1 ", closed, "Could not connect to 127.0.0.1:" + closed},
-        {0, "no-such-host.invalid", "", "Could not connect to no-such-host.invalid:80"},
-        {0, "no-such-host.invalid", "-5", "Could not connect to no-such-host.invalid:80"},
-        {0, "no-such-host.invalid", "70000", "Could not connect to no-such-host.invalid:70000"},
+        {0, " 127.0.0.1 ", closed, "Could not connect to 127.0.0.1:" + closed,
+         "could not connect to 127.0.0.1:" + closed},
+        {0, "no-such-host.invalid", "", "Could not connect to no-such-host.invalid:80", unknown},
+        {0, "no-such-host.invalid", "-5", "Could not connect to no-such-host.invalid:80", unknown},
+        {0, "no-such-host.invalid", "70000", "Could not connect to no-such-host.invalid:70000",
+         unknown},
         {0, "no-such-host.invalid", " 99999999999x",
-         "Could not connect to no-such-host.invalid:2147483647"},
-        {1, "127.0.0.1", closed, "Could not connect to proxy 127.0.0.1:" + closed},
-        {1, " no-such-host.invalid", "junk",
-         "Could not connect to proxy no-such-host.invalid:8001"},
-        {0, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_BLACKHOLE_PORT")),
-         "Could not connect to 127.0.0.1:" + std::to_string(EnvPort("ZV_FAULT_BLACKHOLE_PORT"))},
+         "Could not connect to no-such-host.invalid:2147483647", unknown},
+        {1, "127.0.0.1", closed, "Could not connect to proxy 127.0.0.1:" + closed,
+         "could not connect to the proxy 127.0.0.1:" + closed},
+        {1, " no-such-host.invalid", "junk", "Could not connect to proxy no-such-host.invalid:8001",
+         "could not find the address of the proxy no-such-host.invalid"},
+        {0, "127.0.0.1", blackhole, "Could not connect to 127.0.0.1:" + blackhole,
+         "could not connect to 127.0.0.1:" + blackhole + " within 2 s"},
         // A proxy that closes at once gives an empty response, which has no text.
-        {1, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_CLOSE_PORT")), ""},
+        {1, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_CLOSE_PORT")), "",
+         "the proxy 127.0.0.1 closed the connection without an answer"},
         {1, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_SILENT_PORT")),
-         "Failed to read respose from socket"},
+         "Failed to read respose from socket", "no answer from the proxy 127.0.0.1 within 1500 ms"},
         // Nothing is sent for a scheme the agent does not speak.
-        {0, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_PORT")),
-         "unknown scheme \"ftp\": the site's urlScheme must be http or https", "ftp"},
-        {0, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_PORT")),
-         "unknown scheme \"\": the site's urlScheme must be http or https", ""},
+        {0, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_PORT")), ftp, ftp, "ftp"},
+        {0, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_PORT")), noScheme, noScheme, ""},
         // A proxy that closes or stalls instead of answering CONNECT.
         {1, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_CLOSE_PORT")),
-         "Failed to read respose from socket", "https"},
+         "Failed to read respose from socket",
+         "the proxy 127.0.0.1 closed the connection without an answer", "https"},
         {1, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_SILENT_PORT")),
-         "Failed to read respose from socket", "https"},
+         "Failed to read respose from socket", "no answer from the proxy 127.0.0.1 within 1500 ms",
+         "https"},
     };
     for (const Row& row : rows) {
         int requestsBefore = FaultRequestCount();
@@ -375,6 +400,7 @@ TEST_F(NetworkTest, ConnectionFailureMessages) {
         EXPECT_EQ(PollOutcome::Error, result.outcome) << row.message;
         EXPECT_EQ(CString(row.message.c_str()), result.message);
         EXPECT_EQ(requestsBefore, FaultRequestCount()) << row.message;
+        EXPECT_EQ(row.reason, result.reason.text.str()) << row.message;
     }
 }
 
@@ -438,7 +464,8 @@ TEST_F(NetworkTest, FailedGetIsFetchedAgainNextPoll) {
 TEST_F(NetworkTest, ThroughTheProxy) {
     WriteNewsFile("ed-proxy\n2026-12-05 Via proxy\nhttp://x/5\n", 1800000300);
     const std::string user = EnvText("ZV_PROXY_USER"), password = EnvText("ZV_PROXY_PASSWORD");
-    const char* refused = "the proxy refused the connection to the site: HTTP/1.0 401 ";
+    const char* wantsLogin = "the proxy asked for a user name and password";
+    const char* refusedLogin = "the proxy refused the user name or password";
     struct Row {
         const char* scheme;
         int useProxy;
@@ -446,15 +473,15 @@ TEST_F(NetworkTest, ThroughTheProxy) {
         const char* password;
         PollOutcome outcome;
         const char* message; // the whole text, or for plain HTTP the status found at 8
+        const char* reason;
     } rows[] = {
-        {"http", 1, user.c_str(), password.c_str(), PollOutcome::NewPostings, ""},
-        {"http", 1, nullptr, nullptr, PollOutcome::Error, " 407 "},
-        {"http", 1, "agent", "wrong", PollOutcome::Error, " 401 "},
-        {"https", 0, nullptr, nullptr, PollOutcome::NewPostings, ""},
-        {"https", 1, user.c_str(), password.c_str(), PollOutcome::NewPostings, ""},
-        {"https", 1, nullptr, nullptr, PollOutcome::Error,
-         "the proxy asked for a user name and password"},
-        {"https", 1, "agent", "wrong", PollOutcome::Error, refused},
+        {"http", 1, user.c_str(), password.c_str(), PollOutcome::NewPostings, "", ""},
+        {"http", 1, nullptr, nullptr, PollOutcome::Error, " 407 ", wantsLogin},
+        {"http", 1, "agent", "wrong", PollOutcome::Error, " 401 ", refusedLogin},
+        {"https", 0, nullptr, nullptr, PollOutcome::NewPostings, "", ""},
+        {"https", 1, user.c_str(), password.c_str(), PollOutcome::NewPostings, "", ""},
+        {"https", 1, nullptr, nullptr, PollOutcome::Error, wantsLogin, wantsLogin},
+        {"https", 1, "agent", "wrong", PollOutcome::Error, refusedLogin, refusedLogin},
     };
     for (const Row& row : rows) {
         bool https = std::string(row.scheme) == "https";
@@ -471,11 +498,12 @@ TEST_F(NetworkTest, ThroughTheProxy) {
         PollResult result = RunPoll(settings, ShortLimits());
         SCOPED_TRACE(std::string(row.scheme) + " " + (row.user ? row.user : "-"));
         EXPECT_EQ(row.outcome, result.outcome) << result.message;
+        EXPECT_EQ(CString(row.reason), result.reason.text);
         if (row.outcome == PollOutcome::NewPostings) {
             EXPECT_EQ(CString("ed-proxy"), result.epoch);
             EXPECT_EQ(1u, result.entries.size());
         } else if (https) {
-            EXPECT_EQ(0, result.message.Find(row.message)) << result.message;
+            EXPECT_EQ(CString(row.message), result.message);
         } else {
             EXPECT_EQ(8, result.message.Find(row.message)) << result.message;
         }

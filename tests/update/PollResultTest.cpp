@@ -115,3 +115,93 @@ TEST_F(ApplyPollResultTest, SnapshotTrimsHostsInPlace) {
 }
 
 } // namespace
+
+// What people read about an answer that refused the poll: the whole reason and the
+// tooltip's few words. The other failures' reasons are rows of the network tests.
+TEST(FailureReason, Table) {
+    const FailureKind Http = FailureKind::HttpStatus, Tunnel = FailureKind::TunnelRefused;
+    struct Row {
+        FailureKind kind;
+        bool viaProxy, sentCredentials;
+        const char* statusLine;
+        const char* answer;
+        const char* text;
+        const char* brief;
+    };
+    const Row rows[] = {
+        {Http, false, false, "HTTP/1.1 404 Not Found", "", "the site answered 404 Not Found",
+         "HTTP 404"},
+        {Http, false, false, "HTTP/1.0 500", "", "the site answered 500", "HTTP 500"},
+        {Http, false, false, "HTTP/1.0 304 Not Modified\r", "",
+         "the site answered 304 Not Modified", "HTTP 304"},
+        {Http, true, false, "HTTP/1.0 502 Bad Gateway", "",
+         "the site or the proxy answered 502 Bad Gateway", "HTTP 502"},
+        {Http, false, false, "HTTP/1.0 404 \x1b[2Jgone\t", "", "the site answered 404 ?[2Jgone",
+         "HTTP 404"},
+        {Http, false, false, "HTTP/1.0 503 A phrase much longer than any dialog line should hold",
+         "", "the site answered 503 A phrase much longer than any dialog lin...", "HTTP 503"},
+        // Not a status line.
+        {Http, false, false, "", "", "the answer from news.example was not HTTP", "not HTTP"},
+        {Http, false, false, "HTTPr", "", "the answer from news.example was not HTTP", "not HTTP"},
+        {Http, false, false, "HTTP/1.0 40", "", "the answer from news.example was not HTTP",
+         "not HTTP"},
+        {Http, false, false, "HTTP/1.0 4040 Odd", "", "the answer from news.example was not HTTP",
+         "not HTTP"},
+        {Http, true, false, "<html>", "", "the answer from the proxy proxy.lan was not HTTP",
+         "not HTTP"},
+        // The proxy's credentials; 401 counts as a refusal only through a proxy that got some.
+        {Http, true, false, "HTTP/1.0 407 Proxy Authentication Required", "",
+         "the proxy asked for a user name and password", "proxy wants a login"},
+        {Http, true, true, "HTTP/1.0 407 Proxy Authentication Required", "",
+         "the proxy refused the user name or password", "proxy refused login"},
+        {Http, true, true, "HTTP/1.0 401 Unauthorized", "",
+         "the proxy refused the user name or password", "proxy refused login"},
+        {Http, true, false, "HTTP/1.0 401 Unauthorized", "",
+         "the site or the proxy answered 401 Unauthorized", "HTTP 401"},
+        {Http, false, false, "HTTP/1.0 407 Proxy Authentication Required", "",
+         "the site answered 407 Proxy Authentication Required", "HTTP 407"},
+        // Redirects name their target, made absolute against http://news.example:8080/a/b.
+        {Http, false, false, "HTTP/1.1 301 Moved Permanently",
+         "HTTP/1.1 301 Moved Permanently\r\nServer: x\r\n"
+         "location:  https://news.example.org/.newsupdate \r\n\r\n",
+         "the site moved to https://news.example.org/.newsupdate (301)", "moved (301)"},
+        {Http, false, false, "HTTP/1.0 302 Found", "HTTP/1.0 302 Found\nLocation: /c/d\n\n",
+         "the site moved to http://news.example:8080/c/d (302)", "moved (302)"},
+        {Http, false, false, "HTTP/1.0 307 x", "HTTP/1.0 307 x\nLocation: c?d=/e\n\n",
+         "the site moved to http://news.example:8080/a/c?d=/e (307)", "moved (307)"},
+        {Http, false, false, "HTTP/1.0 308 x", "HTTP/1.0 308 x\nLocation: //cdn.example/x\n\n",
+         "the site moved to http://cdn.example/x (308)", "moved (308)"},
+        {Http, false, false, "HTTP/1.0 301 x", "HTTP/1.0 301 x\nLocation:\n\n",
+         "the site moved (301) without saying where", "moved (301)"},
+        {Http, false, false, "HTTP/1.0 301 x", "HTTP/1.0 301 x\n\nLocation: /body\n",
+         "the site moved (301) without saying where", "moved (301)"},
+        {Http, false, false, "HTTP/1.0 303 x",
+         "\n\nHTTP/1.0 303 x\nLocation: /first\nLocation: /second\n\n",
+         "the site moved to http://news.example:8080/first (303)", "moved (303)"},
+        // The proxy's answer to CONNECT: its credentials as above, anything else a refusal.
+        {Tunnel, true, false, "HTTP/1.0 407 Proxy Authentication Required", "",
+         "the proxy asked for a user name and password", "proxy wants a login"},
+        {Tunnel, true, true, "HTTP/1.0 401 Unauthorized", "",
+         "the proxy refused the user name or password", "proxy refused login"},
+        {Tunnel, true, false, "HTTP/1.0 403 Forbidden", "",
+         "the proxy refused the connection to the site: 403 Forbidden", "proxy refused the site"},
+        {Tunnel, true, false, "HTTP/1.0 302 Found", "HTTP/1.0 302 Found\nLocation: /x\n\n",
+         "the proxy refused the connection to the site: 302 Found", "proxy refused the site"},
+        {Tunnel, true, false, "SSH-2.0", "", "the answer from the proxy proxy.lan was not HTTP",
+         "not HTTP"},
+    };
+    for (const Row& row : rows) {
+        PollFailure failure;
+        failure.kind = row.kind;
+        failure.viaProxy = row.viaProxy;
+        failure.sentCredentials = row.sentCredentials;
+        failure.host = row.viaProxy ? "proxy.lan" : "news.example";
+        failure.port = row.viaProxy ? 8001 : 8080;
+        failure.statusLine = row.statusLine;
+        failure.answer = row.answer;
+        failure.siteUrl = "http://news.example:8080/a/b";
+        const FailureReason reason = DescribeFailure(failure);
+        EXPECT_EQ(CString(row.text), reason.text) << row.statusLine;
+        EXPECT_EQ(CString(row.brief), reason.brief) << row.statusLine;
+    }
+}

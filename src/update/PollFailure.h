@@ -1,0 +1,49 @@
+#pragma once
+// Why a poll failed, in words for the person at the machine: a whole sentence for the About
+// box and a few words for the tooltip. The error texts of the poll's steps stay as they are;
+// these reasons come beside them. A new way to fail is one more kind here and one more case
+// in DescribeFailure.
+#include "fw/CString.h"
+
+enum class FailureKind {
+    None,
+    NetworkUnavailable,   // the socket library did not start
+    NotStarted,           // the poll's worker could not be started
+    HostNotFound,         // the name has no address
+    ConnectFailed,        // refused or unreachable
+    ConnectTimedOut,      // no connection within the connect limit
+    SendFailed,           // the request could not be sent
+    NoAnswer,             // nothing arrived within the inactivity limit
+    AnswerStalled,        // part of an answer arrived, then nothing within the inactivity limit
+    AnswerTooSlow,        // the whole request took longer than its deadline
+    AnswerTooLarge,       // the answer grew beyond the size cap
+    ConnectionBroken,     // the connection failed while the answer was read
+    EmptyAnswer,          // the connection closed without a byte
+    HttpStatus,           // an answer whose status is not a success
+    UnknownScheme,        // urlScheme is neither http nor https; nothing was sent
+    TlsHandshake,         // no common protocol, a broken or stalled handshake
+    CertificateUntrusted, // no chain to a trusted root, a self-signed or revoked one
+    CertificateOtherName, // valid, but not for the site's host name
+    CertificateExpired,   // outside its validity period
+    TunnelRefused,        // the proxy answered CONNECT with a status that is not a success
+};
+
+struct PollFailure {
+    FailureKind kind = FailureKind::None;
+    bool viaProxy = false;        // the failing step talked to the proxy
+    bool sentCredentials = false; // the request carried proxy credentials
+    CString host;                 // the host connected to: the site's or the proxy's
+    int port = 0;
+    int limit = 0;      // the limit that ran out: milliseconds, or bytes for AnswerTooLarge
+    CString statusLine; // HttpStatus, TunnelRefused: the line read as the status line
+    CString answer;     // HttpStatus, TunnelRefused: the whole answer, for its header lines
+    CString scheme;     // UnknownScheme: the stored scheme
+    CString siteUrl;    // the address asked for, http://host[:port]/path, to resolve a Location
+};
+
+struct FailureReason {
+    CString text;  // the whole reason, one sentence without a full stop
+    CString brief; // at most a few words, for the tooltip
+};
+
+FailureReason DescribeFailure(const PollFailure& failure);
