@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
     cmake make g++ git python3
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
-    wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick
+    # Wine's TLS runs over GnuTLS, for 32-bit and 64-bit Wine alike.
+    wine wine32:i386 wine64 libgnutls30:i386 libgnutls30 xvfb xdotool x11-utils imagemagick
     # Wine's own "MS Sans Serif" (the dialogs' font, with its widths) and Marlett (the
     # caption buttons' glyphs): without them labels clip and a close button shows "r".
     # Liberation and Droid Sans Fallback draw the menus' Greek and Japanese characters.

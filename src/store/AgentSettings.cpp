@@ -60,6 +60,7 @@ void CAgentSettings::SetDefaults() {
     urlPath = LoadResString(IDS_DEFAULT_URL_PATH);
     proxyHost = LoadResString(IDS_DEFAULT_PROXY_HOST);
     proxyPort = LoadResString(IDS_DEFAULT_PROXY_PORT);
+    urlScheme = "http";
 
     dates.clear();
     titles.clear();
@@ -85,6 +86,7 @@ void CAgentSettings::LoadSettings() {
     LoadNumber(registry, "alertByMessage", alertByMessage);
     LoadNumber(registry, "useProxy", useProxy);
     LoadNumber(registry, "useProxyAuth", useProxyAuth);
+    LoadText(registry, kSettings, "urlScheme", urlScheme);
 }
 
 // Failed writes are skipped: the agent keeps running on its in-memory settings.

@@ -62,6 +62,9 @@ public:
     CString urlPath;
     CString proxyHost;
     CString proxyPort;
+    // The site's scheme, "http" or "https" in any case: set by the site's configuration
+    // like urlHost, so it is read but never written.
+    CString urlScheme;
 
     // The news cache: three parallel arrays of numEntries elements each.
     CString epoch;

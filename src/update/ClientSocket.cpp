@@ -95,10 +95,17 @@ int CClientSocket::SendAll(const char* text) {
     if (m_socket == kNoSocket) {
         return Fail(SocketFailure::Broken);
     }
+    return m_secure ? m_secure->Send(text, length) : SendBytes(text, length);
+}
+
+int CClientSocket::SendBytes(const char* data, int length) {
+    if (m_socket == kNoSocket) {
+        return -1;
+    }
     int sent = 0;
     while (sent < length) {
         int count = 0;
-        IoResult result = SendSome(m_socket, text + sent, length - sent, count);
+        IoResult result = SendSome(m_socket, data + sent, length - sent, count);
         if (result == IoResult::Failed) {
             return Fail(SocketFailure::Broken);
         }
@@ -113,26 +120,37 @@ int CClientSocket::SendAll(const char* text) {
     return sent;
 }
 
-int CClientSocket::Receive() {
+int CClientSocket::ReceiveSome(char* buffer, int size) {
     if (m_socket == kNoSocket) {
         return Fail(SocketFailure::Broken);
     }
-    m_received.Empty();
     for (;;) {
         if (!WaitForProgress(WaitFor::Read, m_limits.idleMs)) {
             return -1;
         }
         int count = 0;
-        IoResult result =
-            RecvSome(m_socket, m_buffer, static_cast<int>(sizeof m_buffer) - 1, count);
+        IoResult result = RecvSome(m_socket, buffer, size, count);
         if (result == IoResult::Failed) {
             return Fail(SocketFailure::Broken);
         }
-        if (result == IoResult::WouldBlock) {
-            continue;
+        if (result == IoResult::Done) {
+            return count;
         }
-        if (count == 0) {
-            return 0;
+    }
+}
+
+int CClientSocket::Receive() {
+    if (m_socket == kNoSocket) {
+        return -1;
+    }
+    m_received.Empty();
+    if (m_secure) {
+        return m_secure->Receive(m_received);
+    }
+    for (;;) {
+        int count = ReceiveSome(m_buffer, static_cast<int>(sizeof m_buffer) - 1);
+        if (count <= 0) {
+            return count;
         }
         if (m_received.GetLength() + count > m_limits.maxResponseBytes) {
             return Fail(SocketFailure::TooLarge);
@@ -146,6 +164,8 @@ const char* CClientSocket::GetReceivedText() const {
 }
 
 void CClientSocket::Close() {
+    // The session goes before the connection it runs over.
+    m_secure.reset();
     if (m_socket != kNoSocket) {
         CloseSocket(m_socket);
         m_socket = kNoSocket;

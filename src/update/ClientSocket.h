@@ -7,11 +7,16 @@
 // agent's Exit, which waits for the poll) for ever, so every step runs under time limits;
 // running out of time is an ordinary failure of that step. A response larger than the cap
 // fails the read as well.
+//
+// Once StartTls has succeeded, SendAll and Receive carry the request and the response
+// through TLS over the same connection and under the same limits.
 #include "fw/CString.h"
+#include "update/PollFailure.h"
 #include "update/SocketOps.h"
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
 struct SocketLimits {
     int connectMs = 30000;          // connecting
@@ -36,6 +41,17 @@ enum class SocketFailure {
     Broken,         // the connection failed while sending or reading
 };
 
+// What runs over the connection once TLS is up: sends encrypt, receives decrypt.
+class CSecureLayer {
+public:
+    virtual ~CSecureLayer() = default;
+    // The number of bytes sent, or -1.
+    virtual int Send(const char* data, int length) = 0;
+    // Appends the response until the server ends the session: 0, or -1 on failure,
+    // timeout, a cut-off record or a response beyond the cap.
+    virtual int Receive(CString& received) = 0;
+};
+
 class CClientSocket {
 public:
     // Creates the socket and resolves the host name; failures show in Connect.
@@ -50,6 +66,14 @@ public:
     int SendAll(const char* text);
     // Reads until the server closes the connection: 0, or -1 on failure or timeout.
     int Receive();
+    // Handshake over the connected socket, naming serverName, and validation of the
+    // server's certificate for that name. FailureKind::None once the session is up.
+    FailureKind StartTls(const char* serverName);
+
+    // The bytes on the wire, for the layers on top: all of them or -1; and one read of at
+    // most size bytes: the count, 0 when the peer has closed, -1 on failure or timeout.
+    int SendBytes(const char* data, int length);
+    int ReceiveSome(char* buffer, int size);
     // The received text, or null when nothing was received.
     const char* GetReceivedText() const;
     // Everything received, zero bytes included.
@@ -57,9 +81,12 @@ public:
     void Close();
 
     unsigned short Port() const { return m_port; }
+    const SocketLimits& Limits() const { return m_limits; }
     bool IsResolved() const { return m_resolved; }
     SocketFailure Failure() const { return m_failure; }
-    const SocketLimits& Limits() const { return m_limits; }
+    // Records why a step failed and gives the step's failure result; the TLS layer
+    // records its own failures here too.
+    int Fail(SocketFailure failure);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -71,8 +98,6 @@ private:
     // be ready. False on timeout, on failure and once the deadline has passed, with the
     // cause recorded.
     bool WaitForProgress(WaitFor what, int limitMs);
-    // Records why a step failed and gives the step's failure result.
-    int Fail(SocketFailure failure);
 
     CString m_received;
     unsigned short m_port = 0;
@@ -82,5 +107,6 @@ private:
     std::uintptr_t m_socket;
     SocketLimits m_limits;
     Clock::time_point m_deadline;
+    std::unique_ptr<CSecureLayer> m_secure;
     char m_buffer[8192];
 };

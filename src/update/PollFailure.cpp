@@ -107,9 +107,9 @@ CString AbsoluteLocation(const CString& location, const CString& siteUrl) {
     const int slash = location.Find('/');
     if (scheme > 0 && (slash < 0 || slash > scheme))
         return location;
-    if (location.Left(2) == "//")
-        return "http:" + location;
     const int schemeEnd = siteUrl.Find("://");
+    if (location.Left(2) == "//")
+        return (schemeEnd < 0 ? CString("http:") : siteUrl.Left(schemeEnd + 1)) + location;
     const int pathStart = schemeEnd < 0 ? -1 : siteUrl.Find('/', schemeEnd + 3);
     const CString origin = pathStart < 0 ? siteUrl : siteUrl.Left(pathStart);
     if (location.Left(1) == "/")
@@ -132,6 +132,12 @@ FailureReason DescribeStatus(const PollFailure& failure) {
         return {"the proxy refused the user name or password", "proxy refused login"};
     if (failure.viaProxy && status.code == 407)
         return {"the proxy asked for a user name and password", "proxy wants a login"};
+    CString answered = code;
+    if (!status.phrase.IsEmpty())
+        answered += " " + Printable(status.phrase, kLongestPhrase);
+    if (failure.kind == FailureKind::TunnelRefused)
+        return {"the proxy refused the connection to the site: " + answered,
+                "proxy refused the site"};
     if (IsRedirect(status.code)) {
         const CString location = FindLocation(failure.answer);
         if (location.IsEmpty())
@@ -141,9 +147,6 @@ FailureReason DescribeStatus(const PollFailure& failure) {
                     " (" + code + ")",
                 "moved (" + code + ")"};
     }
-    CString answered = code;
-    if (!status.phrase.IsEmpty())
-        answered += " " + Printable(status.phrase, kLongestPhrase);
     const char* who = failure.viaProxy ? "the site or the proxy answered " : "the site answered ";
     return {who + answered, "HTTP " + code};
 }
@@ -188,7 +191,20 @@ FailureReason DescribeFailure(const PollFailure& failure) {
     case FailureKind::EmptyAnswer:
         return {Peer(failure) + " closed the connection without an answer", "empty answer"};
     case FailureKind::HttpStatus:
+    case FailureKind::TunnelRefused:
         return DescribeStatus(failure);
+    case FailureKind::UnknownScheme:
+        return {"unknown scheme \"" + Printable(failure.scheme, kLongestPhrase) +
+                    "\": the site's urlScheme must be http or https",
+                "unknown scheme"};
+    case FailureKind::TlsHandshake:
+        return {"the TLS handshake failed", "TLS handshake failed"};
+    case FailureKind::CertificateUntrusted:
+        return {"the certificate is not trusted", "certificate not trusted"};
+    case FailureKind::CertificateOtherName:
+        return {"the certificate is for another name", "certificate name wrong"};
+    case FailureKind::CertificateExpired:
+        return {"the certificate has expired", "certificate expired"};
     }
     return {};
 }

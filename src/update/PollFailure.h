@@ -7,19 +7,25 @@
 
 enum class FailureKind {
     None,
-    NetworkUnavailable, // the socket library did not start
-    NotStarted,         // the poll's worker could not be started
-    HostNotFound,       // the name has no address
-    ConnectFailed,      // refused or unreachable
-    ConnectTimedOut,    // no connection within the connect limit
-    SendFailed,         // the request could not be sent
-    NoAnswer,           // nothing arrived within the inactivity limit
-    AnswerStalled,      // part of an answer arrived, then nothing within the inactivity limit
-    AnswerTooSlow,      // the whole request took longer than its deadline
-    AnswerTooLarge,     // the answer grew beyond the size cap
-    ConnectionBroken,   // the connection failed while the answer was read
-    EmptyAnswer,        // the connection closed without a byte
-    HttpStatus,         // an answer whose status is not a success
+    NetworkUnavailable,   // the socket library did not start
+    NotStarted,           // the poll's worker could not be started
+    HostNotFound,         // the name has no address
+    ConnectFailed,        // refused or unreachable
+    ConnectTimedOut,      // no connection within the connect limit
+    SendFailed,           // the request could not be sent
+    NoAnswer,             // nothing arrived within the inactivity limit
+    AnswerStalled,        // part of an answer arrived, then nothing within the inactivity limit
+    AnswerTooSlow,        // the whole request took longer than its deadline
+    AnswerTooLarge,       // the answer grew beyond the size cap
+    ConnectionBroken,     // the connection failed while the answer was read
+    EmptyAnswer,          // the connection closed without a byte
+    HttpStatus,           // an answer whose status is not a success
+    UnknownScheme,        // urlScheme is neither http nor https; nothing was sent
+    TlsHandshake,         // no common protocol, a broken or stalled handshake
+    CertificateUntrusted, // no chain to a trusted root, a self-signed or revoked one
+    CertificateOtherName, // valid, but not for the site's host name
+    CertificateExpired,   // outside its validity period
+    TunnelRefused,        // the proxy answered CONNECT with a status that is not a success
 };
 
 struct PollFailure {
@@ -29,8 +35,9 @@ struct PollFailure {
     CString host;                 // the host connected to: the site's or the proxy's
     int port = 0;
     int limit = 0;      // the limit that ran out: milliseconds, or bytes for AnswerTooLarge
-    CString statusLine; // HttpStatus: the line that was read as the status line
-    CString answer;     // HttpStatus: the whole answer, for its header lines
+    CString statusLine; // HttpStatus, TunnelRefused: the line read as the status line
+    CString answer;     // HttpStatus, TunnelRefused: the whole answer, for its header lines
+    CString scheme;     // UnknownScheme: the stored scheme
     CString siteUrl;    // the address asked for, http://host[:port]/path, to resolve a Location
 };
 

@@ -17,6 +17,7 @@ PollSettings SnapshotPollSettings(CAgentSettings& settings) {
     snapshot.useProxyAuth = settings.useProxyAuth;
     snapshot.authUsername = settings.authUsername;
     snapshot.authPassword = settings.authPassword;
+    snapshot.urlScheme = settings.urlScheme;
     snapshot.lastModified = settings.lastModified;
     snapshot.epoch = settings.epoch;
     return snapshot;

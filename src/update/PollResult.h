@@ -18,6 +18,7 @@ struct PollSettings {
     int useProxyAuth = 0;
     CString authUsername;
     CString authPassword;
+    CString urlScheme = "http";
     CString lastModified; // stored marker to compare the HEAD reply with
     CString epoch;        // stored marker to compare the list's epoch with
 };

@@ -99,6 +99,19 @@ bool IsSuccessStatus(const CString& statusLine) {
     return space >= 0 && space + 1 < statusLine.GetLength() && statusLine[space + 1] == '2';
 }
 
+TunnelReply ParseTunnelReply(const CString& head, CString& statusLine) {
+    int length = head.GetLength();
+    bool ended =
+        (length >= 2 && head.Right(2) == "\n\n") || (length >= 4 && head.Right(4) == "\r\n\r\n");
+    if (!ended) {
+        return TunnelReply::Incomplete;
+    }
+    int lineFeed = -1;
+    ReadLine(head, 0, statusLine, lineFeed);
+    statusLine.TrimRight();
+    return IsSuccessStatus(statusLine) ? TunnelReply::Open : TunnelReply::Refused;
+}
+
 ResponseCheck ParseHeadResponseText(const CString& response, CString& lastModified) {
     if (response.IsEmpty()) {
         return ResponseCheck::Empty;

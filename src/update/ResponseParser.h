@@ -24,6 +24,13 @@ bool IsSuccessStatus(const CString& statusLine);
 // line, matched in any case, sets lastModified (which is left alone when there is none).
 ResponseCheck ParseHeadResponseText(const CString& response, CString& lastModified);
 
+enum class TunnelReply { Incomplete, Open, Refused };
+
+// A proxy's answer to CONNECT as far as it has arrived: Incomplete until its header block
+// has ended with a blank line; then a 2xx status opens the tunnel. statusLine receives the
+// first line without its line end.
+TunnelReply ParseTunnelReply(const CString& head, CString& statusLine);
+
 struct NewsList {
     bool hasEpoch = false;
     CString epoch; // stripped of white space

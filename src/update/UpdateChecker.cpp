@@ -18,6 +18,9 @@ int PortNumber(const CString& text, int fallback) {
     return number > 0 ? static_cast<int>(number) : fallback;
 }
 
+// A proxy's answer to CONNECT is a status line and a few headers.
+const int kMaxTunnelReply = 16384;
+
 // The line a parser reads as the status line: the HEAD parser skips empty lines before it,
 // the list parser takes the very first line.
 CString StatusLineOf(const CString& response, bool skipEmptyLines) {
@@ -34,8 +37,22 @@ CString StatusLineOf(const CString& response, bool skipEmptyLines) {
 
 } // namespace
 
+bool ParseScheme(const CString& text, Scheme& scheme) {
+    if (text.CompareNoCase("http") == 0) {
+        scheme = Scheme::Http;
+        return true;
+    }
+    if (text.CompareNoCase("https") == 0) {
+        scheme = Scheme::Https;
+        return true;
+    }
+    return false;
+}
+
 CUpdateChecker::CUpdateChecker(const PollSettings& settings, const SocketLimits& limits)
-    : m_settings(settings), m_limits(limits) {}
+    : m_settings(settings), m_limits(limits) {
+    m_schemeKnown = ParseScheme(settings.urlScheme, m_scheme);
+}
 
 CUpdateChecker::~CUpdateChecker() {
     // The socket goes before the library that it belongs to. Each poll's start-up of the
@@ -51,8 +68,7 @@ CString CUpdateChecker::EndpointHost() const {
 }
 
 int CUpdateChecker::EndpointPort() const {
-    return m_settings.useProxy > 0 ? PortNumber(m_settings.proxyPort, 8001)
-                                   : PortNumber(m_settings.urlPort, 80);
+    return m_settings.useProxy > 0 ? PortNumber(m_settings.proxyPort, 8001) : SitePort();
 }
 
 bool CUpdateChecker::OpenConnection() {
@@ -85,10 +101,12 @@ void CUpdateChecker::NoteFailure(FailureKind kind, int limit) {
     m_failure.host = EndpointHost();
     m_failure.port = EndpointPort();
     m_failure.limit = limit;
-    m_failure.siteUrl = "http://" + HostHeaderValue() + m_settings.urlPath;
+    m_failure.scheme = m_settings.urlScheme;
+    m_failure.siteUrl = (m_scheme == Scheme::Https ? "https://" : "http://") + HostHeaderValue() +
+                        m_settings.urlPath;
 }
 
-void CUpdateChecker::NoteSocketFailure(bool connecting) {
+void CUpdateChecker::NoteSocketFailure(bool connecting, bool answerBegun) {
     const SocketLimits& limits = m_connection->Limits();
     switch (m_connection->Failure()) {
     case SocketFailure::NotResolved:
@@ -97,7 +115,7 @@ void CUpdateChecker::NoteSocketFailure(bool connecting) {
     case SocketFailure::TimedOut:
         if (connecting)
             NoteFailure(FailureKind::ConnectTimedOut, limits.connectMs);
-        else if (m_connection->Received().IsEmpty())
+        else if (!answerBegun)
             NoteFailure(FailureKind::NoAnswer, limits.idleMs);
         else
             NoteFailure(FailureKind::AnswerStalled, limits.idleMs);
@@ -117,15 +135,25 @@ void CUpdateChecker::NoteSocketFailure(bool connecting) {
     NoteFailure(connecting ? FailureKind::ConnectFailed : FailureKind::ConnectionBroken);
 }
 
-void CUpdateChecker::NoteBadAnswer(const CString& answer, const CString& statusLine) {
-    NoteFailure(FailureKind::HttpStatus);
+void CUpdateChecker::NoteBadAnswer(FailureKind kind, const CString& answer,
+                                   const CString& statusLine) {
+    NoteFailure(kind);
     m_failure.statusLine = statusLine;
     m_failure.answer = answer;
+}
+
+void CUpdateChecker::FailWithReason(FailureKind kind) {
+    NoteFailure(kind);
+    m_message = DescribeFailure(m_failure).text;
 }
 
 bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, const char* readError,
                               CString& response) {
     if (!OpenConnection()) {
+        return false;
+    }
+    if (m_scheme == Scheme::Https && !StartSecureChannel(writeError, readError)) {
+        m_connection.reset();
         return false;
     }
     // Built after connecting: the request carries the host as OpenConnection stripped it.
@@ -137,7 +165,7 @@ bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, cons
     }
     if (m_connection->Receive() < 0) {
         m_message = readError;
-        NoteSocketFailure(false);
+        NoteSocketFailure(false, !m_connection->Received().IsEmpty());
         m_connection.reset();
         return false;
     }
@@ -147,8 +175,61 @@ bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, cons
     return true;
 }
 
+bool CUpdateChecker::StartSecureChannel(const char* writeError, const char* readError) {
+    if (m_settings.useProxy > 0 && !OpenTunnel(writeError, readError)) {
+        return false;
+    }
+    const FailureKind failure = m_connection->StartTls(m_settings.urlHost);
+    if (failure != FailureKind::None) {
+        FailWithReason(failure);
+        return false;
+    }
+    return true;
+}
+
+bool CUpdateChecker::OpenTunnel(const char* writeError, const char* readError) {
+    if (m_connection->SendAll(BuildConnectRequest()) < 0) {
+        m_message = writeError;
+        NoteFailure(FailureKind::SendFailed);
+        return false;
+    }
+    // Read a byte at a time up to the blank line: what follows belongs to the TLS session.
+    CString head;
+    CString statusLine;
+    TunnelReply reply;
+    while ((reply = ParseTunnelReply(head, statusLine)) == TunnelReply::Incomplete) {
+        char byte = 0;
+        if (head.GetLength() >= kMaxTunnelReply) {
+            m_message = readError;
+            NoteFailure(FailureKind::AnswerTooLarge, kMaxTunnelReply);
+            return false;
+        }
+        const int count = m_connection->ReceiveSome(&byte, 1);
+        if (count != 1) {
+            m_message = readError;
+            if (count == 0 && head.IsEmpty())
+                NoteFailure(FailureKind::EmptyAnswer);
+            else
+                NoteSocketFailure(false, !head.IsEmpty());
+            return false;
+        }
+        head.Append(&byte, 1);
+    }
+    if (reply == TunnelReply::Open) {
+        return true;
+    }
+    NoteBadAnswer(FailureKind::TunnelRefused, head, statusLine);
+    m_message = DescribeFailure(m_failure).text;
+    return false;
+}
+
 bool CUpdateChecker::SendHeadRequest() {
     m_headResponse.Empty();
+    // An unknown scheme fails the poll before anything is sent.
+    if (!m_schemeKnown) {
+        FailWithReason(FailureKind::UnknownScheme);
+        return false;
+    }
     if (!m_winsockStarted) {
         if (StartWinsock() < 0) {
             NoteFailure(FailureKind::NetworkUnavailable);
@@ -156,16 +237,16 @@ bool CUpdateChecker::SendHeadRequest() {
         }
         m_winsockStarted = true;
     }
-    RequestBuilder build = m_settings.useProxy > 0 ? &CUpdateChecker::BuildProxyHeadRequest
-                                                   : &CUpdateChecker::BuildHeadRequest;
+    RequestBuilder build = UsesProxyRequests() ? &CUpdateChecker::BuildProxyHeadRequest
+                                               : &CUpdateChecker::BuildHeadRequest;
     return Exchange(build, "Failed to write HEAD request to socket",
                     "Failed to read respose from socket", m_headResponse);
 }
 
 bool CUpdateChecker::SendGetRequest() {
     m_message.Empty();
-    RequestBuilder build = m_settings.useProxy > 0 ? &CUpdateChecker::BuildProxyGetRequest
-                                                   : &CUpdateChecker::BuildGetRequest;
+    RequestBuilder build = UsesProxyRequests() ? &CUpdateChecker::BuildProxyGetRequest
+                                               : &CUpdateChecker::BuildGetRequest;
     return Exchange(build, "Failed to write GET request to socket",
                     "Failed to read response from socket", m_getResponse);
 }
@@ -176,7 +257,7 @@ bool CUpdateChecker::ParseHeadResponse() {
         return true;
     case ResponseCheck::BadStatus:
         m_message = m_headResponse;
-        NoteBadAnswer(m_headResponse, StatusLineOf(m_headResponse, true));
+        NoteBadAnswer(FailureKind::HttpStatus, m_headResponse, StatusLineOf(m_headResponse, true));
         return false;
     case ResponseCheck::Empty:
         NoteFailure(FailureKind::EmptyAnswer);
@@ -201,7 +282,7 @@ bool CUpdateChecker::ParseNewsList() {
         return true;
     case ResponseCheck::BadStatus:
         m_message = m_getResponse;
-        NoteBadAnswer(m_getResponse, StatusLineOf(m_getResponse, false));
+        NoteBadAnswer(FailureKind::HttpStatus, m_getResponse, StatusLineOf(m_getResponse, false));
         return false;
     case ResponseCheck::Empty:
         NoteFailure(FailureKind::EmptyAnswer);
@@ -229,10 +310,22 @@ CString CUpdateChecker::BuildDirectRequest(const char* method) const {
            "Accept: text/html\r\n\r\n";
 }
 
+int CUpdateChecker::DefaultPort() const {
+    return m_scheme == Scheme::Https ? 443 : 80;
+}
+
+int CUpdateChecker::SitePort() const {
+    return PortNumber(m_settings.urlPort, DefaultPort());
+}
+
+bool CUpdateChecker::UsesProxyRequests() const {
+    return m_settings.useProxy > 0 && m_scheme == Scheme::Http;
+}
+
 CString CUpdateChecker::HostHeaderValue() const {
     // The port the connection really uses: the low 16 bits of the number.
-    int port = PortNumber(m_settings.urlPort, 80) & 0xFFFF;
-    if (port == 80) {
+    int port = SitePort() & 0xFFFF;
+    if (port == DefaultPort()) {
         return m_settings.urlHost;
     }
     CString value;
@@ -267,6 +360,16 @@ CString CUpdateChecker::BuildProxyAuthorization() const {
     encoder.Encode(reinterpret_cast<const unsigned char*>(credentials.str().data()),
                    static_cast<uint32_t>(credentials.GetLength()));
     return CString("Proxy-Authorization: Basic ") + encoder.GetEncodedText() + "\r\n";
+}
+
+CString CUpdateChecker::BuildConnectRequest() const {
+    CString target;
+    target.Format("%s:%d", m_settings.urlHost.c_str(), SitePort() & 0xFFFF);
+    CString request = "CONNECT " + target + " HTTP/1.0\r\nHost: " + target + "\r\n";
+    if (m_settings.useProxyAuth > 0) {
+        request += BuildProxyAuthorization();
+    }
+    return request + "\r\n";
 }
 
 PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits) {

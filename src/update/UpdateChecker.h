@@ -11,6 +11,11 @@
 
 #include <memory>
 
+enum class Scheme { Http, Https };
+
+// "http" or "https" in any case; false for anything else.
+bool ParseScheme(const CString& text, Scheme& scheme);
+
 class CUpdateChecker {
 public:
     explicit CUpdateChecker(const PollSettings& settings,
@@ -35,6 +40,8 @@ public:
     CString BuildProxyGetRequest() const;
     // The Proxy-Authorization header line, CR LF included.
     CString BuildProxyAuthorization() const;
+    // Asks the proxy for a tunnel to the site, for HTTPS.
+    CString BuildConnectRequest() const;
 
     const CString& Message() const { return m_message; }
     // What failed, for the reason shown to people; kind None after success.
@@ -49,15 +56,28 @@ private:
 
     CString BuildDirectRequest(const char* method) const;
     CString BuildProxyRequest(const char* method, bool withCredentials) const;
-    // urlHost, with ":port" when the port is not the default one.
+    // urlHost, with ":port" when the port is not the scheme's default one.
     CString HostHeaderValue() const;
+    // 443 for HTTPS, 80 for HTTP.
+    int DefaultPort() const;
+    // The number in urlPort, or the scheme's default port.
+    int SitePort() const;
+    // Whether requests go to the proxy as absolute URIs: plain HTTP through the proxy.
+    // HTTPS sends the direct requests, through the proxy's tunnel when there is one.
+    bool UsesProxyRequests() const;
     // The host and port connected to: the site's, or the proxy's when one is used.
     CString EndpointHost() const;
     int EndpointPort() const;
     bool OpenConnection();
+    // Through the proxy's tunnel when the proxy is used, then the TLS session.
+    bool StartSecureChannel(const char* writeError, const char* readError);
+    bool OpenTunnel(const char* writeError, const char* readError);
     void NoteFailure(FailureKind kind, int limit = 0);
-    void NoteSocketFailure(bool connecting);
-    void NoteBadAnswer(const CString& answer, const CString& statusLine);
+    // answerBegun: part of the answer had arrived when the read failed.
+    void NoteSocketFailure(bool connecting, bool answerBegun = false);
+    void NoteBadAnswer(FailureKind kind, const CString& answer, const CString& statusLine);
+    // For the failures that HTTPS brought, the message is the reason itself.
+    void FailWithReason(FailureKind kind);
     // Sends one request over a fresh connection and reads the whole response. A response
     // that was partly received when a step failed is dropped.
     bool Exchange(RequestBuilder build, const char* writeError, const char* readError,
@@ -74,6 +94,8 @@ private:
     bool m_changed = false;
     bool m_newPostings = false;
     bool m_winsockStarted = false;
+    Scheme m_scheme = Scheme::Http;
+    bool m_schemeKnown = false;
     NewsList m_list;
 };
 

@@ -1,6 +1,7 @@
-// The HEAD reply parser on arbitrary bytes: it must not crash, and what it reports must
-// agree with the reply's text. A refused reply's reason for people stays one printable
-// line of bounded length, and its brief form fits the tooltip.
+// The HEAD reply parser, and the reader of a proxy's answer to CONNECT, on arbitrary bytes:
+// they must not crash, and what they report must agree with the reply's text. A refused
+// reply's reason for people stays one printable line of bounded length, and its brief form
+// fits the tooltip.
 #include "update/PollFailure.h"
 #include "update/ResponseParser.h"
 
@@ -22,9 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         }
     }
+    CString statusLine;
+    if (ParseTunnelReply(response, statusLine) != TunnelReply::Incomplete &&
+        response.Find(statusLine) != 0) {
+        std::abort();
+    }
     if (check == ResponseCheck::BadStatus) {
         PollFailure failure;
-        failure.kind = FailureKind::HttpStatus;
+        failure.kind = size % 5 == 1 ? FailureKind::TunnelRefused : FailureKind::HttpStatus;
         failure.viaProxy = size % 2 == 1;
         failure.sentCredentials = size % 3 == 1;
         failure.host = "news.example";

@@ -23,10 +23,22 @@ Python API::
 
 Out of process, ``PUT /control/script/<path>`` with the raw reply as the body scripts a
 path the same way.
+
+A ``CONNECT host:port`` request is recorded and answered as a proxy does: the server opens
+a tunnel to that port on loopback and relays both ways.
+
+Given certificates (``tls_certs.TestCertificates``), the server also plays its behaviours
+behind TLS, one listener per kind in ``tls_ports``: each certificate kind of tls_certs
+("good", "other-name", "expired", "self-signed", "untrusted-ca"), "tls1.0" (the good
+certificate, but TLS 1.0 only), "cut-record" (a reply whose last record is cut short by
+closing the connection) and "stall-handshake" (accepts, then ``hold``s the connection
+without a word of TLS). Python's TLS ends a connection without close_notify, so these
+replies end with a plain close.
 """
 
 import os
 import socket
+import ssl
 import threading
 import time
 
@@ -183,8 +195,10 @@ def _listener(port=0, backlog=16):
 
 
 class FaultServer:
-    def __init__(self, log_dir=None):
+    def __init__(self, log_dir=None, certificates=None):
         self.log_dir = log_dir
+        self.certificates = certificates
+        self.tls_ports = {}
         self.requests = []
         self.stopping = threading.Event()
         self._scripts = {}
@@ -202,6 +216,8 @@ class FaultServer:
         self.silent_port = self.listen(lambda conn: self.stopping.wait())
         self.close_port = self.listen(self._close_at_once)
         self.blackhole_port = self._start_blackhole()
+        if self.certificates:
+            self._start_tls()
         return self
 
     def listen(self, handler, port=0):
@@ -265,6 +281,70 @@ class FaultServer:
                 return
 
     # Internals --------------------------------------------------------------------------
+    def _start_tls(self):
+        def context(kind, tls10_only=False):
+            tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            tls.load_cert_chain(*self.certificates.pair(kind))
+            if tls10_only:
+                tls.minimum_version = tls.maximum_version = ssl.TLSVersion.TLSv1
+                tls.set_ciphers("DEFAULT:@SECLEVEL=0")
+            return tls
+
+        def serving(tls):
+            def handler(conn):
+                with tls.wrap_socket(conn, server_side=True) as secure:
+                    self._serve(secure)
+
+            return handler
+
+        for kind in ("good", "other-name", "expired", "self-signed", "untrusted-ca"):
+            self.tls_ports[kind] = self.listen(serving(context(kind)))
+        self.tls_ports["tls1.0"] = self.listen(serving(context("good", tls10_only=True)))
+        good = context("good")
+        self.tls_ports["cut-record"] = self.listen(lambda conn: self._cut_record(conn, good))
+        self.tls_ports["stall-handshake"] = self.listen(self.hold)
+
+    def _cut_record(self, conn, tls):
+        """Answers well over TLS, but closes the connection ten bytes before the end of the
+        reply's last record."""
+        incoming, outgoing = ssl.MemoryBIO(), ssl.MemoryBIO()
+        session = tls.wrap_bio(incoming, outgoing, server_side=True)
+
+        def exchange(step):
+            while True:
+                try:
+                    return step()
+                except ssl.SSLWantReadError:
+                    conn.sendall(outgoing.read())
+                    data = conn.recv(65536)
+                    if not data:
+                        raise ConnectionError("the client closed during the exchange")
+                    incoming.write(data)
+
+        exchange(session.do_handshake)
+        conn.sendall(outgoing.read())
+        raw = b""
+        while b"\r\n\r\n" not in raw:
+            raw += exchange(lambda: session.read(65536))
+        request = Request(raw)
+        self._record(request)
+        session.write(_ok_head() if request.method == "HEAD" else _ok_head() + NEWS_BODY.encode())
+        records = outgoing.read()
+        conn.sendall(records[:-10])
+
+    def _tunnel(self, conn, request):
+        _, _, port = request.path.rpartition(":")
+        try:
+            upstream = socket.create_connection(("127.0.0.1", int(port)), timeout=5)
+        except (OSError, ValueError):
+            conn.sendall(b"HTTP/1.0 502 Bad Gateway\r\n\r\n")
+            return
+        with upstream:
+            upstream.settimeout(None)
+            conn.sendall(b"HTTP/1.0 200 Connection established\r\n\r\n")
+            self._spawn(_relay, upstream, conn)
+            _relay(conn, upstream)
+
     def _start_blackhole(self):
         # A listener that never accepts, with its queue filled by connections of our own:
         # further connection attempts get no answer and hang until the client gives up.
@@ -344,11 +424,18 @@ class FaultServer:
 
     def _serve(self, conn):
         raw = self._read_request(conn)
+        # A client that closes without sending anything (one that refused our certificate)
+        # made no request.
+        if not raw:
+            return
         request = Request(raw)
         if request.method == "PUT" and request.path.startswith("/control/script/"):
             self._control_script(conn, raw, request)
             return
         self._record(request)
+        if request.method == "CONNECT":
+            self._tunnel(conn, request)
+            return
         with self._lock:
             scripted = self._scripts.get(request.path)
         if scripted is not None:
@@ -373,6 +460,16 @@ class FaultServer:
             body += chunk
         self.script(request.path[len("/control/script"):], body[:length])
         conn.sendall(b"HTTP/1.0 204 No Content\n\n")
+
+
+def _relay(source, target):
+    """Copies source to target until source ends, then ends target's sending side."""
+    try:
+        while data := source.recv(65536):
+            target.sendall(data)
+        target.shutdown(socket.SHUT_WR)
+    except OSError:
+        pass
 
 
 def _close_quietly(sock):

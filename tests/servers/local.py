@@ -46,7 +46,8 @@ class LocalDaemon:
     it and removes the folder.
 
     A subclass sets ``name``, may fill the folder in ``prepare()``, and writes its
-    configuration for a port in ``configure(port)``, which returns the command line.
+    configuration for a port in ``configure(port)``, which returns the command line. A server
+    that listens on more ports picks them in ``configure`` and names them in ``ports()``.
     """
 
     name = "server"
@@ -71,7 +72,7 @@ class LocalDaemon:
                 self.configure(self.port),
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             )
-            if wait_for_port(self.port, self._process):
+            if all(wait_for_port(port, self._process) for port in self.ports()):
                 return self
             stop_process(self._process, self.stop_seconds)
         log = self.error_log()
@@ -80,6 +81,10 @@ class LocalDaemon:
 
     def prepare(self):
         pass
+
+    def ports(self):
+        """The ports the started server must accept on."""
+        return [self.port]
 
     def file(self, *parts):
         return os.path.join(self._dir, *parts)

@@ -13,13 +13,16 @@ client puts in its URL, and ``requests()`` lists what the server answered, as
         site.set_news("edition-1\\n2026-12-07 Title\\nhttp://x/1\\n", mtime=1_764_000_000)
         site.requests()   # [("HEAD", "/.newsupdate", "200"), ...]
 
+Given certificates (``tls_certs.TestCertificates``), nginx also serves the same site over
+HTTPS on ``tls_port`` with the good localhost certificate.
+
 nginx answers an HTTP/1.0 request with an HTTP/1.1 status line and closes the connection;
 Apache and lighttpd refuse request lines that end in a bare line feed.
 """
 
 import os
 
-from local import LocalDaemon
+from local import LocalDaemon, free_port
 
 DEFAULT_NEWS = "edition-1\n2026-12-07 Opening day\nhttp://www.zavora.example/news/1\n"
 # In the past: Apache sends the time of the request as Last-Modified of a file modified in
@@ -44,7 +47,7 @@ http {{
     etag off;
     server {{
         listen 127.0.0.1:{port};
-        root {dir}/www;
+{tls}        root {dir}/www;
         location / {{ }}
     }}
 }}
@@ -123,10 +126,24 @@ class NewsSite(LocalDaemon):
 class NginxSite(NewsSite):
     name = "nginx"
 
+    def __init__(self, certificates=None, **site):
+        self.certificates = certificates
+        self.tls_port = None
+        super().__init__(**site)
+
     def configure(self, port):
         os.makedirs(self.file("tmp"), exist_ok=True)
-        config = self.write("nginx.conf", NGINX_CONFIG.format(dir=self._dir, port=port))
+        tls = ""
+        if self.certificates:
+            self.tls_port = free_port()
+            cert, key = self.certificates.pair("good")
+            tls = (f"        listen 127.0.0.1:{self.tls_port} ssl;\n"
+                   f"        ssl_certificate {cert};\n        ssl_certificate_key {key};\n")
+        config = self.write("nginx.conf", NGINX_CONFIG.format(dir=self._dir, port=port, tls=tls))
         return ["nginx", "-c", config, "-p", self._dir, "-e", self.file("error.log")]
+
+    def ports(self):
+        return [self.port] + ([self.tls_port] if self.tls_port else [])
 
 
 class ApacheSite(NewsSite):

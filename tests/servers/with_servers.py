@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs a command with local test servers on free loopback ports, then stops them.
 
-    with_servers.py [--nginx] [--proxy] [--fault] -- <command...>
+    with_servers.py [--nginx] [--proxy] [--fault] [--tls [--trust EXE]] -- <command...>
 
 The command sees these environment variables (Wine hands them on to Windows programs):
 
@@ -17,6 +17,16 @@ The command sees these environment variables (Wine hands them on to Windows prog
     ZV_FAULT_CLOSE_PORT  accepts and closes at once
     ZV_FAULT_BLACKHOLE_PORT  never completes a connection
     ZV_FAULT_LOG         directory with last-request.bin and request-<n>.bin
+
+With --tls, certificates are made for the run (tls_certs.py), nginx also serves HTTPS and
+the fault server its TLS listeners; --trust EXE adds the test CA to the Wine prefix's
+machine root store with tools/zv-trust-root.exe for the run:
+
+    ZV_TLS_CA            the test CA's certificate (PEM), for clients on this machine
+    ZV_NGINX_TLS_PORT    nginx over HTTPS, certificate for localhost
+    ZV_FAULT_TLS_<KIND>_PORT  the fault server behind TLS, KIND one of GOOD, OTHER_NAME,
+                         EXPIRED, SELF_SIGNED, UNTRUSTED_CA, TLS1_0, CUT_RECORD,
+                         STALL_HANDSHAKE
 
 The exit status is the command's. Python users import the modules instead:
 ``fault_server.FaultServer``, ``sites.NginxSite``, ``proxy.TinyProxy`` (each a
@@ -37,6 +47,13 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from fault_server import FaultServer  # noqa: E402
 from sites import NginxSite  # noqa: E402
 from proxy import TinyProxy  # noqa: E402
+from tls_certs import TestCertificates  # noqa: E402
+
+
+def trust(exe, action, certificates):
+    """Adds the test CA to the Wine prefix's machine root store, or removes it."""
+    der = "Z:" + certificates.ca_der.replace("/", "\\")
+    subprocess.run(["wine", exe, action, der], check=True, stdin=subprocess.DEVNULL)
 
 
 def main():
@@ -44,6 +61,8 @@ def main():
     parser.add_argument("--nginx", action="store_true")
     parser.add_argument("--proxy", action="store_true")
     parser.add_argument("--fault", action="store_true")
+    parser.add_argument("--tls", action="store_true")
+    parser.add_argument("--trust", metavar="EXE")
     parser.add_argument("command", nargs=argparse.REMAINDER)
     args = parser.parse_args()
     command = args.command[1:] if args.command[:1] == ["--"] else args.command
@@ -57,21 +76,33 @@ def main():
     log_dir = tempfile.mkdtemp(prefix="zv-fault-log-")
     try:
         with contextlib.ExitStack() as stack:
+            certificates = None
+            if args.tls:
+                certificates = TestCertificates(os.path.join(log_dir, "tls"))
+                env.update(ZV_TLS_CA=certificates.ca_pem)
+                if args.trust:
+                    trust(args.trust, "add", certificates)
+                    stack.callback(trust, args.trust, "remove", certificates)
             if args.nginx:
-                site = stack.enter_context(NginxSite())
+                site = stack.enter_context(NginxSite(certificates=certificates))
                 env.update(ZV_NGINX_PORT=str(site.port), ZV_NEWS_PATH=site.path,
                            ZV_NEWS_FILE=site.news_file)
+                if site.tls_port:
+                    env.update(ZV_NGINX_TLS_PORT=str(site.tls_port))
             if args.proxy:
                 proxy = stack.enter_context(TinyProxy())
                 env.update(ZV_PROXY_PORT=str(proxy.port), ZV_PROXY_USER=proxy.user,
                            ZV_PROXY_PASSWORD=proxy.password)
             if args.fault:
-                fault = stack.enter_context(FaultServer(log_dir))
+                fault = stack.enter_context(FaultServer(log_dir, certificates))
                 env.update(ZV_FAULT_PORT=str(fault.port),
                            ZV_FAULT_SILENT_PORT=str(fault.silent_port),
                            ZV_FAULT_CLOSE_PORT=str(fault.close_port),
                            ZV_FAULT_BLACKHOLE_PORT=str(fault.blackhole_port),
                            ZV_FAULT_LOG=log_dir)
+                for kind, port in fault.tls_ports.items():
+                    name = kind.upper().replace("-", "_").replace(".", "_")
+                    env[f"ZV_FAULT_TLS_{name}_PORT"] = str(port)
             sys.stdout.flush()
             return subprocess.call(command, env=env)
     finally:

@@ -19,7 +19,7 @@ const std::string kData = "SOFTWARE\\Brellin\\Zavora\\Agent\\Data";
 const Names kSettingsReads = {
     "soundPath",          "urlHost",        "urlPort",   "urlPath",      "authUsername",
     "authPassword",       "proxyHost",      "proxyPort", "pollingDelay", "alertByUserSound",
-    "alertBySystemSound", "alertByMessage", "useProxy",  "useProxyAuth"};
+    "alertBySystemSound", "alertByMessage", "useProxy",  "useProxyAuth", "urlScheme"};
 const Names kSettingsWrites = {"soundPath",        "urlHost",       "urlPort",
                                "urlPath",          "proxyHost",     "proxyPort",
                                "authUsername",     "authPassword",  "pollingDelay",

@@ -53,6 +53,7 @@ TEST_F(AgentSettingsTest, FirstStartUsesDefaultsAndExitWritesEverything) {
     EXPECT_STREQ("/.newsupdate", settings->urlPath);
     EXPECT_STREQ("proxy", settings->proxyHost);
     EXPECT_STREQ("8001", settings->proxyPort);
+    EXPECT_STREQ("http", settings->urlScheme);
     EXPECT_EQ(0, settings->numEntries);
     EXPECT_STREQ("", settings->epoch);
     EXPECT_STREQ("", settings->lastModified);
@@ -134,6 +135,11 @@ TEST_F(AgentSettingsTest, LoadsStoredSettingsAndWritesThemBack) {
          [](auto& s) { return s.urlHost.str(); }, longHost, longHost},
         {"blanks kept", "proxyHost", Probe::Sz, text("  my.proxy "),
          [](auto& s) { return s.proxyHost.str(); }, "  my.proxy ", "  my.proxy "},
+        // The scheme is the site's configuration: read as stored, never written back.
+        {"scheme in any case", "urlScheme", Probe::Sz, text("HTTPS"),
+         [](auto& s) { return s.urlScheme.str(); }, "HTTPS", "HTTPS"},
+        {"empty scheme is http and stays empty", "urlScheme", Probe::Sz, text(""),
+         [](auto& s) { return s.urlScheme.str(); }, "http", ""},
     };
     for (const StoredSetting& row : rows) {
         SCOPED_TRACE(row.label);

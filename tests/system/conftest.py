@@ -15,7 +15,8 @@ import time
 
 import pytest
 
-from news_server import NewsServer
+from news_server import NewsServer  # puts tests/servers on the module path
+from tls_certs import TestCertificates
 
 SETTINGS_KEY = r"HKCU\Software\Brellin\Zavora\Agent\Settings"
 DATA_KEY = r"HKCU\Software\Brellin\Zavora\Agent\Data"
@@ -366,6 +367,18 @@ def prepared_prefix(agent_exe):
     register_browser("recorder")
     run(["wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
          "/t", "REG_DWORD", "/d", "0", "/f"], check=True)
+
+
+@pytest.fixture(scope="session")
+def certificates(agent_exe, tmp_path_factory):
+    """Certificates for the HTTPS tests; their CA is trusted in the prefix for the session."""
+    tool = CROSS_DIR / "tools" / "zv-trust-root.exe"
+    assert tool.exists(), f"{tool} is missing: build the zv-trust-root target"
+    made = TestCertificates(str(tmp_path_factory.mktemp("tls")))
+    der = windows_path(made.ca_der)
+    assert run(["wine", str(tool), "add", der]).returncode == 0, "the test CA was not trusted"
+    yield made
+    run(["wine", str(tool), "remove", der])
 
 
 @pytest.fixture

@@ -173,12 +173,14 @@ def texts(values):
 
 
 class SwitchableFaultServer(FaultServer):
-    """Plays ``self.behaviour`` (a name from BEHAVIOURS, or a function) for every request."""
+    """Plays ``self.behaviour`` (a name from BEHAVIOURS, or a function) for every request,
+    on its plain port and behind TLS (``tls_ports``)."""
 
-    def __init__(self):
-        super().__init__()
+    def __init__(self, certificates=None):
+        super().__init__(certificates=certificates)
         self.behaviour = "ok"
         self._released = threading.Event()
+        self.holding = threading.Event()  # set once a connection is held
 
     def release(self):
         """Ends the stalls: every held connection is flooded beyond the agent's 1 MiB cap.
@@ -190,6 +192,7 @@ class SwitchableFaultServer(FaultServer):
         self._released.set()
 
     def hold(self, conn):
+        self.holding.set()
         while not self._released.wait(0.1):
             if self.stopping.is_set():
                 return
@@ -199,7 +202,10 @@ class SwitchableFaultServer(FaultServer):
             pass  # the agent gave up reading and closed its end
 
     def _serve(self, conn):
-        request = Request(self._read_request(conn))
+        raw = self._read_request(conn)
+        if not raw:
+            return
+        request = Request(raw)
         self._record(request)
         behaviour = self.behaviour
         play = behaviour if callable(behaviour) else BEHAVIOURS[behaviour]
@@ -300,6 +306,6 @@ def faults_agent(agent_exe, drive):
 
 
 @pytest.fixture
-def fault_server():
-    with SwitchableFaultServer() as server:
+def fault_server(certificates):
+    with SwitchableFaultServer(certificates) as server:
         yield server

@@ -10,10 +10,10 @@ poll timer's, one second after start) meets the misbehaviour. Then, for every ro
 - a following good poll (Refresh, answered well) stores its Last-Modified value.
 
 Stalls end after 30 s (a silent peer) or 60 s (a trickling one); the update checker's own
-tests prove those limits with real timing. Here one run proves that Exit ends the agent
-within the limit while the worst stall (the trickle) runs; the other stall rows check the
-agent while its worker is stuck, then end the stall by flooding the connection beyond the
-1 MiB cap, which fails the read as the time limit does.
+tests prove those limits with real timing. Here two runs prove that Exit ends the agent
+within the limit while the worst stall (the trickle) or a stalled TLS handshake runs; the
+other stall rows check the agent while its worker is stuck, then end the stall by flooding
+the connection beyond the 1 MiB cap, which fails the read as the time limit does.
 """
 
 import select
@@ -72,9 +72,12 @@ class Row:
     data: dict  # the Data key after the poll
     failed: bool  # the poll ends as an error
     settings: dict = field(default_factory=dict)
-    endpoint: str = "server"  # "server", "refused", "unknown host" or "proxy"
+    # "server", "refused", "unknown host", "unknown scheme", "proxy", or "tls <kind>": the
+    # server's TLS listener of that kind, polled as https://localhost
+    endpoint: str = "server"
     stall: bool = False  # the worker stays stuck until the server releases it
     proxy_status: int = 0  # the status the real proxy answers with (0: no real proxy)
+    again: bool = True  # a following poll can succeed (the endpoint is read at start-up)
 
 
 HEAD, HEAD_GET = ["HEAD"], ["HEAD", "GET"]
@@ -84,9 +87,11 @@ def only_modified(value):
 
 
 PROXY = {"useProxy": 1, "proxyHost": " 127.0.0.1 "}
+TUNNEL = {**PROXY, "urlScheme": "https", "urlHost": "localhost", "urlPort": 443}
 ROWS = {
     "refused connection": Row("ok", [], SEED, True, endpoint="refused"),
-    "unknown host": Row("ok", [], SEED, True, endpoint="unknown host"),
+    "unknown host": Row("ok", [], SEED, True, endpoint="unknown host", again=False),
+    "unknown scheme": Row("ok", [], SEED, True, endpoint="unknown scheme", again=False),
     "accepts and never answers": Row("never-answer", HEAD, SEED, True, stall=True),
     "stalls inside the status line": Row("stall-status", HEAD, SEED, True, stall=True),
     "stalls inside the headers": Row("stall-headers", HEAD, SEED, True, stall=True),
@@ -138,6 +143,32 @@ ROWS = {
         "close-at-once", HEAD, SEED, True, settings=PROXY, endpoint="proxy"),
     "proxy stalls": Row("never-answer", HEAD, SEED, True, settings=PROXY, endpoint="proxy",
                         stall=True),
+    "HTTPS": Row("ok", HEAD_GET, news("edition-7", SERVER_MODIFIED, SERVER_ENTRIES), False,
+                 endpoint="tls good"),
+    "HTTPS body over 1 MiB": Row("body-over-1mib", HEAD_GET, SEED, True, endpoint="tls good"),
+    "HTTPS stalls in the body": Row("stall-body", HEAD_GET, SEED, True, endpoint="tls good",
+                                    stall=True),
+    # Certificates and protocols that are refused before any request is sent.
+    "HTTPS certificate for another name": Row(
+        "ok", [], SEED, True, endpoint="tls other-name", again=False),
+    "HTTPS expired certificate": Row("ok", [], SEED, True, endpoint="tls expired", again=False),
+    "HTTPS self-signed certificate": Row(
+        "ok", [], SEED, True, endpoint="tls self-signed", again=False),
+    "HTTPS certificate from an untrusted CA": Row(
+        "ok", [], SEED, True, endpoint="tls untrusted-ca", again=False),
+    "HTTPS server of TLS 1.0 only": Row("ok", [], SEED, True, endpoint="tls tls1.0", again=False),
+    "HTTPS stalls in the handshake": Row(
+        None, [], SEED, True, endpoint="tls stall-handshake", stall=True, again=False),
+    "HTTPS reply cut inside a record": Row(
+        None, HEAD, SEED, True, endpoint="tls cut-record", again=False),
+    # The fault server opens no tunnel, so no following poll over HTTPS can get through it.
+    "proxy 407 to CONNECT without credentials": Row(
+        None, ["CONNECT"], SEED, True, settings={**TUNNEL, "useProxyAuth": 0}, endpoint="proxy",
+        proxy_status=407, again=False),
+    "proxy 401 to CONNECT with a wrong password": Row(
+        None, ["CONNECT"], SEED, True, endpoint="proxy", proxy_status=401, again=False,
+        settings={**TUNNEL, "useProxyAuth": 1, "authUsername": PROXY_USER,
+                  "authPassword": "wrong"}),
 }
 
 
@@ -181,6 +212,11 @@ def test_fault_row(row, request, fault_server, faults_agent, drive):
         settings["urlPort"] = refused_port()
     elif row.endpoint == "unknown host":
         settings["urlHost"] = "no-such-host.invalid"
+    elif row.endpoint == "unknown scheme":
+        settings["urlScheme"] = "gopher"
+    elif row.endpoint.startswith("tls "):
+        settings.update(urlScheme="https", urlHost="localhost",
+                        urlPort=server.tls_ports[row.endpoint[4:]])
     elif row.endpoint == "proxy":
         settings["proxyPort"] = server.port
     proxy_replies = []
@@ -196,7 +232,7 @@ def test_fault_row(row, request, fault_server, faults_agent, drive):
     if row.methods:
         assert server.wait_requests(1, 10), "the first poll did not reach the server"
     if row.stall:
-        assert server.wait_requests(len(row.methods), 10), "the stall did not begin"
+        assert server.holding.wait(10), "the stall did not begin"
         check_while_stalled(row, server, drive)
     assert wait_reported(drive), "the poll did not report"
     assert server.methods() == row.methods
@@ -207,9 +243,10 @@ def test_fault_row(row, request, fault_server, faults_agent, drive):
     assert drive.poll_delay() == (60_000 if row.failed else 300_000)
 
     # A following poll, answered well, gets through: it finds the list it has (nothing new,
-    # so the tray state of the row is kept) and stores the new Last-Modified value. The host
-    # is read only at start-up, so an unknown one stays unknown.
-    polls_again = row.endpoint != "unknown host"
+    # so the tray state of the row is kept) and stores the new Last-Modified value. The
+    # settings are read only at start-up, so an unknown host or scheme stays unknown, and a
+    # bad TLS endpoint stays bad.
+    polls_again = row.again
     final = {**row.data, "lastModified": FOLLOW_MODIFIED} if polls_again else row.data
     if row.endpoint == "refused":
         relay = PortRelay(settings["urlPort"], server.port)
@@ -232,17 +269,34 @@ def test_fault_row(row, request, fault_server, faults_agent, drive):
     assert data_now() == final
 
 
-def test_exit_ends_the_worst_stall_within_its_limit(fault_server, faults_agent, drive):
-    """A trickle keeps the worker reading until the 60 s total limit of its request."""
+EXIT_STALLS = {
+    # A trickle keeps the worker reading until the 60 s total limit of its request.
+    "trickle": ("trickle", "server", HEAD, 55, 65),
+    # A handshake that stalls ends at the 30 s limit on waiting for the server.
+    "stalled TLS handshake": (None, "tls stall-handshake", [], 28, 36),
+}
+
+
+@pytest.mark.parametrize("behaviour, endpoint, methods, earliest, latest", EXIT_STALLS.values(),
+                         ids=EXIT_STALLS.keys())
+def test_exit_ends_a_stall_within_its_limit(behaviour, endpoint, methods, earliest, latest,
+                                            fault_server, faults_agent, drive):
     server = fault_server
-    server.behaviour = "trickle"
-    write_keys({SETTINGS_KEY: {"urlHost": "127.0.0.1", "urlPort": server.port,
-                               "urlPath": "/news.txt", "alertBySystemSound": 0,
-                               "newEntriesFlag": 1},
-                DATA_KEY: SEED})
+    server.behaviour = behaviour
+    settings = {"urlHost": "127.0.0.1", "urlPort": server.port, "urlPath": "/news.txt",
+                "alertBySystemSound": 0, "newEntriesFlag": 1}
+    if endpoint.startswith("tls "):
+        settings.update(urlScheme="https", urlHost="localhost",
+                        urlPort=server.tls_ports[endpoint[4:]])
+    write_keys({SETTINGS_KEY: settings, DATA_KEY: SEED})
     faults_agent.start()
-    assert server.wait_requests(1, 10)
-    connected = time.monotonic()
+    if methods:
+        assert server.wait_requests(1, 10)
+        connected = time.monotonic()
+    else:
+        # Nothing is recorded before the handshake: the poll timer fires a second after
+        # start-up.
+        connected = faults_agent.window_found + 1
     time.sleep(2)
     assert_responsive(drive)
     asked = time.monotonic()
@@ -252,9 +306,9 @@ def test_exit_ends_the_worst_stall_within_its_limit(fault_server, faults_agent, 
     code = faults_agent.wait_exit(75)
     ended = time.monotonic()
     assert code == 0, "the agent did not end"
-    assert ended - asked <= 60
-    assert 55 <= ended - connected <= 65, "the poll did not run into its total limit"
-    assert server.methods() == HEAD
+    assert ended - asked <= latest
+    assert earliest <= ended - connected <= latest, "the poll did not run into its limit"
+    assert server.methods() == methods
     assert data_now() == SEED
     assert texts(read_key(SETTINGS_KEY))["newEntriesFlag"] == "0"
 

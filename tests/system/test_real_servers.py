@@ -1,6 +1,7 @@
 """The agent against real servers from Debian's packages, one row per server: directly
 against nginx, Apache, lighttpd and Apache's second name-based virtual host, and through
-tinyproxy and squid with right, wrong and missing credentials.
+tinyproxy and squid with right, wrong and missing credentials; over HTTPS directly against
+nginx and through tinyproxy's CONNECT tunnel with right, wrong and missing credentials.
 
 A good row sees HEAD then GET at the site, finds the list stored in place of the old one,
 and on Refresh sends only HEAD, the Last-Modified being unchanged. A refused row reaches
@@ -47,14 +48,15 @@ def news_text(epoch, entries):
 NEWS = news_text("edition-2", ENTRIES)
 POLLED = data_values("edition-2", email.utils.formatdate(DEFAULT_MTIME, usegmt=True), ENTRIES)
 
+# Each takes the session's test certificates, which only nginx uses.
 SERVERS = {
-    "nginx": lambda: NginxSite(news=NEWS),
-    "apache": lambda: ApacheSite(news=NEWS),
-    "apache-vhosts": lambda: ApacheSite(news=NEWS, other_news=news_text(
+    "nginx": lambda certificates: NginxSite(news=NEWS, certificates=certificates),
+    "apache": lambda _: ApacheSite(news=NEWS),
+    "apache-vhosts": lambda _: ApacheSite(news=NEWS, other_news=news_text(
         "other-1", [("2026-12-08", "Another site", "http://other.zavora.example/1")])),
-    "lighttpd": lambda: LighttpdSite(news=NEWS),
-    "tinyproxy": lambda: TinyProxy(user=PROXY_USER, password=PROXY_PASSWORD),
-    "squid": lambda: SquidProxy(user=PROXY_USER, password=PROXY_PASSWORD),
+    "lighttpd": lambda _: LighttpdSite(news=NEWS),
+    "tinyproxy": lambda _: TinyProxy(user=PROXY_USER, password=PROXY_PASSWORD),
+    "squid": lambda _: SquidProxy(user=PROXY_USER, password=PROXY_PASSWORD),
 }
 
 RIGHT = {"useProxyAuth": 1, "authPassword": PROXY_PASSWORD}
@@ -68,6 +70,7 @@ class Row:
     proxy: str = None
     credentials: dict = field(default_factory=dict)
     polls: bool = True
+    scheme: str = "http"
 
 
 ROWS = {
@@ -81,18 +84,24 @@ ROWS = {
     "squid, right credentials": Row("nginx", "squid", RIGHT),
     "squid, wrong password": Row("nginx", "squid", WRONG, polls=False),
     "squid, no credentials": Row("nginx", "squid", MISSING, polls=False),
+    "nginx over HTTPS": Row("nginx", scheme="https"),
+    "tinyproxy tunnel, right credentials": Row("nginx", "tinyproxy", RIGHT, scheme="https"),
+    "tinyproxy tunnel, wrong password": Row("nginx", "tinyproxy", WRONG, polls=False,
+                                            scheme="https"),
+    "tinyproxy tunnel, no credentials": Row("nginx", "tinyproxy", MISSING, polls=False,
+                                            scheme="https"),
 }
 
 
 @pytest.fixture(scope="module")
-def servers():
+def servers(certificates):
     """servers(name) starts a server of SERVERS on first use; all stop with the module."""
     with contextlib.ExitStack() as stack:
         started = {}
 
         def get(name):
             if name not in started:
-                started[name] = stack.enter_context(SERVERS[name]())
+                started[name] = stack.enter_context(SERVERS[name](certificates))
             return started[name]
 
         yield get
@@ -103,6 +112,9 @@ def settings_for(row, servers):
     # Only a failed poll clears the flag; a new list sets it.
     settings = {"urlHost": site.host, "urlPort": site.port, "urlPath": site.path,
                 "newEntriesFlag": "1"}
+    if row.scheme == "https":
+        # The scheme is read in any case; the certificate is for localhost.
+        settings.update(urlScheme="HTTPS", urlHost="localhost", urlPort=site.tls_port)
     if row.proxy:
         settings.update(useProxy=1, proxyHost=" 127.0.0.1 ", proxyPort=servers(row.proxy).port,
                         authUsername=PROXY_USER, **row.credentials)

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -51,6 +52,30 @@ protected:
         settings.epoch = "edition-0";
         return settings;
     }
+
+    // The fault server's listener of that kind behind TLS ("silent" and "close": the
+    // plain listeners that stall or close during the handshake), for localhost over HTTPS.
+    static PollSettings FaultOverTls(const std::string& path, const std::string& kind) {
+        PollSettings settings = Fault(path);
+        settings.urlScheme = "https";
+        settings.urlHost = "localhost";
+        settings.urlPort = std::to_string(TlsPort(kind)).c_str();
+        return settings;
+    }
+
+    static int TlsPort(const std::string& kind) {
+        if (kind == "silent" || kind == "close") {
+            return EnvPort(kind == "silent" ? "ZV_FAULT_SILENT_PORT" : "ZV_FAULT_CLOSE_PORT");
+        }
+        std::string name = "ZV_FAULT_TLS_" + kind + "_PORT";
+        for (char& ch : name) {
+            ch = ch == '-' || ch == '.' ? '_' : static_cast<char>(std::toupper(ch));
+        }
+        return EnvPort(name.c_str());
+    }
+
+    // The Windows build runs with the TLS servers; the host build has no TLS.
+    static bool HaveTls() { return EnvPort("ZV_FAULT_TLS_GOOD_PORT") != 0; }
 
     static PollSettings Site() {
         PollSettings settings;
@@ -138,7 +163,8 @@ struct PollRow {
     const char* lastModified;
     const char* epoch;
     int entries;
-    std::string reason; // what people read; the fault server is 127.0.0.1
+    std::string reason;        // what people read; the fault server is 127.0.0.1
+    const char* tls = nullptr; // the TLS listener's kind; plain HTTP when null
 };
 
 TEST_F(NetworkTest, PollOutcomes) {
@@ -147,10 +173,15 @@ TEST_F(NetworkTest, PollOutcomes) {
                       Error = PollOutcome::Error;
     const char* readHead = "Failed to read respose from socket";
     const char* readGet = "Failed to read response from socket";
+    const char* untrusted = "the certificate is not trusted";
+    const char* otherName = "the certificate is for another name";
+    const char* expired = "the certificate has expired";
+    const char* handshake = "the TLS handshake failed";
     const std::string port = std::to_string(EnvPort("ZV_FAULT_PORT"));
     const std::string stalled = "the answer from 127.0.0.1 stopped for 1500 ms";
     const std::string large = "the answer from 127.0.0.1 was larger than 1 MiB";
     const std::string notHttp = "the answer from 127.0.0.1 was not HTTP";
+    const std::string tlsStalled = "the answer from localhost stopped for 1500 ms";
     PollRow rows[] = {
         {"/.newsupdate", New, "", true, lm, "edition-7", 2, ""},
         {"/fault/never-answer", Error, readHead, false, "", "", 0,
@@ -188,10 +219,31 @@ TEST_F(NetworkTest, PollOutcomes) {
         {"/fault/tabs-only", Nothing, "", true, lm, "", 0, ""},
         {"/fault/moved-301", Error, "*", false, "", "", 0,
          "the site moved to http://127.0.0.1:" + port + "/news/.newsupdate (301)"},
+        {"/.newsupdate", New, "", true, lm, "edition-7", 2, "", "good"},
+        {"/fault/stall-body", Error, readGet, true, lm, "", 0, tlsStalled, "good"},
+        {"/fault/body-over-1mib", Error, readGet, true, lm, "", 0,
+         "the answer from localhost was larger than 1 MiB", "good"},
+        {"/fault/body-1mib", New, "", true, lm, "edition-big", 0, "", "good"},
+        {"/fault/status-500", Error, "*", false, "", "", 0,
+         "the site answered 500 Internal Server Error", "good"},
+        {"/.newsupdate", Error, readHead, false, "", "", 0, "the connection to localhost broke off",
+         "cut-record"},
+        {"/.newsupdate", Error, untrusted, false, "", "", 0, untrusted, "self-signed"},
+        {"/.newsupdate", Error, untrusted, false, "", "", 0, untrusted, "untrusted-ca"},
+        {"/.newsupdate", Error, otherName, false, "", "", 0, otherName, "other-name"},
+        {"/.newsupdate", Error, expired, false, "", "", 0, expired, "expired"},
+        {"/.newsupdate", Error, handshake, false, "", "", 0, handshake, "tls1.0"},
+        {"/.newsupdate", Error, handshake, false, "", "", 0, handshake, "silent"},
+        {"/.newsupdate", Error, handshake, false, "", "", 0, handshake, "close"},
     };
     for (const PollRow& row : rows) {
+        if (row.tls && !HaveTls()) {
+            continue;
+        }
+        int requestsBefore = FaultRequestCount();
         auto start = std::chrono::steady_clock::now();
-        PollResult result = RunPoll(Fault(row.path), ShortLimits());
+        PollResult result =
+            RunPoll(row.tls ? FaultOverTls(row.path, row.tls) : Fault(row.path), ShortLimits());
         EXPECT_LE(SecondsSince(start), 4.5) << row.path;
         EXPECT_EQ(row.outcome, result.outcome) << row.path;
         if (std::string(row.message) == "*") {
@@ -205,6 +257,9 @@ TEST_F(NetworkTest, PollOutcomes) {
         }
         EXPECT_EQ(CString(row.epoch), result.epoch) << row.path;
         EXPECT_EQ(static_cast<size_t>(row.entries), result.entries.size()) << row.path;
+        if (row.tls && std::string(row.message).find("the ") == 0) {
+            EXPECT_EQ(requestsBefore, FaultRequestCount()) << row.tls << ": a request was sent";
+        }
         EXPECT_EQ(row.reason, result.reason.text.str()) << row.path;
     }
 }
@@ -227,11 +282,17 @@ TEST_F(NetworkTest, ExactRequestBytes) {
     const std::string direct = " HTTP/1.0\r\nHost: 127.0.0.1:" + port +
                                "\r\nUser-Agent: Zavora News Agent\r\nAccept: */*\r\n"
                                "Accept: text/html\r\n\r\n";
+    const std::string tlsPort = std::to_string(EnvPort("ZV_FAULT_TLS_GOOD_PORT"));
+    const std::string overTls = " HTTP/1.0\r\nHost: localhost:" + tlsPort +
+                                "\r\nUser-Agent: Zavora News Agent\r\nAccept: */*\r\n"
+                                "Accept: text/html\r\n\r\n";
     struct Row {
         int useProxy, useProxyAuth;
         const char* urlHost;
         std::string urlPort;
         std::string head; // the GET differs only in its method
+        const char* scheme = "http";
+        std::string connect = ""; // what the proxy receives before the tunnelled request
     } rows[] = {
         {0, 0, "  127.0.0.1 \t", port, "HEAD /p/x" + direct},
         {0, 1, "127.0.0.1", std::to_string(65536 + EnvPort("ZV_FAULT_PORT")), "HEAD /p/x" + direct},
@@ -249,9 +310,19 @@ TEST_F(NetworkTest, ExactRequestBytes) {
          "HEAD http://news.example:70000/p/x HTTP/1.0\r\n"
          "Host: news.example\r\nCache-control: no-cache\r\n"
          "Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\r\n\r\n"},
+        {0, 1, " localhost ", tlsPort, "HEAD /p/x" + overTls, "https"},
+        {1, 0, "localhost", tlsPort, "HEAD /p/x" + overTls, "HTTPS",
+         "CONNECT localhost:" + tlsPort + " HTTP/1.0\r\nHost: localhost:" + tlsPort + "\r\n\r\n"},
+        {1, 1, "localhost", tlsPort, "HEAD /p/x" + overTls, "https",
+         "CONNECT localhost:" + tlsPort + " HTTP/1.0\r\nHost: localhost:" + tlsPort +
+             "\r\nProxy-Authorization: Basic YWdlbnQ6czNjcmV0\r\n\r\n"},
     };
     for (const Row& row : rows) {
+        if (std::string(row.scheme) != "http" && !HaveTls()) {
+            continue;
+        }
         PollSettings settings = Fault("/p/x");
+        settings.urlScheme = row.scheme;
         settings.useProxy = row.useProxy;
         settings.useProxyAuth = row.useProxyAuth;
         settings.urlHost = row.urlHost;
@@ -261,12 +332,16 @@ TEST_F(NetworkTest, ExactRequestBytes) {
         settings.authUsername = "agent";
         settings.authPassword = "s3cret";
         CUpdateChecker checker(settings, ShortLimits());
-        ASSERT_TRUE(checker.SendHeadRequest()) << row.head;
+        ASSERT_TRUE(checker.SendHeadRequest()) << row.head << checker.Message();
         EXPECT_EQ(row.head, LastFaultRequest());
+        if (!row.connect.empty()) {
+            EXPECT_EQ(row.connect, FaultRequest(FaultRequestCount() - 1));
+        }
         ASSERT_TRUE(checker.SendGetRequest()) << row.head;
         EXPECT_EQ("GET" + row.head.substr(4), LastFaultRequest());
-        EXPECT_EQ(CString("127.0.0.1"), checker.Settings().useProxy ? checker.Settings().proxyHost
-                                                                    : checker.Settings().urlHost);
+        CString trimmed = row.urlHost;
+        EXPECT_EQ(row.useProxy ? CString("127.0.0.1") : trimmed.Trim(),
+                  row.useProxy ? checker.Settings().proxyHost : checker.Settings().urlHost);
     }
 }
 
@@ -274,12 +349,15 @@ TEST_F(NetworkTest, ConnectionFailureMessages) {
     const std::string closed = std::to_string(ClosedPort());
     const std::string blackhole = std::to_string(EnvPort("ZV_FAULT_BLACKHOLE_PORT"));
     const std::string unknown = "could not find the address of no-such-host.invalid";
+    const std::string ftp = "unknown scheme \"ftp\": the site's urlScheme must be http or https";
+    const std::string noScheme = "unknown scheme \"\": the site's urlScheme must be http or https";
     struct Row {
         int useProxy;
         const char* host;
         std::string port;
         std::string message;
         std::string reason;
+        const char* scheme = "http";
     } rows[] = {
         {0, " 127.0.0.1 ", closed, "Could not connect to 127.0.0.1:" + closed,
          "could not connect to 127.0.0.1:" + closed},
@@ -300,15 +378,28 @@ TEST_F(NetworkTest, ConnectionFailureMessages) {
          "the proxy 127.0.0.1 closed the connection without an answer"},
         {1, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_SILENT_PORT")),
          "Failed to read respose from socket", "no answer from the proxy 127.0.0.1 within 1500 ms"},
+        // Nothing is sent for a scheme the agent does not speak.
+        {0, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_PORT")), ftp, ftp, "ftp"},
+        {0, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_PORT")), noScheme, noScheme, ""},
+        // A proxy that closes or stalls instead of answering CONNECT.
+        {1, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_CLOSE_PORT")),
+         "Failed to read respose from socket",
+         "the proxy 127.0.0.1 closed the connection without an answer", "https"},
+        {1, "127.0.0.1", std::to_string(EnvPort("ZV_FAULT_SILENT_PORT")),
+         "Failed to read respose from socket", "no answer from the proxy 127.0.0.1 within 1500 ms",
+         "https"},
     };
     for (const Row& row : rows) {
+        int requestsBefore = FaultRequestCount();
         PollSettings settings = Fault("/.newsupdate");
+        settings.urlScheme = row.scheme;
         settings.useProxy = row.useProxy;
         (row.useProxy ? settings.proxyHost : settings.urlHost) = row.host;
         (row.useProxy ? settings.proxyPort : settings.urlPort) = row.port.c_str();
         PollResult result = RunPoll(settings, ShortLimits());
         EXPECT_EQ(PollOutcome::Error, result.outcome) << row.message;
         EXPECT_EQ(CString(row.message.c_str()), result.message);
+        EXPECT_EQ(requestsBefore, FaultRequestCount()) << row.message;
         EXPECT_EQ(row.reason, result.reason.text.str()) << row.message;
     }
 }
@@ -372,25 +463,50 @@ TEST_F(NetworkTest, FailedGetIsFetchedAgainNextPoll) {
 
 TEST_F(NetworkTest, ThroughTheProxy) {
     WriteNewsFile("ed-proxy\n2026-12-05 Via proxy\nhttp://x/5\n", 1800000300);
-    std::string user = EnvText("ZV_PROXY_USER"), password = EnvText("ZV_PROXY_PASSWORD");
-    PollResult result = RunPoll(ThroughTinyproxy(user.c_str(), password.c_str()), ShortLimits());
-    EXPECT_EQ(PollOutcome::NewPostings, result.outcome) << result.message;
-    EXPECT_EQ(CString("ed-proxy"), result.epoch);
-
+    const std::string user = EnvText("ZV_PROXY_USER"), password = EnvText("ZV_PROXY_PASSWORD");
+    const char* wantsLogin = "the proxy asked for a user name and password";
+    const char* refusedLogin = "the proxy refused the user name or password";
     struct Row {
+        const char* scheme;
+        int useProxy;
         const char* user;
         const char* password;
-        const char* status;
+        PollOutcome outcome;
+        const char* message; // the whole text, or for plain HTTP the status found at 8
         const char* reason;
     } rows[] = {
-        {nullptr, nullptr, " 407 ", "the proxy asked for a user name and password"},
-        {"agent", "wrong", " 401 ", "the proxy refused the user name or password"},
+        {"http", 1, user.c_str(), password.c_str(), PollOutcome::NewPostings, "", ""},
+        {"http", 1, nullptr, nullptr, PollOutcome::Error, " 407 ", wantsLogin},
+        {"http", 1, "agent", "wrong", PollOutcome::Error, " 401 ", refusedLogin},
+        {"https", 0, nullptr, nullptr, PollOutcome::NewPostings, "", ""},
+        {"https", 1, user.c_str(), password.c_str(), PollOutcome::NewPostings, "", ""},
+        {"https", 1, nullptr, nullptr, PollOutcome::Error, wantsLogin, wantsLogin},
+        {"https", 1, "agent", "wrong", PollOutcome::Error, refusedLogin, refusedLogin},
     };
     for (const Row& row : rows) {
-        result = RunPoll(ThroughTinyproxy(row.user, row.password), ShortLimits());
-        EXPECT_EQ(PollOutcome::Error, result.outcome) << row.status;
-        EXPECT_EQ(8, result.message.Find(row.status)) << result.message;
+        bool https = std::string(row.scheme) == "https";
+        if (https && !HaveTls()) {
+            continue;
+        }
+        PollSettings settings = ThroughTinyproxy(row.user, row.password);
+        settings.useProxy = row.useProxy;
+        if (https) {
+            settings.urlScheme = "https";
+            settings.urlHost = "localhost";
+            settings.urlPort = std::to_string(EnvPort("ZV_NGINX_TLS_PORT")).c_str();
+        }
+        PollResult result = RunPoll(settings, ShortLimits());
+        SCOPED_TRACE(std::string(row.scheme) + " " + (row.user ? row.user : "-"));
+        EXPECT_EQ(row.outcome, result.outcome) << result.message;
         EXPECT_EQ(CString(row.reason), result.reason.text);
+        if (row.outcome == PollOutcome::NewPostings) {
+            EXPECT_EQ(CString("ed-proxy"), result.epoch);
+            EXPECT_EQ(1u, result.entries.size());
+        } else if (https) {
+            EXPECT_EQ(CString(row.message), result.message);
+        } else {
+            EXPECT_EQ(8, result.message.Find(row.message)) << result.message;
+        }
     }
 }
 

@@ -139,7 +139,7 @@ TEST_F(ApplyPollResultTest, SnapshotTrimsHostsInPlace) {
 // What people read about an answer that refused the poll: the whole reason and the
 // tooltip's few words. The other failures' reasons are rows of the network tests.
 TEST(FailureReason, Table) {
-    const FailureKind Http = FailureKind::HttpStatus;
+    const FailureKind Http = FailureKind::HttpStatus, Tunnel = FailureKind::TunnelRefused;
     struct Row {
         FailureKind kind;
         bool viaProxy, sentCredentials;
@@ -198,6 +198,17 @@ TEST(FailureReason, Table) {
         {Http, false, false, "HTTP/1.0 303 x",
          "\n\nHTTP/1.0 303 x\nLocation: /first\nLocation: /second\n\n",
          "the site moved to http://news.example:8080/first (303)", "moved (303)"},
+        // The proxy's answer to CONNECT: its credentials as above, anything else a refusal.
+        {Tunnel, true, false, "HTTP/1.0 407 Proxy Authentication Required", "",
+         "the proxy asked for a user name and password", "proxy wants a login"},
+        {Tunnel, true, true, "HTTP/1.0 401 Unauthorized", "",
+         "the proxy refused the user name or password", "proxy refused login"},
+        {Tunnel, true, false, "HTTP/1.0 403 Forbidden", "",
+         "the proxy refused the connection to the site: 403 Forbidden", "proxy refused the site"},
+        {Tunnel, true, false, "HTTP/1.0 302 Found", "HTTP/1.0 302 Found\nLocation: /x\n\n",
+         "the proxy refused the connection to the site: 302 Found", "proxy refused the site"},
+        {Tunnel, true, false, "SSH-2.0", "", "the answer from the proxy proxy.lan was not HTTP",
+         "not HTTP"},
     };
     for (const Row& row : rows) {
         PollFailure failure;

@@ -30,14 +30,26 @@ TEST(Requests, DirectRequestsNameTheHostAndPortUnlessDefault) {
     struct Row {
         const char* urlPort;
         const char* host;
+        const char* scheme = "http";
     } rows[] = {
-        {"80", "news.example"},      {"", "news.example"},          {"abc", "news.example"},
-        {"0", "news.example"},       {"8080", "news.example:8080"}, {" 81x", "news.example:81"},
-        {"443", "news.example:443"}, {"65616", "news.example"},     {"70000", "news.example:4464"},
+        {"80", "news.example"},
+        {"", "news.example"},
+        {"abc", "news.example"},
+        {"0", "news.example"},
+        {"8080", "news.example:8080"},
+        {" 81x", "news.example:81"},
+        {"443", "news.example:443"},
+        {"65616", "news.example"},
+        {"70000", "news.example:4464"},
+        {"443", "news.example", "https"},
+        {"", "news.example", "HTTPS"},
+        {"80", "news.example:80", "https"},
+        {"65979", "news.example", "hTTpS"},
     };
     for (const auto& row : rows) {
         PollSettings settings = Direct();
         settings.urlPort = row.urlPort;
+        settings.urlScheme = row.scheme;
         settings.urlPath = "/a b/%41?x";
         CUpdateChecker checker(settings);
         CString tail = CString(" HTTP/1.0\r\nHost: ") + row.host + kDirectTail;
@@ -88,6 +100,45 @@ TEST(Requests, AuthorizationLineFollowsTheFlag) {
     empty.authPassword = "";
     EXPECT_EQ(CString("Proxy-Authorization: Basic Og==\r\n"),
               CUpdateChecker(empty).BuildProxyAuthorization());
+}
+
+TEST(Requests, ConnectAsksForTheSitesPort) {
+    struct Row {
+        const char* urlPort;
+        int useProxyAuth;
+        const char* request;
+    } rows[] = {
+        {"", 0, "CONNECT news.example:443 HTTP/1.0\r\nHost: news.example:443\r\n\r\n"},
+        {"8443", 0, "CONNECT news.example:8443 HTTP/1.0\r\nHost: news.example:8443\r\n\r\n"},
+        {"70000", -1, "CONNECT news.example:4464 HTTP/1.0\r\nHost: news.example:4464\r\n\r\n"},
+        {"443", 1,
+         "CONNECT news.example:443 HTTP/1.0\r\nHost: news.example:443\r\n"
+         "Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\r\n\r\n"},
+    };
+    for (const auto& row : rows) {
+        PollSettings settings = Proxied(row.useProxyAuth);
+        settings.urlScheme = "https";
+        settings.urlPort = row.urlPort;
+        EXPECT_EQ(CString(row.request), CUpdateChecker(settings).BuildConnectRequest());
+    }
+}
+
+TEST(Requests, OnlyHttpAndHttpsAreSchemes) {
+    struct Row {
+        const char* text;
+        bool known;
+        Scheme scheme;
+    } rows[] = {
+        {"http", true, Scheme::Http},    {"HTTP", true, Scheme::Http},
+        {"https", true, Scheme::Https},  {"HttpS", true, Scheme::Https},
+        {"", false, Scheme::Http},       {" https", false, Scheme::Http},
+        {"https:", false, Scheme::Http}, {"ftp", false, Scheme::Http},
+    };
+    for (const auto& row : rows) {
+        Scheme scheme = Scheme::Http;
+        EXPECT_EQ(row.known, ParseScheme(row.text, scheme)) << row.text;
+        EXPECT_EQ(row.scheme, scheme) << row.text;
+    }
 }
 
 } // namespace

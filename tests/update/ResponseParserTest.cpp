@@ -42,6 +42,35 @@ TEST(HeadResponse, StatusAndLastModified) {
     }
 }
 
+TEST(TunnelReply, BlankLineEndsItAndTheStatusDecides) {
+    struct Row {
+        const char* head;
+        TunnelReply reply;
+        const char* statusLine;
+    } rows[] = {
+        {"", TunnelReply::Incomplete, ""},
+        {"HTTP/1.0 200 Connection established\r\n", TunnelReply::Incomplete, ""},
+        {"HTTP/1.0 200 Connection established\r\n\r", TunnelReply::Incomplete, ""},
+        {"HTTP/1.0 200 Connection established\r\n\r\n", TunnelReply::Open,
+         "HTTP/1.0 200 Connection established"},
+        {"HTTP/1.1 200 OK\nProxy-Agent: x\n\n", TunnelReply::Open, "HTTP/1.1 200 OK"},
+        {"HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic\r\n\r\n",
+         TunnelReply::Refused, "HTTP/1.0 407 Proxy Authentication Required"},
+        {"HTTP/1.0 407\n\n", TunnelReply::Refused, "HTTP/1.0 407"},
+        {"HTTP/1.0 4070 Odd\n\n", TunnelReply::Refused, "HTTP/1.0 4070 Odd"},
+        {"HTTP/1.0 403 Forbidden\r\n\r\n", TunnelReply::Refused, "HTTP/1.0 403 Forbidden"},
+        {"HTTP/1.0 502 Bad Gateway\r\n\r\n", TunnelReply::Refused, "HTTP/1.0 502 Bad Gateway"},
+        {"\r\n\r\n", TunnelReply::Refused, ""},
+    };
+    for (const auto& row : rows) {
+        CString statusLine;
+        EXPECT_EQ(row.reply, ParseTunnelReply(row.head, statusLine)) << row.head;
+        if (row.reply != TunnelReply::Incomplete) {
+            EXPECT_EQ(CString(row.statusLine), statusLine) << row.head;
+        }
+    }
+}
+
 struct NewsRow {
     std::string response;
     ResponseCheck check;

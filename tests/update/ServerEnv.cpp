@@ -63,6 +63,24 @@ std::string LastFaultRequest() {
     return ReadFileBytes(EnvText("ZV_FAULT_LOG") + "/last-request.bin");
 }
 
+std::string FaultRequest(int number) {
+    return ReadFileBytes(EnvText("ZV_FAULT_LOG") + "/request-" + std::to_string(number) + ".bin");
+}
+
+int FaultRequestCount() {
+    int count = 0;
+    for (;;) {
+        std::string path =
+            LocalPath(EnvText("ZV_FAULT_LOG") + "/request-" + std::to_string(count + 1) + ".bin");
+        FILE* file = std::fopen(path.c_str(), "rb");
+        if (!file) {
+            return count;
+        }
+        std::fclose(file);
+        ++count;
+    }
+}
+
 int ClosedPort() {
     // The test servers listen on ephemeral ports; a low port that refuses is closed.
     for (int port = 1; port < 1024; ++port) {

@@ -13,5 +13,8 @@ std::string ReadFileBytes(const std::string& hostPath);
 void WriteNewsFile(const std::string& text, long modifiedTime);
 // The exact bytes of the last request the fault server received.
 std::string LastFaultRequest();
+// How many requests the fault server has received, and the bytes of the one numbered from 1.
+int FaultRequestCount();
+std::string FaultRequest(int number);
 // A loopback port that nothing listens on.
 int ClosedPort();
