@@ -1,13 +1,3 @@
-# Cross build for 64-bit Windows with the MinGW-w64 posix-thread compilers
-# (the win32-thread variants cannot build std::mutex or GoogleTest).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Windows test executables run under Wine; tools/wine-env.sh prepares the prefix and display.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# A 64-bit build of the same sources, for machines whose Wine runs no 32-bit programs.
+set(ZV_MINGW_TARGET x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
