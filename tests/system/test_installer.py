@@ -113,6 +113,7 @@ def test_site_example_points_the_agent_at_another_site(registry):
     example = pathlib.Path(__file__).resolve().parents[2] / "installer" / "zavora-site.reg"
     assert run(["wine", "regedit", "/S", str(example)]).returncode == 0
     settings = registry.query(SETTINGS_KEY)
+    assert settings["urlScheme"] == "https"
     assert settings["urlHost"] == "news.example.org"
-    assert settings["urlPort"] == "8080"
+    assert settings["urlPort"] == "443"
     assert settings["urlPath"] == "/agent/.newsupdate"
