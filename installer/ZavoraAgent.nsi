@@ -1,6 +1,7 @@
 ; Installer and uninstaller of the Zavora News Agent.
 ; Built by the normal build with makensis; the build passes these defines:
-;   VERSION      e.g. 1.4
+;   CONTRACT     path of the agent's generated agent_contract.nsh: its version, names,
+;                registry keys, hidden window title and command ids
 ;   AGENT_EXE    path of the built ZavoraAgent.exe
 ;   AGENT_ICON   path of the application icon (.ico)
 ;   OUTFILE      path of the installer to write
@@ -10,18 +11,14 @@
 Unicode true
 SetCompressor /SOLID lzma
 
-!define PRODUCT "Zavora News Agent"
-!define PUBLISHER "Brellin"
+!include "${CONTRACT}"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ZavoraNewsAgent"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
-!define SETTINGS_KEY "SOFTWARE\Brellin\Zavora"
-!define HIDDEN_TITLE "Zavora Agent Hidden Dialog"
-!define ID_TASKBAR_EXIT 32774
 
 !define MULTIUSER_EXECUTIONLEVEL Highest
 !define MULTIUSER_MUI
 !define MULTIUSER_INSTALLMODE_COMMANDLINE
-!define MULTIUSER_INSTALLMODE_INSTDIR "${PRODUCT}"
+!define MULTIUSER_INSTALLMODE_INSTDIR "${PRODUCT_NAME}"
 !define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_KEY "${UNINSTALL_KEY}"
 !define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_VALUENAME "InstallMode"
 !define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY "${UNINSTALL_KEY}"
@@ -32,23 +29,23 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include WinMessages.nsh
 
-Name "${PRODUCT}"
+Name "${PRODUCT_NAME}"
 OutFile "${OUTFILE}"
-BrandingText "${PRODUCT} ${VERSION}"
+BrandingText "${PRODUCT_NAME} ${VERSION}"
 !define MUI_ICON "${AGENT_ICON}"
 !define MUI_UNICON "${AGENT_ICON}"
 !define MUI_ABORTWARNING
 
 VIProductVersion "${VERSION}.0.0"
-VIAddVersionKey "ProductName" "${PRODUCT}"
-VIAddVersionKey "CompanyName" "${PUBLISHER}"
-VIAddVersionKey "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey "ProductName" "${PRODUCT_NAME}"
+VIAddVersionKey "CompanyName" "${COMPANY}"
+VIAddVersionKey "FileDescription" "${PRODUCT_NAME} Setup"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
-VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
+VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 ${COMPANY}"
 
 !define MUI_FINISHPAGE_RUN "$INSTDIR\ZavoraAgent.exe"
-!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT_NAME} now"
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MULTIUSER_PAGE_INSTALLMODE
@@ -69,7 +66,7 @@ Function ${un}StopRunningAgent
     ${If} $0 == 0
         Return
     ${EndIf}
-    DetailPrint "Stopping the running ${PRODUCT}..."
+    DetailPrint "Stopping the running ${PRODUCT_NAME}..."
     SendMessage $0 ${WM_COMMAND} ${ID_TASKBAR_EXIT} 0 /TIMEOUT=5000
     StrCpy $1 0
     ${Do}
@@ -82,25 +79,25 @@ Function ${un}StopRunningAgent
         ${EndIf}
         IntOp $1 $1 + 1
     ${LoopUntil} $1 >= 320
-    DetailPrint "${PRODUCT} did not stop; files in use are removed at the next restart."
+    DetailPrint "${PRODUCT_NAME} did not stop; files in use are removed at the next restart."
 FunctionEnd
 !macroend
 !insertmacro StopRunningAgent ""
 !insertmacro StopRunningAgent "un."
 
-Section "!${PRODUCT}" SecAgent
+Section "!${PRODUCT_NAME}" SecAgent
     SectionIn RO
     Call StopRunningAgent
     SetOutPath "$INSTDIR"
     File "/oname=ZavoraAgent.exe" "${AGENT_EXE}"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
 
-    CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\ZavoraAgent.exe" "" \
+    CreateShortcut "$SMPROGRAMS\${PRODUCT_NAME}.lnk" "$INSTDIR\ZavoraAgent.exe" "" \
         "$INSTDIR\ZavoraAgent.exe" 0
 
-    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT_NAME}"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-    WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${COMPANY}"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\ZavoraAgent.exe,0"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallMode" "$MultiUser.InstallMode"
@@ -114,8 +111,8 @@ Section "!${PRODUCT}" SecAgent
     WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
-Section "Start ${PRODUCT} with Windows" SecAutostart
-    WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\ZavoraAgent.exe"'
+Section "Start ${PRODUCT_NAME} with Windows" SecAutostart
+    WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT_NAME}" '"$INSTDIR\ZavoraAgent.exe"'
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
@@ -138,8 +135,8 @@ Section "Uninstall"
     Delete /REBOOTOK "$INSTDIR\ZavoraAgent.exe"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir /REBOOTOK "$INSTDIR"
-    Delete "$SMPROGRAMS\${PRODUCT}.lnk"
-    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+    Delete "$SMPROGRAMS\${PRODUCT_NAME}.lnk"
+    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT_NAME}"
     DeleteRegKey SHCTX "${UNINSTALL_KEY}"
 
     ; The settings and the cached news are the user's: kept unless the user says otherwise
@@ -151,7 +148,7 @@ Section "Uninstall"
         Call un.RemoveUserData
     ${ElseIfNot} ${Silent}
         MessageBox MB_YESNO|MB_ICONQUESTION \
-            "Keep your ${PRODUCT} settings and the list of latest articles?" \
+            "Keep your ${PRODUCT_NAME} settings and the list of latest articles?" \
             /SD IDYES IDYES keep
         Call un.RemoveUserData
         keep:
@@ -159,6 +156,6 @@ Section "Uninstall"
 SectionEnd
 
 Function un.RemoveUserData
-    DeleteRegKey HKCU "${SETTINGS_KEY}"
-    DeleteRegKey /ifempty HKCU "SOFTWARE\Brellin"
+    DeleteRegKey HKCU "${REG_PRODUCT_KEY}"
+    DeleteRegKey /ifempty HKCU "${REG_COMPANY_KEY}"
 FunctionEnd

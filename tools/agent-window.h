@@ -1,19 +1,16 @@
 #pragma once
 // The running agent as the drivers outside it see it: its hidden window, the tray callback
-// that window takes, and the popup menus it opens. Shared by zv-drive and the soak driver.
+// and the query that window takes (res/contract.h), and the popup menus it opens. Shared by
+// zv-drive and the soak driver.
+#include "res/contract.h"
+
 #include <windows.h>
 
-#define HIDDEN_TITLE "Zavora Agent Hidden Dialog"
-#define TRAY_CALLBACK (WM_USER + 2)
-#define TRAY_ICON_ID 102
 #define MENU_CLASS "#32768"
-// The agent answers this registered message: wParam below HANDLE_KINDS asks for the live
-// count of one kind of the objects it owns, POLL_RUNNING whether a poll is running (1 or 0),
-// POLL_DELAY the delay in milliseconds the poll timer was last armed with (0 while it is off).
-#define AGENT_QUERY "ZavoraAgentHandleCounts"
-#define HANDLE_KINDS 7
-#define POLL_RUNNING HANDLE_KINDS
-#define POLL_DELAY 8
+
+static inline HWND HiddenWindow(void) {
+    return FindWindowA(NULL, ZV_HIDDEN_TITLE);
+}
 
 // The visible popup menu window, or NULL when no menu is open.
 static inline HWND OpenMenuWindow(void) {

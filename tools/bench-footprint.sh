@@ -51,7 +51,7 @@ ticks_over() {
 }
 
 stop_agent() {
-    quiet wine "$drive" command 32774
+    quiet wine "$drive" command exit
     quiet wine "$drive" wait-gone 20000 || kill "$1" 2>/dev/null || true
 }
 

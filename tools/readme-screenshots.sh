@@ -10,14 +10,14 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-settings_key='HKCU\Software\Brellin\Zavora\Agent\Settings'
-data_key='HKCU\Software\Brellin\Zavora\Agent\Data'
-about_command=16
-exit_command=32774
-
 if [ "${1:-}" = "--inside" ]; then
     build_dir=$2
     port=$3
+    # shellcheck source=/dev/null
+    . "$build_dir/generated/agent_contract.sh"
+    settings_key="HKCU\\$REG_SETTINGS_KEY"
+    data_key="HKCU\\$REG_DATA_KEY"
+    about_title="About $PRODUCT_NAME"
     drive() { wine "$build_dir/tools/zv-drive.exe" "$@" </dev/null 2>/dev/null; }
     shot() { # name, crop geometry
         local raw
@@ -37,7 +37,7 @@ if [ "${1:-}" = "--inside" ]; then
             </dev/null >/dev/null 2>&1
     }
 
-    wine reg delete 'HKCU\Software\Brellin' /f </dev/null >/dev/null 2>&1 || true
+    wine reg delete "HKCU\\$REG_COMPANY_KEY" /f </dev/null >/dev/null 2>&1 || true
     for pair in urlHost=127.0.0.1 "urlPort=$port" urlPath=/.newsupdate alertByMessage=0 \
         alertBySystemSound=0; do
         wine reg add "$settings_key" /v "${pair%%=*}" /d "${pair#*=}" /f </dev/null >/dev/null 2>&1
@@ -64,13 +64,13 @@ if [ "${1:-}" = "--inside" ]; then
     drive close-menu 2000 >/dev/null
     drive wait-menu-gone 3000 >/dev/null
 
-    drive command "$about_command" >/dev/null
-    drive wait-title "About Zavora News Agent" 5000 >/dev/null
+    drive command about >/dev/null
+    drive wait-title "$about_title" 5000 >/dev/null
     sleep 0.5
     shot about 440x220+292+274
-    drive press "About Zavora News Agent" 1 3000 >/dev/null
+    drive press "$about_title" 1 3000 >/dev/null
 
-    drive command "$exit_command" >/dev/null
+    drive command exit >/dev/null
     wait "$agent" || true
 
     # At 200 %: a fresh start whose first poll announces the edition again with the popup.
@@ -91,12 +91,12 @@ if [ "${1:-}" = "--inside" ]; then
     sleep 1.5
     popup=$(drive windows | grep 'visible=1 .*class=ZavoraNewsPopup' || true)
     [ -n "$popup" ] && shot_around popup-200 48 "$popup"
-    drive command "$about_command" >/dev/null
-    about=$(drive wait-title "About Zavora News Agent" 5000 | grep '^window' || true)
+    drive command about >/dev/null
+    about=$(drive wait-title "$about_title" 5000 | grep '^window' || true)
     sleep 0.5
     [ -n "$about" ] && shot_around about-200 8 "$about"
-    drive press "About Zavora News Agent" 1 3000 >/dev/null
-    drive command "$exit_command" >/dev/null
+    drive press "$about_title" 1 3000 >/dev/null
+    drive command exit >/dev/null
     wait "$agent" || true
     exit 0
 fi

@@ -11,9 +11,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-settings_key='HKCU\Software\Brellin\Zavora\Agent\Settings'
-data_key='HKCU\Software\Brellin\Zavora\Agent\Data'
-exit_command=32774
 build_dir=${ZV_BUILD_DIR:-build/cross}
 
 say() { echo "demo: $*"; }
@@ -24,12 +21,15 @@ run_agent() {
     local agent=$build_dir/src/core/ZavoraAgent.exe
     local drive=$build_dir/tools/zv-drive.exe
     local agent_pid="" seen_gets=0 shots=0
+    # shellcheck source=/dev/null
+    . "$build_dir/generated/agent_contract.sh"
+    local settings_key="HKCU\\$REG_SETTINGS_KEY" data_key="HKCU\\$REG_DATA_KEY"
 
     stop_agent() {
         trap - INT TERM
         if [ -n "$agent_pid" ] && kill -0 "$agent_pid" 2>/dev/null; then
             say "asking the agent to exit"
-            wine "$drive" command "$exit_command" </dev/null >/dev/null 2>&1 || true
+            wine "$drive" command exit </dev/null >/dev/null 2>&1 || true
             for _ in $(seq 1 100); do
                 kill -0 "$agent_pid" 2>/dev/null || break
                 sleep 0.1

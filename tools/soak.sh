@@ -33,7 +33,7 @@ drive="$cross/tools/zv-drive.exe"
 point_agent_at_nginx alertByMessage 1 alertBySystemSound 0 alertByUserSound 0
 agent_pid=$(start_windows_program "$agent_exe") || { echo "soak: the agent did not start"; exit 1; }
 stop_agent() {
-    quiet wine "$drive" command 32774
+    quiet wine "$drive" command exit
     quiet wine "$drive" wait-gone 20000 || kill "$agent_pid" 2>/dev/null || true
 }
 trap stop_agent EXIT

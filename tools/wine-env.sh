@@ -4,8 +4,9 @@
 # The environment is an Xvfb display on a free number, a throwaway 32-bit WINEPREFIX in
 # <cross-build-dir>/wine/prefix (made once, then reused), a persistent wineserver, and a virtual
 # desktop whose taskbar holds the notification area. The command sees DISPLAY,
-# WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES. Nothing started here outlives the script,
-# whatever the command's result.
+# WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES, and PYTHONPATH leads to the build's
+# agent_contract module (the agent's ids, texts and keys for the Python tests). Nothing
+# started here outlives the script, whatever the command's result.
 set -euo pipefail
 
 build_dir=$(cd "$1" && pwd)
@@ -26,6 +27,7 @@ if [ "$WINEARCH" = win64 ]; then
     export WINELOADER=/usr/lib/wine/wine64
 fi
 export WINEDEBUG=-all
+export PYTHONPATH="$build_dir/generated${PYTHONPATH:+:$PYTHONPATH}"
 export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv,wineoss.drv=d;winemenubuilder.exe=d;mscoree,mshtml="
 
 xvfb_pid=""

@@ -17,12 +17,15 @@
 //                             every ask was answered in time and the poll reported within ms
 //   escape                    posts the Escape key to the hidden window, as a stray key press
 //                             reaches it after a tray menu
-//   command <id>              posts WM_COMMAND <id> to the hidden window
+//   command <command>         posts WM_COMMAND of <command> to the hidden window: a menu
+//                             command's name (about, configure, exit, disable, home,
+//                             refresh, reset-markers) or any id
 //   post <message> <wparam>   posts any message to the hidden window (lParam 0)
-//   tray <left|right|n>       posts the tray callback (1026, icon 102, WM_LBUTTONUP, ...)
+//   tray <left|right|n>       posts the tray callback (the mouse message: WM_LBUTTONUP, ...)
 //   windows                   lists every top-level window
 //   menu <ms>                 waits for an open popup menu and lists its items
-//   choose <id> <ms>          waits for an open popup menu and chooses the item <id> by keys
+//   choose <command> <ms>     waits for an open popup menu and chooses the item of <command>
+//                             (a name or an id, as above) by keys
 //   close-menu <ms>           waits for an open popup menu and closes it with Escape
 //   wait-menu-gone <ms>       waits until no popup menu is open
 //   wait-title <text> <ms>    waits for a visible top-level window whose title holds <text>
@@ -34,6 +37,7 @@
 // items are therefore read inside the agent's process by zv-drive-hook.dll, a window-procedure
 // hook that answers one registered message by writing the menu to a file.
 #include "agent-window.h"
+#include "res/resource.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -45,6 +49,30 @@
 #define POLL_MS 50
 
 typedef BOOL (*Probe)(void* context);
+
+static const struct {
+    const char* name;
+    long id;
+} kCommands[] = {{"about", ID_TASKBAR_ABOUT},
+                 {"configure", ID_TASKBAR_CONFIGURE},
+                 {"exit", ID_TASKBAR_EXIT},
+                 {"disable", ID_TASKBAR_DISABLE},
+                 {"home", ID_SITE_HOME},
+                 {"refresh", ID_TASKBAR_REFRESH},
+                 {"reset-markers", ID_RESET_MARKERS}};
+
+// The id of a menu command given by its name or as a number; FALSE for anything else.
+static BOOL CommandId(const char* text, long* id) {
+    for (size_t i = 0; i < sizeof kCommands / sizeof kCommands[0]; i++) {
+        if (strcmp(text, kCommands[i].name) == 0) {
+            *id = kCommands[i].id;
+            return TRUE;
+        }
+    }
+    char* end = NULL;
+    *id = strtol(text, &end, 10);
+    return *text != '\0' && *end == '\0';
+}
 
 static BOOL WaitFor(Probe probe, void* context, DWORD timeoutMs) {
     DWORD start = GetTickCount();
@@ -65,10 +93,6 @@ static int Await(Probe probe, void* context, DWORD timeoutMs, const char* word) 
     }
     puts(word);
     return 0;
-}
-
-static HWND HiddenWindow(void) {
-    return FindWindowA(NULL, HIDDEN_TITLE);
 }
 
 static void PrintWindowLine(const char* word, HWND window) {
@@ -122,8 +146,8 @@ static int Alive(void) {
 static int PollDelay(void) {
     HWND window = HiddenWindow();
     DWORD_PTR delay = 0;
-    if (!window || !SendMessageTimeoutA(window, RegisterWindowMessageA(AGENT_QUERY), POLL_DELAY, 0,
-                                        SMTO_ABORTIFHUNG, 2000, &delay)) {
+    if (!window || !SendMessageTimeoutA(window, RegisterWindowMessageA(ZV_QUERY_MESSAGE),
+                                        ZV_QUERY_POLL_DELAY, 0, SMTO_ABORTIFHUNG, 2000, &delay)) {
         puts("nowindow");
         return 1;
     }
@@ -134,15 +158,15 @@ static int PollDelay(void) {
 // Asks whether a poll runs; the answer (0 or 1) in running, the time it took in took.
 static BOOL AskPollRunning(HWND window, UINT query, DWORD_PTR* running, DWORD* took) {
     DWORD asked = GetTickCount();
-    BOOL answered =
-        SendMessageTimeoutA(window, query, POLL_RUNNING, 0, SMTO_NORMAL, 1000, running) != 0;
+    BOOL answered = SendMessageTimeoutA(window, query, ZV_QUERY_POLL_RUNNING, 0, SMTO_NORMAL, 1000,
+                                        running) != 0;
     *took = GetTickCount() - asked;
     return answered;
 }
 
 static int WatchPoll(DWORD timeoutMs) {
     HWND window = HiddenWindow();
-    UINT query = RegisterWindowMessageA(AGENT_QUERY);
+    UINT query = RegisterWindowMessageA(ZV_QUERY_MESSAGE);
     if (!window || !query) {
         puts("nowindow");
         return 1;
@@ -206,7 +230,7 @@ static int Tray(const char* button) {
         mouse = WM_RBUTTONUP;
     else
         mouse = atoi(button);
-    return PostToHidden(TRAY_CALLBACK, TRAY_ICON_ID, mouse);
+    return PostToHidden(ZV_TRAY_MESSAGE, ZV_TRAY_ICON_ID, mouse);
 }
 
 static BOOL CALLBACK PrintTopLevel(HWND window, LPARAM context) {
@@ -452,6 +476,7 @@ int main(int argc, char** argv) {
     // them down for a program that has not said it knows about DPI.
     SetProcessDPIAware();
     const char* command = argc > 1 ? argv[1] : "";
+    long id = 0;
     if (strcmp(command, "find") == 0)
         return Find();
     if (strcmp(command, "alive") == 0)
@@ -469,8 +494,8 @@ int main(int argc, char** argv) {
             return WaitWindow(Milliseconds(argv[2]));
         if (strcmp(command, "wait-gone") == 0)
             return WaitGone(Milliseconds(argv[2]));
-        if (strcmp(command, "command") == 0)
-            return PostToHidden(WM_COMMAND, (WPARAM)strtoul(argv[2], NULL, 10), 0);
+        if (strcmp(command, "command") == 0 && CommandId(argv[2], &id))
+            return PostToHidden(WM_COMMAND, (WPARAM)id, 0);
         if (strcmp(command, "tray") == 0)
             return Tray(argv[2]);
         if (strcmp(command, "menu") == 0)
@@ -481,8 +506,8 @@ int main(int argc, char** argv) {
             return WaitMenuGone(Milliseconds(argv[2]));
     }
     if (argc > 3) {
-        if (strcmp(command, "choose") == 0)
-            return Choose(strtol(argv[2], NULL, 10), Milliseconds(argv[3]));
+        if (strcmp(command, "choose") == 0 && CommandId(argv[2], &id))
+            return Choose(id, Milliseconds(argv[3]));
         if (strcmp(command, "post") == 0)
             return PostToHidden((UINT)strtoul(argv[2], NULL, 10),
                                 (WPARAM)strtoul(argv[3], NULL, 10), 0);
@@ -496,8 +521,8 @@ int main(int argc, char** argv) {
     if (argc > 4 && strcmp(command, "press") == 0)
         return Press(argv[2], atoi(argv[3]), Milliseconds(argv[4]));
     fputs("usage: zv-drive find|alive|poll-delay|windows|escape|watch-poll ms|wait-window ms|"
-          "wait-gone ms|command id|post message wparam|"
-          "tray left|right|n|menu ms|choose id ms|close-menu ms|wait-menu-gone ms|"
+          "wait-gone ms|command name-or-id|post message wparam|"
+          "tray left|right|n|menu ms|choose name-or-id ms|close-menu ms|wait-menu-gone ms|"
           "wait-title text ms|wait-no-title text ms|children text ms|press text id ms\n",
           stderr);
     return 2;

@@ -1,8 +1,11 @@
 # Shared by tools/soak.sh and tools/bench-footprint.sh; sourced inside tools/wine-env.sh and
 # tests/servers/with_servers.py, so WINEPREFIX, DISPLAY and ZV_NGINX_PORT/ZV_NEWS_* are set.
 
-settings_key='HKCU\Software\Brellin\Zavora\Agent\Settings'
-data_key='HKCU\Software\Brellin\Zavora\Agent\Data'
+# The agent's keys, from the contract its build generated ($cross names that build).
+# shellcheck source=/dev/null
+. "$cross/generated/agent_contract.sh"
+settings_key="HKCU\\$REG_SETTINGS_KEY"
+data_key="HKCU\\$REG_DATA_KEY"
 
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
 
@@ -10,7 +13,7 @@ quiet() { "$@" </dev/null >/dev/null 2>&1; }
 # "name value" pairs for the settings.
 point_agent_at_nginx() {
     # The branch may not exist yet (a fresh prefix): nothing to delete is fine.
-    quiet wine reg delete 'HKCU\Software\Brellin' /f || true
+    quiet wine reg delete "HKCU\\$REG_COMPANY_KEY" /f || true
     quiet wine reg add "$settings_key" /v urlHost /d 127.0.0.1 /f
     quiet wine reg add "$settings_key" /v urlPort /d "$ZV_NGINX_PORT" /f
     quiet wine reg add "$settings_key" /v urlPath /d "$ZV_NEWS_PATH" /f

@@ -7,22 +7,20 @@
 // followed by a Disable and an Enable and by opening a tray menu (right and left click in
 // turn) and closing it with Escape.
 //
-// The agent answers the registered message ZavoraAgentHandleCounts with the live count of
-// one kind of its wrapped GDI and USER objects (wParam 0..6) or, one past them, whether a
-// poll runs. Private memory is read on the Linux side from /proc/<pid>/smaps_rollup, which
-// Wine shows under Z:\. Output lines: "counts <label> k=v..", "memory <label> k=v.." and
-// a final "soak .." summary; exit code 0 when every check held.
+// The agent answers its registered query message (res/contract.h) with the live count of
+// one kind of its wrapped GDI and USER objects or whether a poll runs. Private memory is read on
+// the Linux side from /proc/<pid>/smaps_rollup, which Wine shows under Z:\. Output lines: "counts
+// <label> k=v..", "memory <label> k=v.." and a final "soak .." summary; exit code 0 when every
+// check held.
 #include "agent-window.h"
+#include "res/resource.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#define DATA_KEY "Software\\Brellin\\Zavora\\Agent\\Data"
-#define ID_TASKBAR_DISABLE 32775
-#define ID_TASKBAR_REFRESH 32779
 #define POPUP_CLASS "ZavoraNewsPopup"
-#define KINDS HANDLE_KINDS
+#define KINDS ZV_QUERY_HANDLE_KINDS
 #define POLL_TIMEOUT_MS 90000
 #define MENU_TIMEOUT_MS 5000
 #define SETTLE_TIMEOUT_MS 30000
@@ -156,7 +154,7 @@ static BOOL StoredEpochIs(int edition) {
     DWORD size = sizeof value - 1;
     HKEY key;
     snprintf(expected, sizeof expected, "edition-%d", edition);
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, DATA_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, ZV_REG_DATA_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return FALSE;
     LONG status = RegQueryValueExA(key, "epoch", NULL, NULL, (BYTE*)value, &size);
     RegCloseKey(key);
@@ -166,7 +164,7 @@ static BOOL StoredEpochIs(int edition) {
 static BOOL WaitPollDone(const Soak* soak) {
     DWORD start = GetTickCount();
     for (;;) {
-        LRESULT running = Ask(soak, POLL_RUNNING);
+        LRESULT running = Ask(soak, ZV_QUERY_POLL_RUNNING);
         if (running == 0)
             return TRUE;
         if (running < 0 || GetTickCount() - start > POLL_TIMEOUT_MS)
@@ -190,7 +188,7 @@ static HWND WaitMenu(BOOL open) {
 static void OpenAndCloseMenu(Soak* soak, int poll) {
     const LPARAM click = (poll % 2) ? WM_LBUTTONUP : WM_RBUTTONUP;
     // The menu runs inside the agent's handler, so the callback is posted, not sent.
-    PostMessageA(soak->agent, TRAY_CALLBACK, TRAY_ICON_ID, click);
+    PostMessageA(soak->agent, ZV_TRAY_MESSAGE, ZV_TRAY_ICON_ID, click);
     HWND menu = WaitMenu(TRUE);
     if (!menu) {
         Fail(soak, "menu-did-not-open", poll);
@@ -239,13 +237,13 @@ int main(int argc, char** argv) {
     const int polls = atoi(argv[2]);
     soak.linuxPid = strtoul(argv[3], NULL, 10);
     const int checkpoint = argc > 4 ? atoi(argv[4]) : 200;
-    soak.agent = FindWindowA(NULL, HIDDEN_TITLE);
-    soak.query = RegisterWindowMessageA(AGENT_QUERY);
+    soak.agent = HiddenWindow();
+    soak.query = RegisterWindowMessageA(ZV_QUERY_MESSAGE);
     if (!soak.agent || !soak.query) {
         puts("problem poll=0 no-agent-window");
         return 1;
     }
-    if (Ask(&soak, POLL_RUNNING) < 0) {
+    if (Ask(&soak, ZV_QUERY_POLL_RUNNING) < 0) {
         puts("problem poll=0 agent-does-not-answer-counts");
         return 1;
     }

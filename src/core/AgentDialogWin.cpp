@@ -6,6 +6,7 @@
 #include "fw/MenuWin.h"
 #include "fw/ResString.h"
 #include "fw/WideTextWin.h"
+#include "res/contract.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ UINT RegisterTaskbarCreated() {
 // Asked from outside by soak runs, which must see that the GDI and USER objects of our
 // wrappers return to their baseline: the system's own counters are stubs under Wine.
 UINT RegisterHandleCountQuery() {
-    const UINT message = RegisterWindowMessageA("ZavoraAgentHandleCounts");
+    const UINT message = RegisterWindowMessageA(ZV_QUERY_MESSAGE);
     return message ? message : WM_APP + 0x3FFE;
 }
 
@@ -120,12 +121,13 @@ LRESULT CAgentDialog::OnTaskbarCreated(WPARAM, LPARAM) {
 // asks for the delay in milliseconds the poll timer was armed with (0 when it is off), so
 // that the retry schedule can be seen without waiting for it.
 LRESULT CAgentDialog::OnHandleCountQuery(WPARAM kind, LPARAM) {
-    const WPARAM kinds = static_cast<WPARAM>(HandleKind::Kinds);
-    if (kind < kinds)
+    static_assert(static_cast<int>(HandleKind::Kinds) == ZV_QUERY_HANDLE_KINDS,
+                  "the drivers outside ask for every kind of handle");
+    if (kind < ZV_QUERY_HANDLE_KINDS)
         return LiveHandleCount(static_cast<HandleKind>(kind));
-    if (kind == kinds)
+    if (kind == ZV_QUERY_POLL_RUNNING)
         return m_controller.Flags().connecting ? 1 : 0;
-    if (kind == kinds + 1)
+    if (kind == ZV_QUERY_POLL_DELAY)
         return static_cast<LRESULT>(m_controller.PollTimerDelayMs());
     return -1;
 }

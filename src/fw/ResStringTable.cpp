@@ -1,5 +1,6 @@
 #include "fw/ResString.h"
 
+#include "res/contract.h"
 #include "res/resource.h"
 #include "site.h"
 

@@ -1,6 +1,7 @@
 #include "store/AgentSettings.h"
 
 #include "fw/ResString.h"
+#include "res/contract.h"
 #include "res/resource.h"
 #include "store/RegistryKey.h"
 
@@ -8,11 +9,11 @@
 
 namespace {
 
-const char kCompany[] = "Brellin";
-const char kProduct[] = "Zavora";
-const char kKey[] = "Agent";
-const char kSettings[] = "Settings";
-const char kData[] = "Data";
+const char kCompany[] = ZV_COMPANY;
+const char kProduct[] = ZV_REG_PRODUCT;
+const char kKey[] = ZV_REG_SECTION;
+const char kSettings[] = ZV_REG_SETTINGS;
+const char kData[] = ZV_REG_DATA;
 
 // A text setting takes the stored value only when it can be read and is not empty, so an
 // empty or unreadable value keeps the default. Any length is read.

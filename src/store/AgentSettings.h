@@ -1,8 +1,9 @@
 #pragma once
-// The settings record and the cached news list, persisted as registry text values under
-// HKEY_CURRENT_USER\SOFTWARE\Brellin\Zavora\Agent\{Settings,Data}.
+// The settings record and the cached news list, persisted as registry text values in the
+// keys ZV_REG_SETTINGS_KEY and ZV_REG_DATA_KEY (res/contract.h) below HKEY_CURRENT_USER.
 // Used on the main thread only: the poll worker gets a copy of what it needs.
 #include "fw/CString.h"
+#include "res/contract.h"
 
 #include <memory>
 #include <vector>
@@ -14,7 +15,7 @@ class CRegistryKey;
 // arrives, three reads when it is reloaded, and as many again at exit and start-up: with
 // this bound a new list of any length is stored and reloaded in a fraction of a second even
 // where one registry value takes half a millisecond.
-constexpr int kMostStoredEntries = 100;
+constexpr int kMostStoredEntries = ZV_MOST_STORED_ENTRIES;
 
 struct NewsEntry {
     CString date;

@@ -4,6 +4,7 @@
 #include "browser/BrowserWin.h"
 
 #include "browser/BrowserCommand.h"
+#include "res/contract.h"
 
 #include <gtest/gtest.h>
 
@@ -263,7 +264,7 @@ TEST_F(BrowserWin, NoRegisteredBrowserShowsItsBox) {
     LaunchDefaultBrowser("http://x/");
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, "No Default Browser is set");
-    EXPECT_EQ(g_boxes[0].caption, "Zavora News Agent");
+    EXPECT_EQ(g_boxes[0].caption, ZV_PRODUCT_NAME);
     EXPECT_EQ(g_boxes[0].type, static_cast<UINT>(MB_OK));
 }
 

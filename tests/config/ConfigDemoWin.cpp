@@ -5,6 +5,7 @@
 #include "config/ConfigureWin.h"
 #include "fw/PropertySheetWin.h"
 #include "store/AgentSettings.h"
+#include "res/contract.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +13,7 @@
 
 namespace {
 
-const char kCaption[] = "Configure Zavora News Agent";
+const char kCaption[] = "Configure " ZV_PRODUCT_NAME;
 
 HWND WaitForSheet() {
     for (int i = 0; i < 500; ++i) {

@@ -7,6 +7,7 @@
 #include "res/resource.h"
 #include "store/AgentSettings.h"
 #include "store/RegistryKey.h"
+#include "res/contract.h"
 
 #include <dlgs.h>
 #include <gtest/gtest.h>
@@ -19,8 +20,8 @@
 
 namespace {
 
-const char kAgentKey[] = "SOFTWARE\\Brellin\\Zavora\\Agent";
-const char kCaption[] = "Configure Zavora News Agent";
+const char kAgentKey[] = ZV_REG_AGENT_KEY;
+const char kCaption[] = "Configure " ZV_PRODUCT_NAME;
 const char kHelpUrl[] = "http://www.zavora.example/agenthelp.html";
 const DWORD kWaitMs = 10000;
 
@@ -40,7 +41,7 @@ void RecordHelp(const CString& url) {
 }
 
 CRegistryKey AgentRegistry() {
-    CRegistryKey registry("Brellin", "Zavora");
+    CRegistryKey registry(ZV_COMPANY, ZV_REG_PRODUCT);
     registry.SetRootKey(RegistryRoot::CurrentUser);
     return registry;
 }

@@ -6,6 +6,7 @@
 #include "fw/ResString.h"
 
 #include "RegistryMem.h"
+#include "res/contract.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,8 @@
 namespace {
 
 const UINT WM_TEST_RUN = WM_APP + 40;
-const char* const kSettingsKey = "SOFTWARE\\Brellin\\Zavora\\Agent\\Settings";
-const char* const kDataKey = "SOFTWARE\\Brellin\\Zavora\\Agent\\Data";
+const char* const kSettingsKey = ZV_REG_SETTINGS_KEY;
+const char* const kDataKey = ZV_REG_DATA_KEY;
 
 class CRecordingPopup : public IAlertPopup {
 public:
@@ -235,7 +236,7 @@ std::string Text(const char* key, const char* name) {
 
 TEST_F(AgentWindow, StartsHiddenWithItsTitleTrayIconAndFirstPoll) {
     StartAgent();
-    EXPECT_EQ(window, FindWindowA(nullptr, "Zavora Agent Hidden Dialog"));
+    EXPECT_EQ(window, FindWindowA(nullptr, ZV_HIDDEN_TITLE));
     Sleep(200); // the dialog manager shows the window once its queue runs empty
     OnWindow([] {});
     EXPECT_FALSE(IsWindowVisible(window));
@@ -243,8 +244,8 @@ TEST_F(AgentWindow, StartsHiddenWithItsTitleTrayIconAndFirstPoll) {
         const NOTIFYICONDATAA& data = dialog.Tray().Data();
         EXPECT_EQ(NOTIFYICONDATAA_V1_SIZE, data.cbSize); // 88 bytes in the 32-bit agent
         EXPECT_EQ(window, data.hWnd);
-        EXPECT_EQ(102u, data.uID);
-        EXPECT_EQ(1026u, data.uCallbackMessage);
+        EXPECT_EQ(static_cast<UINT>(ZV_TRAY_ICON_ID), data.uID);
+        EXPECT_EQ(static_cast<UINT>(ZV_TRAY_MESSAGE), data.uCallbackMessage);
         EXPECT_TRUE(dialog.Tray().LastCallSucceeded()) << "the shell took the icon";
         EXPECT_STREQ("Zavora news agent", data.szTip);
         EXPECT_EQ(0, dialog.Tray().FrameCount());
@@ -520,9 +521,8 @@ TEST_F(AgentWindow, TaskbarRestartAddsTheIconAgainAsItWas) {
 // The armed poll delay, asked as the system tests ask it from outside.
 TEST_F(AgentWindow, FailedPollShowsItsReasonRetriesSoonAndWakingPollsAfterSettling) {
     StartAgent();
-    const UINT query = RegisterWindowMessageA("ZavoraAgentHandleCounts");
-    const WPARAM delayKind = static_cast<WPARAM>(HandleKind::Kinds) + 1;
-    auto armedDelay = [&] { return SendMessageA(window, query, delayKind, 0); };
+    const UINT query = RegisterWindowMessageA(ZV_QUERY_MESSAGE);
+    auto armedDelay = [&] { return SendMessageA(window, query, ZV_QUERY_POLL_DELAY, 0); };
     Send(WM_TIMER, ID_TIMER_POLL);
     auto* failed = new PollResult;
     failed->message = "HTTP/1.0 404 Not Found\n\n";
@@ -574,7 +574,7 @@ struct AboutProbe {
     static int lastPollLines;
     static int lastPollLinesShown;
     static void CALLBACK Close(HWND, UINT, UINT_PTR timer, DWORD) {
-        const HWND box = FindWindowA(nullptr, "About Zavora News Agent");
+        const HWND box = FindWindowA(nullptr, "About " ZV_PRODUCT_NAME);
         if (!box)
             return;
         KillTimer(nullptr, timer);
@@ -631,8 +631,8 @@ TEST(AboutBox, ShowsNameVersionAndTheLastPollAndOpensHelp) {
         CAboutDialog about(services, nullptr, text);
         SetTimer(nullptr, 0, 50, AboutProbe::Close);
         EXPECT_EQ(IDOK, about.DoModal());
-        EXPECT_EQ("Zavora News Agent v1.4", AboutProbe::product);
-        EXPECT_EQ("About Zavora News Agent", AboutProbe::caption);
+        EXPECT_EQ(ZV_PRODUCT_NAME " v" ZV_VERSION, AboutProbe::product);
+        EXPECT_EQ("About " ZV_PRODUCT_NAME, AboutProbe::caption);
         EXPECT_EQ(text.str(), AboutProbe::lastPoll);
         EXPECT_GE(AboutProbe::lastPollLinesShown, AboutProbe::lastPollLines) << text.c_str();
         EXPECT_EQ(std::vector<std::string>{"launch http://www.zavora.example/agenthelp.html"},

@@ -1,6 +1,7 @@
 #include "fw/CString.h"
 #include "fw/ResString.h"
 #include "res/resource.h"
+#include "res/contract.h"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +89,7 @@ TEST(CString, BufferRoundTrip) {
 }
 
 TEST(ResString, TableTextsLoad) {
-    EXPECT_EQ(CString("Zavora Agent Hidden Dialog"), LoadResString(IDS_HIDDEN_TITLE));
+    EXPECT_EQ(CString(ZV_HIDDEN_TITLE), LoadResString(IDS_HIDDEN_TITLE));
     EXPECT_EQ(CString(" "), LoadResString(IDS_DEFAULT_SOUND_PATH));
     EXPECT_EQ(CString(""), LoadResString(9999));
 }

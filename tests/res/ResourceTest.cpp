@@ -3,6 +3,7 @@
 #include "DialogTemplate.h"
 
 #include "fw/ResString.h"
+#include "res/contract.h"
 #include "res/resource.h"
 #include "site.h"
 
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -114,12 +116,12 @@ TEST_P(ResourceTest, StringTableHoldsEveryText) {
     } rows[] = {
         {IDS_ABOUTBOX, "&About Zavora Agent"},
         {IDS_TRAY_TIP, "Zavora news agent"},
-        {IDS_CONFIG_CAPTION, "Configure Zavora News Agent"},
+        {IDS_CONFIG_CAPTION, "Configure " ZV_PRODUCT_NAME},
         {IDS_TIMER_ANIMATE, "Timer for animating icons"},
         {IDS_TIMER_POLL, "Timer for polling the server"},
         {IDS_RESERVED_EVENT, "Entry to reserve a constant for theis event"},
         {IDS_HOME_URL, ZV_SITE_HOME},
-        {IDS_APP_CAPTION, "Zavora News Agent"},
+        {IDS_APP_CAPTION, ZV_PRODUCT_NAME},
         {IDS_POPUP_LINE1, "There are new"},
         {IDS_DEFAULT_SOUND_PATH, " "},
         {IDS_DEFAULT_URL_HOST, ZV_SITE_HOST},
@@ -129,10 +131,10 @@ TEST_P(ResourceTest, StringTableHoldsEveryText) {
         {IDS_DEFAULT_PROXY_PORT, "8001"},
         {IDS_MENU_TITLE_MAX, "35"},
         {IDS_MENU_ENTRIES_MAX, "10"},
-        {IDS_HIDDEN_TITLE, "Zavora Agent Hidden Dialog"},
+        {IDS_HIDDEN_TITLE, ZV_HIDDEN_TITLE},
         {IDS_HELP_URL, ZV_SITE_HELP},
-        {IDS_VERSION, "1.4"},
-        {IDS_PRODUCT_NAME, "Zavora News Agent"},
+        {IDS_VERSION, ZV_VERSION},
+        {IDS_PRODUCT_NAME, ZV_PRODUCT_NAME},
         {IDS_TIMER_POPUP, "Message WindowTimer ID"},
         {IDS_POPUP_LINE3, "Click here to view"},
         {IDS_POPUP_LINE2, "articles on Zavora"},
@@ -278,10 +280,10 @@ void ExpectItems(const DialogTemplate& dialog, const std::vector<ItemRow>& rows)
 const std::vector<ItemRow>& AboutItems() {
     static const std::vector<ItemRow> rows = {
         {IDC_STATIC, "Static", "#128", 15, 7, 21, 20, kChild | SS_ICON},
-        {IDC_ABOUT_PRODUCT, "Static", "Zavora News Agent v1.4", 46, 7, 126, 8,
+        {IDC_ABOUT_PRODUCT, "Static", ZV_PRODUCT_NAME " v" ZV_VERSION, 46, 7, 126, 8,
          kLabel | SS_NOPREFIX},
         {IDC_STATIC, "Static", ZV_SITE_HOME, 46, 18, 119, 8, kLabel},
-        {IDC_STATIC, "Static", "Copyright (C) 2026 Brellin", 46, 28, 119, 8, kLabel},
+        {IDC_STATIC, "Static", "Copyright (C) 2026 " ZV_COMPANY, 46, 28, 119, 8, kLabel},
         {IDOK, "Button", "OK", 180, 13, 32, 14, kChild | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON},
         {IDC_ABOUT_LAST_POLL, "Edit", "", 15, 44, 203, 48, kChild | ES_MULTILINE | ES_READONLY},
     };
@@ -333,7 +335,7 @@ TEST_P(ResourceTest, HiddenWindowTemplateIsAnEmptyBorderedPopup) {
 TEST_P(ResourceTest, AboutBoxTemplate) {
     const DialogTemplate dialog = LoadTemplate(m_module, IDD_ABOUTBOX);
     ExpectFrame(dialog, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, 225, 99,
-                "About Zavora News Agent");
+                "About " ZV_PRODUCT_NAME);
     ExpectItems(dialog, AboutItems());
 }
 
@@ -597,9 +599,13 @@ TEST_P(ResourceTest, VersionBlockNamesTheProduct) {
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
     ASSERT_GE(length, sizeof *fixed);
     EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010004u);
+    // The numbers say what the version text says.
+    unsigned major = 0;
+    unsigned minor = 0;
+    ASSERT_EQ(std::sscanf(ZV_VERSION, "%u.%u", &major, &minor), 2);
+    EXPECT_EQ(fixed->dwFileVersionMS, major << 16 | minor);
     EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010004u);
+    EXPECT_EQ(fixed->dwProductVersionMS, major << 16 | minor);
     EXPECT_EQ(fixed->dwProductVersionLS, 0u);
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
 
@@ -614,12 +620,9 @@ TEST_P(ResourceTest, VersionBlockNamesTheProduct) {
         const char* name;
         const char* value;
     } rows[] = {
-        {"ProductName", "Zavora News Agent"},
-        {"CompanyName", "Brellin"},
-        {"FileDescription", "Zavora News Agent"},
-        {"OriginalFilename", "ZavoraAgent.exe"},
-        {"FileVersion", "1.4.0.0"},
-        {"ProductVersion", "1.4.0.0"},
+        {"ProductName", ZV_PRODUCT_NAME},     {"CompanyName", ZV_COMPANY},
+        {"FileDescription", ZV_PRODUCT_NAME}, {"OriginalFilename", "ZavoraAgent.exe"},
+        {"FileVersion", ZV_VERSION ".0.0"},   {"ProductVersion", ZV_VERSION ".0.0"},
     };
     for (const auto& row : rows) {
         char* value = nullptr;
@@ -636,14 +639,17 @@ BOOL CALLBACK CountName(HMODULE, LPCSTR, LPSTR, LONG_PTR count) {
     return TRUE;
 }
 
-TEST_P(ResourceTest, ManifestAsksForCommonControls6AsInvokerAndDpiAwareness) {
+TEST_P(ResourceTest, ManifestNamesTheAgentAndAsksForCommonControls6AsInvokerAndDpiAwareness) {
     int manifests = 0;
     EnumResourceNamesA(m_module, MAKEINTRESOURCEA(24), CountName,
                        reinterpret_cast<LONG_PTR>(&manifests));
     EXPECT_EQ(manifests, 1) << "exactly one manifest";
     const std::string manifest = Bytes(1, MAKEINTRESOURCEA(24)); // RT_MANIFEST
     for (const char* part :
-         {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+         {"<assemblyIdentity type=\"win32\" name=\"" ZV_COMPANY "." ZV_REG_PRODUCT
+          "." ZV_REG_SECTION "\" version=\"" ZV_VERSION ".0.0\"",
+          "<description>" ZV_PRODUCT_NAME "</description>",
+          "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
           "publicKeyToken=\"6595b64144ccf1df\"", "level=\"asInvoker\"",
           "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true<",
           "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"

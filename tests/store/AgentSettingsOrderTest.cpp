@@ -2,6 +2,7 @@
 // registry, which records every call and can refuse a key.
 #include "RegistryMem.h"
 #include "store/AgentSettings.h"
+#include "res/contract.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +14,8 @@ namespace {
 using Names = std::vector<std::string>;
 using RegistryMem::Op;
 
-const std::string kSettings = "SOFTWARE\\Brellin\\Zavora\\Agent\\Settings";
-const std::string kData = "SOFTWARE\\Brellin\\Zavora\\Agent\\Data";
+const std::string kSettings = ZV_REG_SETTINGS_KEY;
+const std::string kData = ZV_REG_DATA_KEY;
 
 const Names kSettingsReads = {
     "soundPath",          "urlHost",        "urlPort",   "urlPath",      "authUsername",

@@ -2,6 +2,7 @@
 #include "RegistryProbe.h"
 #include "site.h"
 #include "store/AgentSettings.h"
+#include "res/contract.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +13,9 @@
 
 namespace {
 
-const std::string kRoot = "SOFTWARE\\Brellin";
-const std::string kSettings = "SOFTWARE\\Brellin\\Zavora\\Agent\\Settings";
-const std::string kData = "SOFTWARE\\Brellin\\Zavora\\Agent\\Data";
+const std::string kRoot = ZV_REG_COMPANY_KEY;
+const std::string kSettings = ZV_REG_SETTINGS_KEY;
+const std::string kData = ZV_REG_DATA_KEY;
 
 std::string Letters(size_t length) {
     std::string text(length, 'a');

@@ -3,7 +3,7 @@
 // zv_registry_win. CRegistryKey (store/RegistryKey.h) works on it unchanged; tests use the
 // functions below to seed values of any type, read back what was written with its type,
 // list keys, make a key impossible to create, and see the order of operations.
-// Paths are full key paths below the root, e.g. "SOFTWARE\\Brellin\\Zavora\\Agent\\Data";
+// Paths are full key paths below the root, e.g. ZV_REG_DATA_KEY;
 // keys and value names compare case-insensitively, as in the real registry.
 // One process-wide registry: call Clear() at the start of each test.
 #include "store/RegistryKey.h"

@@ -1,7 +1,9 @@
 """Harness for the system tests: the real agent under Wine, driven from outside.
 
 The tests run inside tools/wine-env.sh (DISPLAY, WINEPREFIX set; desktop and taskbar up).
-ZV_CROSS_DIR names the cross build folder that holds ZavoraAgent.exe and tools/zv-drive.exe.
+ZV_CROSS_DIR names the cross build folder that holds ZavoraAgent.exe and tools/zv-drive.exe;
+the agent's ids, texts and keys come from the module that build generated
+(<build>/generated/agent_contract.py, on the PYTHONPATH that tools/wine-env.sh sets).
 Each test gets an empty registry branch of the agent, a news server of its own and an agent
 process that is ended (and checked to be gone) afterwards.
 """
@@ -15,29 +17,24 @@ import time
 
 import pytest
 
-from news_server import NewsServer  # puts tests/servers on the module path
+from agent_contract import (
+    ID_TASKBAR_ABOUT,
+    ID_TASKBAR_EXIT,
+    ID_TASKBAR_REFRESH,
+    IDC_ABOUT_LAST_POLL,
+    REG_COMPANY_KEY,
+    REG_DATA_KEY,
+    REG_SETTINGS_KEY,
+)
+from news_server import NewsServer
 from tls_certs import TestCertificates
 
-SETTINGS_KEY = r"HKCU\Software\Brellin\Zavora\Agent\Settings"
-DATA_KEY = r"HKCU\Software\Brellin\Zavora\Agent\Data"
-AGENT_ROOT_KEY = r"HKCU\Software\Brellin"
-
-ID_TASKBAR_ABOUT = 16
-ID_NEWS_ENTRY_FIRST = 106
-ID_TASKBAR_CONFIGURE = 32773
-ID_TASKBAR_EXIT = 32774
-ID_TASKBAR_DISABLE = 32775
-ID_SITE_HOME = 32778
-ID_TASKBAR_REFRESH = 32779
-IDC_ABOUT_LAST_POLL = 1013
+SETTINGS_KEY = "HKCU\\" + REG_SETTINGS_KEY
+DATA_KEY = "HKCU\\" + REG_DATA_KEY
+AGENT_ROOT_KEY = "HKCU\\" + REG_COMPANY_KEY
 
 CROSS_DIR = pathlib.Path(os.environ.get("ZV_CROSS_DIR", "build/cross")).resolve()
 REPO_DIR = pathlib.Path(__file__).resolve().parents[2]
-
-# The most news entries the agent stores and loads, as its source defines it.
-MOST_STORED_ENTRIES = int(re.search(
-    r"kMostStoredEntries = (\d+);",
-    (REPO_DIR / "src" / "store" / "AgentSettings.h").read_text()).group(1))
 
 
 def windows_path(path):

@@ -16,7 +16,6 @@ import os
 import pathlib
 import shutil
 import socket
-import sys
 import tempfile
 import threading
 import time
@@ -24,16 +23,10 @@ from dataclasses import dataclass
 
 import pytest
 
-from conftest import (
-    AGENT_ROOT_KEY,
-    ID_TASKBAR_EXIT,
-    ID_TASKBAR_REFRESH,
-    Agent,
-    run,
-)
+from agent_contract import ID_TASKBAR_EXIT, ID_TASKBAR_REFRESH
+from conftest import AGENT_ROOT_KEY, Agent, run
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "servers"))
-from fault_server import BEHAVIOURS, MIB, FaultServer, Request, news_document  # noqa: E402
+from fault_server import BEHAVIOURS, MIB, FaultServer, Request, news_document
 
 # Registry values ---------------------------------------------------------------------------
 

@@ -6,15 +6,13 @@ disabled, clicks do nothing while shutting down), the registry at exit and the r
 the news server received. The tooltip itself cannot be read from another process.
 """
 
-import pathlib
 import socket
-import sys
 import time
 
 import pytest
 
-from conftest import (
-    DATA_KEY,
+from agent_contract import (
+    HIDDEN_TITLE,
     ID_NEWS_ENTRY_FIRST,
     ID_SITE_HOME,
     ID_TASKBAR_ABOUT,
@@ -22,6 +20,11 @@ from conftest import (
     ID_TASKBAR_DISABLE,
     ID_TASKBAR_EXIT,
     ID_TASKBAR_REFRESH,
+    PRODUCT_NAME,
+    VERSION,
+)
+from conftest import (
+    DATA_KEY,
     SETTINGS_KEY,
     about_last_poll,
     data_values,
@@ -37,10 +40,8 @@ from conftest import (
     wait_popup,
 )
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "servers"))
-from fault_server import FaultServer  # noqa: E402
+from fault_server import FaultServer
 
-HIDDEN_TITLE = "Zavora Agent Hidden Dialog"
 WM_POWERBROADCAST = 0x218
 PBT_APMRESUMEAUTOMATIC = 0x12
 OLD_MODIFIED = "Sun, 06 Dec 2026 08:00:00 GMT"
@@ -437,8 +438,8 @@ def test_a_huge_stored_entry_count_neither_stalls_nor_crashes_start_up(
 # Each row: the command, a title the window holds, a child that must show, the button that
 # closes it (IDOK 1, IDCANCEL 2).
 DIALOG_CASES = {
-    "About": (ID_TASKBAR_ABOUT, "About Zavora News Agent", "Zavora News Agent v1.4", 1),
-    "Configure": (ID_TASKBAR_CONFIGURE, "Configure Zavora News Agent", "HTTP proxy server", 2),
+    "About": (ID_TASKBAR_ABOUT, f"About {PRODUCT_NAME}", f"{PRODUCT_NAME} v{VERSION}", 1),
+    "Configure": (ID_TASKBAR_CONFIGURE, f"Configure {PRODUCT_NAME}", "HTTP proxy server", 2),
 }
 
 

@@ -9,10 +9,9 @@ import time
 
 import pytest
 
+from agent_contract import ID_NEWS_ENTRY_FIRST, ID_SITE_HOME
 from conftest import (
     DATA_KEY,
-    ID_NEWS_ENTRY_FIRST,
-    ID_SITE_HOME,
     data_values,
     rect_of,
     register_browser,

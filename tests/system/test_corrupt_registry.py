@@ -12,7 +12,8 @@ import time
 
 import pytest
 
-from conftest import DATA_KEY, MOST_STORED_ENTRIES, SETTINGS_KEY
+from agent_contract import MOST_STORED_ENTRIES
+from conftest import DATA_KEY, SETTINGS_KEY
 from faults_harness import (
     RegValue,
     fault_server,  # noqa: F401 (fixture)

@@ -24,14 +24,8 @@ from dataclasses import dataclass, field
 
 import pytest
 
-from conftest import (
-    DATA_KEY,
-    ID_TASKBAR_EXIT,
-    ID_TASKBAR_REFRESH,
-    MOST_STORED_ENTRIES,
-    SETTINGS_KEY,
-    data_values,
-)
+from agent_contract import ID_TASKBAR_EXIT, ID_TASKBAR_REFRESH, MOST_STORED_ENTRIES
+from conftest import DATA_KEY, SETTINGS_KEY, data_values
 from faults_harness import (
     MIB,
     PortRelay,

@@ -12,9 +12,9 @@ import time
 
 import pytest
 
+from agent_contract import COMPANY, PRODUCT_NAME, VERSION
 from conftest import CROSS_DIR, DATA_KEY, SETTINGS_KEY, AGENT_ROOT_KEY, Agent, run
 
-PRODUCT = "Zavora News Agent"
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZavoraNewsAgent"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 
@@ -24,12 +24,12 @@ def drive_c():
 
 
 def install_dir():
-    return drive_c() / "Program Files" / PRODUCT
+    return drive_c() / "Program Files" / PRODUCT_NAME
 
 
 def shortcut():
     return drive_c() / "ProgramData" / "Microsoft" / "Windows" / "Start Menu" / "Programs" / (
-        PRODUCT + ".lnk")
+        PRODUCT_NAME + ".lnk")
 
 
 @pytest.fixture
@@ -72,12 +72,12 @@ def test_silent_install_then_uninstall_keeps_the_users_data(setup_exe, registry,
     try:
         assert (install_dir() / "Uninstall.exe").exists()
         assert shortcut().exists()
-        assert registry.query(RUN_KEY).get(PRODUCT) == \
-            '"C:\\Program Files\\Zavora News Agent\\ZavoraAgent.exe"'
+        assert registry.query(RUN_KEY).get(PRODUCT_NAME) == \
+            f'"C:\\Program Files\\{PRODUCT_NAME}\\ZavoraAgent.exe"'
         entry = registry.query(UNINSTALL_KEY)
-        assert entry["DisplayName"] == PRODUCT
-        assert entry["DisplayVersion"] == "1.4"
-        assert entry["Publisher"] == "Brellin"
+        assert entry["DisplayName"] == PRODUCT_NAME
+        assert entry["DisplayVersion"] == VERSION
+        assert entry["Publisher"] == COMPANY
         assert entry["DisplayIcon"].endswith("ZavoraAgent.exe,0")
         assert "/S" in entry["QuietUninstallString"]
 
@@ -93,7 +93,7 @@ def test_silent_install_then_uninstall_keeps_the_users_data(setup_exe, registry,
 
     # Everything installed is gone ...
     assert not shortcut().exists()
-    assert PRODUCT not in registry.query(RUN_KEY)
+    assert PRODUCT_NAME not in registry.query(RUN_KEY)
     assert not drive.alive()
     # ... and the agent's own data stays, with the state it saved when it was stopped.
     settings = registry.query(SETTINGS_KEY)

@@ -11,15 +11,13 @@ needs it.
 
 import contextlib
 import email.utils
-import pathlib
-import sys
 from dataclasses import dataclass, field
 
 import pytest
 
+from agent_contract import ID_TASKBAR_REFRESH
 from conftest import (
     DATA_KEY,
-    ID_TASKBAR_REFRESH,
     SETTINGS_KEY,
     data_values,
     wait_first_poll_reported,
@@ -27,9 +25,8 @@ from conftest import (
     wait_until_idle,
 )
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "servers"))
-from proxy import SquidProxy, TinyProxy  # noqa: E402
-from sites import DEFAULT_MTIME, ApacheSite, LighttpdSite, NginxSite  # noqa: E402
+from proxy import SquidProxy, TinyProxy
+from sites import DEFAULT_MTIME, ApacheSite, LighttpdSite, NginxSite
 
 PROXY_USER = "agent"
 PROXY_PASSWORD = "s3cret"

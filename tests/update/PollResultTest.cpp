@@ -1,6 +1,7 @@
 #include "update/PollResult.h"
 
 #include "RegistryMem.h"
+#include "res/contract.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,7 @@
 
 namespace {
 
-const char kData[] = "SOFTWARE\\Brellin\\Zavora\\Agent\\Data";
+const char kData[] = ZV_REG_DATA_KEY;
 
 std::string Stored(const char* name) {
     std::string text;

@@ -5,11 +5,7 @@ set for it ("ok", "slow", "error", "close"), and the connection is closed after 
 HTTP/1.0 server does.
 """
 
-import pathlib
-import sys
-
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "servers"))
-from fault_server import FaultServer, Request, news_document  # noqa: E402
+from fault_server import FaultServer, Request, news_document
 
 
 class NewsServer(FaultServer):
