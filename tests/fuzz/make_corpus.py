@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Rebuilds the seed corpora in corpus/<target>/ from the fault server's replies.
 
-    tests/fuzz/make_corpus.py <fuzz-build-dir>
+    cmake --build <fuzz-build-dir> --target fuzz_corpus
 
 Every behaviour of tests/servers/fault_server.py is asked for with HEAD and GET; what
 arrives within a second (stalling replies are cut there, long ones at 8 KiB) becomes a raw
@@ -15,10 +15,9 @@ import subprocess
 import sys
 import tempfile
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "servers"))
+from fault_server import BEHAVIOURS, FaultServer
 
-from fault_server import BEHAVIOURS, FaultServer  # noqa: E402
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 TARGETS = ["fuzz_head_response", "fuzz_news_list", "fuzz_base64"]
 SEED_LIMIT = 8192

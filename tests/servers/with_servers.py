@@ -42,12 +42,10 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-
-from fault_server import FaultServer  # noqa: E402
-from sites import NginxSite  # noqa: E402
-from proxy import TinyProxy  # noqa: E402
-from tls_certs import TestCertificates  # noqa: E402
+from fault_server import FaultServer
+from sites import NginxSite
+from proxy import TinyProxy
+from tls_certs import TestCertificates
 
 
 def trust(exe, action, certificates):
