@@ -8,36 +8,66 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-runs=${1:-300}
 
-if [ "${ZV_BENCH_HTTPS_INSIDE:-}" = 1 ]; then
-    # Inside tools/wine-env.sh and with_servers.py: ZV_NGINX_TLS_PORT, ZV_NEWS_PATH, ZV_TLS_CA.
-    url="https://localhost:$ZV_NGINX_TLS_PORT$ZV_NEWS_PATH"
-    agent_ms=$(wine "$2" "$runs" | tr -d '\r')
-    curl_ms=$(for _ in $(seq "$runs"); do
-        curl -s -0 --no-sessionid --cacert "$ZV_TLS_CA" -I "$url" -o /dev/null \
-            -w '%{time_total}\n' --next -s -0 --no-sessionid --cacert "$ZV_TLS_CA" "$url" \
-            -o /dev/null -w '%{time_total}\n' | awk '{ sum += $1 } END { print sum * 1000 }'
-    done | sort -n | awk '{ value[NR] = $1 } END { print value[int(NR / 2) + 1] }')
-    echo "HTTPS runs                             $runs"
-    echo "agent HTTPS poll, in process (median)  $agent_ms ms"
-    echo "curl HTTPS HEAD+GET, transfers         $curl_ms ms"
-    awk -v a="$agent_ms" -v c="$curl_ms" \
-        'BEGIN { printf "ratio agent / curl HTTPS transfers     %.2f (goal: at most 3)\n", a / c }'
+# Medians over runs of curl's HEAD+GET of url (HTTP/1.0, so each request closes its
+# connection, as the agent's do): "<its own transfer times> <its process wall time>" in ms.
+curl_medians() { # runs url [curl options...]
+    local runs=$1 url=$2 start transfer times
+    shift 2
+    times=$(for _ in $(seq "$runs"); do
+        start=$EPOCHREALTIME
+        transfer=$(curl -s -0 "$@" -I "$url" -o /dev/null -w '%{time_total}\n' \
+            --next -s -0 "$@" "$url" -o /dev/null -w '%{time_total}\n' |
+            awk '{ sum += $1 } END { print sum * 1000 }')
+        awk -v t="$transfer" -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { print t, (b - a) * 1000 }'
+    done)
+    echo "$(median 1 <<<"$times") $(median 2 <<<"$times")"
+}
+
+# The median of one column of the numbers on stdin.
+median() {
+    sort -g -k "$1,$1" | awk -v c="$1" '{ value[NR] = $c } END { print value[int(NR / 2) + 1] }'
+}
+
+# Inside with_servers.py (and tools/wine-env.sh for HTTPS): ZV_NGINX_PORT,
+# ZV_NGINX_TLS_PORT, ZV_NEWS_PATH and ZV_TLS_CA are set.
+#   bench-poll.sh --inside http|https runs <command that runs zv-bench-poll...>
+if [ "${1:-}" = "--inside" ]; then
+    scheme=$2 runs=$3
+    shift 3
+    if [ "$scheme" = https ]; then
+        label="HTTPS "
+        url="https://localhost:$ZV_NGINX_TLS_PORT$ZV_NEWS_PATH"
+        curl_options=(--no-sessionid --cacert "$ZV_TLS_CA")
+    else
+        label=""
+        url="http://127.0.0.1:$ZV_NGINX_PORT$ZV_NEWS_PATH"
+        curl_options=()
+    fi
+    agent_ms=$("$@" "$scheme" "$runs" | tr -d '\r')
+    read -r transfer_ms wall_ms < <(curl_medians "$runs" "$url" "${curl_options[@]}")
+    printf '%-38s %s\n' "${label}runs" "$runs" \
+        "agent ${label}poll, in process (median)" "$agent_ms ms" \
+        "curl ${label}HEAD+GET, its transfer times" "$transfer_ms ms" \
+        "curl ${label}HEAD+GET, process wall time" "$wall_ms ms"
+    awk -v a="$agent_ms" -v t="$transfer_ms" -v w="$wall_ms" -v l="$label" 'BEGIN {
+        printf "%-38s %.2f (goal: at most 3)\n", "ratio agent / curl " l "transfers", a / t
+        printf "%-38s %.2f\n", "ratio agent / curl " l "process", a / w }'
     exit 0
 fi
 
+runs=${1:-300}
 build=${ZV_BENCH_BUILD:-build/bench}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZAVORA_SANITIZE=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target zv-bench-poll >/dev/null
-python3 tests/servers/with_servers.py --nginx -- "$build/bench/zv-bench-poll" "$runs"
+python3 tests/servers/with_servers.py --nginx -- \
+    bash tools/bench-poll.sh --inside http "$runs" "$build/bench/zv-bench-poll"
 
 cross=${ZV_CROSS_DIR:-build/cross}
 cmake -S . -B "$cross" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-cmake --build "$cross" -j"$(nproc)" \
-    --target zv-bench-https-poll zv-trust-root zv-desktop-keeper >/dev/null
-tools/wine-env.sh "$cross" env ZV_BENCH_HTTPS_INSIDE=1 \
+cmake --build "$cross" -j"$(nproc)" --target zv-bench-poll zv-trust-root zv-desktop-keeper >/dev/null
+tools/wine-env.sh "$cross" \
     python3 tests/servers/with_servers.py --nginx --tls --trust "$cross/tools/zv-trust-root.exe" \
-    -- bash tools/bench-poll.sh "$((runs / 3 > 0 ? runs / 3 : 1))" \
-    "$cross/bench/zv-bench-https-poll.exe"
+    -- bash tools/bench-poll.sh --inside https "$((runs / 3 > 0 ? runs / 3 : 1))" \
+    wine "$cross/bench/zv-bench-poll.exe"
