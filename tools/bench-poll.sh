@@ -46,13 +46,13 @@ if [ "${1:-}" = "--inside" ]; then
     fi
     agent_ms=$("$@" "$scheme" "$runs" | tr -d '\r')
     read -r transfer_ms wall_ms < <(curl_medians "$runs" "$url" "${curl_options[@]}")
-    printf '%-38s %s\n' "${label}runs" "$runs" \
+    printf '%-42s %s\n' "${label}runs" "$runs" \
         "agent ${label}poll, in process (median)" "$agent_ms ms" \
         "curl ${label}HEAD+GET, its transfer times" "$transfer_ms ms" \
         "curl ${label}HEAD+GET, process wall time" "$wall_ms ms"
     awk -v a="$agent_ms" -v t="$transfer_ms" -v w="$wall_ms" -v l="$label" 'BEGIN {
-        printf "%-38s %.2f (goal: at most 3)\n", "ratio agent / curl " l "transfers", a / t
-        printf "%-38s %.2f\n", "ratio agent / curl " l "process", a / w }'
+        printf "%-42s %.2f (goal: at most 3)\n", "ratio agent / curl " l "transfers", a / t
+        printf "%-42s %.2f\n", "ratio agent / curl " l "process", a / w }'
     exit 0
 fi
 
