@@ -3,7 +3,7 @@
 // is a Windows program; tools/bench-poll.sh runs it under Wine next to curl's same requests.
 //   zv-bench-https-poll [runs]   with ZV_NGINX_TLS_PORT and ZV_NEWS_PATH set
 // Prints the median poll time in milliseconds.
-#include "update/UpdateChecker.h"
+#include "UpdateChecker.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
 // The agent's poll (HEAD, then GET and parse of a small list) against the local nginx, in
 // process, next to curl doing the same two requests. Prints medians and their ratios.
 //   zv-bench-poll [runs]     with ZV_NGINX_PORT and ZV_NEWS_PATH set (tools/bench-poll.sh)
-#include "update/UpdateChecker.h"
+#include "UpdateChecker.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

@@ -1,7 +1,7 @@
-#include "core/AgentController.h"
+#include "AgentController.h"
 
-#include "core/PollInterval.h"
-#include "store/AgentSettings.h"
+#include "PollInterval.h"
+#include "AgentSettings.h"
 
 namespace {
 

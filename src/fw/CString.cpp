@@ -1,4 +1,4 @@
-#include "fw/CString.h"
+#include "CString.h"
 
 #include <algorithm>
 #include <cctype>

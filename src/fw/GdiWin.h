@@ -1,7 +1,7 @@
 #pragma once
 // Owned GDI objects and device contexts. Each wrapper releases what it holds when it goes,
 // and counts it while it lives, so tests can prove that drawing leaves nothing behind.
-#include "fw/HandleCount.h"
+#include "HandleCount.h"
 
 #include <windows.h>
 

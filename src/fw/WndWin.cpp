@@ -1,4 +1,4 @@
-#include "fw/WndWin.h"
+#include "WndWin.h"
 
 CWnd::~CWnd() {
     if (m_hWnd)

@@ -3,7 +3,7 @@
 // through GWLP_USERDATA (stored at WM_NCCREATE) or DWLP_USER (stored at WM_INITDIALOG);
 // messages reach it through OnWndMsg, which the message-map macros below write as plain
 // code, so every handler's signature is checked by the compiler.
-#include "fw/CString.h"
+#include "CString.h"
 
 #include <windows.h>
 

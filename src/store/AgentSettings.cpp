@@ -1,8 +1,8 @@
-#include "store/AgentSettings.h"
+#include "AgentSettings.h"
 
-#include "fw/ResString.h"
-#include "res/resource.h"
-#include "store/RegistryKey.h"
+#include "ResString.h"
+#include "resource.h"
+#include "RegistryKey.h"
 
 #include <algorithm>
 

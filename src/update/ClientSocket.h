@@ -10,9 +10,9 @@
 //
 // Once StartTls has succeeded, SendAll and Receive carry the request and the response
 // through TLS over the same connection and under the same limits.
-#include "fw/CString.h"
-#include "update/PollFailure.h"
-#include "update/SocketOps.h"
+#include "CString.h"
+#include "PollFailure.h"
+#include "SocketOps.h"
 
 #include <chrono>
 #include <cstdint>

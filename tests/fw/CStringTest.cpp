@@ -1,6 +1,6 @@
-#include "fw/CString.h"
-#include "fw/ResString.h"
-#include "res/resource.h"
+#include "CString.h"
+#include "ResString.h"
+#include "resource.h"
 
 #include <gtest/gtest.h>
 

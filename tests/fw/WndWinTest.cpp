@@ -1,7 +1,7 @@
-#include "fw/HandleCount.h"
-#include "fw/IconWin.h"
-#include "fw/WndWin.h"
-#include "res/resource.h"
+#include "HandleCount.h"
+#include "IconWin.h"
+#include "WndWin.h"
+#include "resource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The popup on real windows: its slide, hover, click and drawing, and the GDI wrappers it
 // draws with. Runs under Wine.
-#include "fw/GdiWin.h"
-#include "fw/HandleCount.h"
-#include "fw/ResString.h"
-#include "popup/NewsPopupWin.h"
-#include "res/resource.h"
+#include "GdiWin.h"
+#include "HandleCount.h"
+#include "ResString.h"
+#include "NewsPopupWin.h"
+#include "resource.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,7 @@ void Pump(DWORD ms) {
 // A popup whose taskbar a test can dock to any edge.
 class CTestPopup : public CNewsPopupWnd {
 public:
-    CTestPopup() { SetPageLauncher(RecordLaunch); }
+    CTestPopup() : CNewsPopupWnd(RecordLaunch) {}
     bool docked = false;
     Taskbar taskbar = {kEdgeBottom, {0, 0, 0, 0}};
     ScreenPoint notifyCentre = {0, 0};

@@ -1,7 +1,7 @@
 // Orders of reads and writes, and forced registry failures: these need the in-memory
 // registry, which records every call and can refuse a key.
 #include "RegistryMem.h"
-#include "store/AgentSettings.h"
+#include "AgentSettings.h"
 
 #include <gtest/gtest.h>
 

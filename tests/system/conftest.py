@@ -37,7 +37,7 @@ REPO_DIR = pathlib.Path(__file__).resolve().parents[2]
 # The most news entries the agent stores and loads, as its source defines it.
 MOST_STORED_ENTRIES = int(re.search(
     r"kMostStoredEntries = (\d+);",
-    (REPO_DIR / "src" / "store" / "AgentSettings.h").read_text()).group(1))
+    (REPO_DIR / "src" / "update" / "ResponseParser.h").read_text()).group(1))
 
 
 def windows_path(path):

@@ -3,7 +3,8 @@
 // each request's bytes. Started by tests/servers/with_servers.py.
 #include "ServerEnv.h"
 #include "RegistryMem.h"
-#include "update/UpdateChecker.h"
+#include "PollStore.h"
+#include "UpdateChecker.h"
 
 #include <gtest/gtest.h>
 
