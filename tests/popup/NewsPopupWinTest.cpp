@@ -321,7 +321,7 @@ TEST_F(PopupWindow, DrawingObjectsReturnToTheirBaseline) {
 }
 
 TEST(PopupWithoutWindow, ShowDoesNothing) {
-    CNewsPopupWnd popup;
+    CNewsPopupWnd popup(RecordLaunch);
     popup.Show("a", "b", "c");
     EXPECT_EQ(nullptr, popup.m_hWnd);
     EXPECT_FALSE(popup.IsTimerRunning());
