@@ -105,7 +105,6 @@ class CPaintDC : public CDC {
 public:
     explicit CPaintDC(HWND window);
     ~CPaintDC();
-    const PAINTSTRUCT& Paint() const { return m_paint; }
 
 private:
     HWND m_window;
@@ -137,7 +136,6 @@ public:
     ~CSelectObject();
     CSelectObject(const CSelectObject&) = delete;
     CSelectObject& operator=(const CSelectObject&) = delete;
-    bool Selected() const { return m_previous != nullptr; }
 
 private:
     HDC m_dc;
