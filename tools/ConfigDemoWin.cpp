@@ -3,8 +3,8 @@
 // sheet's rectangle as "WxH+X+Y" for cropping, and cancels it after the number of seconds
 // given second (default 5). Nothing is saved.
 #include "ConfigureWin.h"
-#include "PropertySheetWin.h"
 #include "AgentSettings.h"
+#include "PropertySheetWin.h"
 
 #include <cstdio>
 #include <cstdlib>

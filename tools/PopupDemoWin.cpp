@@ -2,8 +2,8 @@
 // (Wine shows its taskbar only then), slides the popup out and keeps running for the number
 // of seconds given on the command line (default 15).
 #include "IconWin.h"
-#include "ResString.h"
 #include "NewsPopupWin.h"
+#include "ResString.h"
 #include "resource.h"
 
 #include <shellapi.h>

@@ -1,7 +1,7 @@
 #include "ConfigDialogWin.h"
 
-#include "ResString.h"
 #include "AgentSettings.h"
+#include "ResString.h"
 
 void OpenHelpPage(PageOpener openPage) {
     openPage(LoadResString(IDS_HELP_URL));

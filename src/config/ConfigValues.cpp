@@ -1,7 +1,7 @@
 #include "ConfigValues.h"
 
-#include "DecimalNumber.h"
 #include "AgentSettings.h"
+#include "DecimalNumber.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "ConfigureWin.h"
 
+#include "AgentSettings.h"
 #include "ConfigDialogWin.h"
 #include "ConnectPropPageWin.h"
 #include "NotificationPropsPageWin.h"
 #include "ResString.h"
-#include "AgentSettings.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "AgentController.h"
 
-#include "PollInterval.h"
 #include "AgentSettings.h"
+#include "PollInterval.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include "AgentController.h"
 #include "AgentMessagesWin.h"
 #include "AgentServicesWin.h"
-#include "TrayIconWin.h"
+#include "AgentSettings.h"
 #include "IconWin.h"
+#include "TrayIconWin.h"
 #include "WndWin.h"
 #include "resource.h"
-#include "AgentSettings.h"
 
 #include <memory>
 #include <utility>

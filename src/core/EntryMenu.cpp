@@ -1,8 +1,8 @@
 #include "EntryMenu.h"
 
+#include "AgentSettings.h"
 #include "ResString.h"
 #include "resource.h"
-#include "AgentSettings.h"
 
 #include <cstdlib>
 

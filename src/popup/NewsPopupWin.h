@@ -4,9 +4,9 @@
 // the pointer; a click opens the site's home page and lets the slide go on. Main thread only.
 #include "CString.h"
 #include "PageOpener.h"
-#include "WndWin.h"
 #include "PopupPaintWin.h"
 #include "PopupPlacement.h"
+#include "WndWin.h"
 
 class CNewsPopupWnd : public CWnd {
 public:

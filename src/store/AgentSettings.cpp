@@ -1,8 +1,8 @@
 #include "AgentSettings.h"
 
+#include "RegistryKey.h"
 #include "ResString.h"
 #include "resource.h"
-#include "RegistryKey.h"
 
 #include <algorithm>
 

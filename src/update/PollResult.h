@@ -3,8 +3,8 @@
 // touches the stored settings: it gets a copy of what it needs when the poll starts and
 // hands back one PollResult, which the main thread applies to the store before it reports.
 #include "CString.h"
-#include "ResponseParser.h"
 #include "PollFailure.h"
+#include "ResponseParser.h"
 
 #include <vector>
 

@@ -2,11 +2,11 @@
 // types, clicks, presses OK or Cancel, answers message boxes) while the main thread runs the
 // Configure flow; the results are read from the registry afterwards.
 #include "ConfigDialogWin.h"
+#include "AgentSettings.h"
 #include "ConfigureWin.h"
+#include "RegistryKey.h"
 #include "WndWin.h"
 #include "resource.h"
-#include "AgentSettings.h"
-#include "RegistryKey.h"
 
 #include <dlgs.h>
 #include <gtest/gtest.h>

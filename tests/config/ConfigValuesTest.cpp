@@ -1,6 +1,6 @@
 #include "ConfigValues.h"
-#include "DecimalNumber.h"
 #include "AgentSettings.h"
+#include "DecimalNumber.h"
 
 #include "RegistryMem.h"
 

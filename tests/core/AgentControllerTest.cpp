@@ -2,8 +2,8 @@
 
 #include "PollInterval.h"
 
-#include "RegistryMem.h"
 #include "AgentSettings.h"
+#include "RegistryMem.h"
 
 #include <gtest/gtest.h>
 

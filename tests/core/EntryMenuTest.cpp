@@ -1,7 +1,7 @@
 #include "EntryMenu.h"
 
-#include "RegistryMem.h"
 #include "AgentSettings.h"
+#include "RegistryMem.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // draws with. Runs under Wine.
 #include "GdiWin.h"
 #include "HandleCount.h"
-#include "ResString.h"
 #include "NewsPopupWin.h"
+#include "ResString.h"
 #include "resource.h"
 
 #include <gtest/gtest.h>

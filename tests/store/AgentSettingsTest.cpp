@@ -1,7 +1,7 @@
 // The settings record and news cache, checked against whichever registry the test links.
 #include "RegistryProbe.h"
-#include "site.h"
 #include "AgentSettings.h"
+#include "site.h"
 
 #include <gtest/gtest.h>
 

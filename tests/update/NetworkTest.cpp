@@ -2,8 +2,8 @@
 // tinyproxy with credentials, and the fault server, which misbehaves by path and records
 // each request's bytes. Started by tests/servers/with_servers.py.
 #include "ServerEnv.h"
-#include "RegistryMem.h"
 #include "PollStore.h"
+#include "RegistryMem.h"
 #include "UpdateChecker.h"
 
 #include <gtest/gtest.h>
