@@ -30,11 +30,12 @@ enum class TunnelReply { Incomplete, Open, Refused };
 // first line without its line end.
 TunnelReply ParseTunnelReply(const CString& head, CString& statusLine);
 
-// The most entries a news list is read with, and the most the cache stores and loads back. Only the
-// first ten are ever shown, while every stored entry costs three registry writes on the main thread
-// when a new list arrives, three reads when it is reloaded, and as many again at exit and start-up:
-// with this bound a new list of any length is stored and reloaded in a fraction of a second even
-// where one registry value takes half a millisecond.
+// The most entries a news list is read with, and so the most the store keeps and loads
+// back. Only the first ten are ever shown, while every stored entry costs three registry
+// writes on the main thread when a new list arrives, three reads when it is reloaded, and
+// as many again at exit and start-up: with this bound a new list of any length is stored
+// and reloaded in a fraction of a second even where one registry value takes half a
+// millisecond.
 constexpr int kMostStoredEntries = 100;
 
 struct NewsEntry {
