@@ -4,7 +4,7 @@
 //   zv-bench-poll http|https [runs]   with ZV_NEWS_PATH, and ZV_NGINX_PORT (http) or
 //                                     ZV_NGINX_TLS_PORT (https) set
 // HTTPS goes through the system's TLS, so it is measured with the Windows build.
-#include "update/UpdateChecker.h"
+#include "UpdateChecker.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,7 +2,7 @@
 // The running agent as the drivers outside it see it: its hidden window, the tray callback
 // and the query that window takes (res/contract.h), and the popup menus it opens. Shared by
 // zv-drive and the soak driver.
-#include "res/contract.h"
+#include "contract.h"
 
 #include <windows.h>
 

@@ -5,7 +5,7 @@
 #   tools/readme-screenshots.sh [cross-build-dir]
 # The agent polls the demo site once, so the entries menu lists a real edition, titles in
 # other languages included. The popup at 100 % and the settings pages have screenshot
-# scripts of their own (tests/popup/screenshot.sh, tests/config/screenshot.sh).
+# scripts of their own (tools/screenshot-popup.sh, tools/screenshot-config.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

@@ -37,7 +37,7 @@
 // items are therefore read inside the agent's process by zv-drive-hook.dll, a window-procedure
 // hook that answers one registered message by writing the menu to a file.
 #include "agent-window.h"
-#include "res/resource.h"
+#include "resource.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -13,7 +13,7 @@
 // <label> k=v..", "memory <label> k=v.." and a final "soak .." summary; exit code 0 when every
 // check held.
 #include "agent-window.h"
-#include "res/resource.h"
+#include "resource.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "browser/BrowserCommand.h"
+#include "BrowserCommand.h"
 
 #include <cstring>
 #include <string>

@@ -2,7 +2,7 @@
 // Composition of the command line that starts the browser registered for web pages. Pure
 // text work, so it is tested and fuzzed off Windows; BrowserWin.cpp reads the registry and
 // starts the process.
-#include "fw/CString.h"
+#include "CString.h"
 
 // Longest command line handed to the process creator, terminator excluded. Far beyond any
 // browser's registered command with a real article address, and far below the 32767

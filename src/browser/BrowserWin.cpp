@@ -1,9 +1,9 @@
-#include "browser/BrowserWin.h"
+#include "BrowserWin.h"
 
-#include "browser/BrowserCommand.h"
-#include "fw/ResString.h"
-#include "fw/SystemLibraryWin.h"
-#include "res/resource.h"
+#include "BrowserCommand.h"
+#include "ResString.h"
+#include "SystemLibraryWin.h"
+#include "resource.h"
 
 #include <exdisp.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Opening web pages: through the command line of the program registered for ".html", or by
 // driving Internet Explorer through COM automation. Main thread only.
-#include "fw/CString.h"
+#include "CString.h"
 
 #include <windows.h>
 #include <ole2.h>

@@ -1,33 +1,17 @@
-#include "config/ConfigDialogWin.h"
+#include "ConfigDialogWin.h"
 
-#include "browser/BrowserWin.h"
-#include "fw/ResString.h"
-#include "store/AgentSettings.h"
+#include "AgentSettings.h"
+#include "ResString.h"
 
-namespace {
-
-void LaunchBrowser(const CString& url) {
-    LaunchDefaultBrowser(url);
+void OpenHelpPage(PageOpener openPage) {
+    openPage(LoadResString(IDS_HELP_URL));
 }
 
-HelpPageLauncher g_helpLauncher = LaunchBrowser;
-
-} // namespace
-
-void OpenHelpPage() {
-    g_helpLauncher(LoadResString(IDS_HELP_URL));
-}
-
-HelpPageLauncher SetHelpPageLauncher(HelpPageLauncher launcher) {
-    const HelpPageLauncher previous = g_helpLauncher;
-    g_helpLauncher = launcher ? launcher : LaunchBrowser;
-    return previous;
-}
-
-CConfigDialog::CConfigDialog(const char* caption, HWND parent, UINT startPage)
+CConfigDialog::CConfigDialog(const char* caption, HWND parent, UINT startPage, PageOpener openPage)
     : CPropertySheet(caption, parent, startPage),
       m_accelerators(
-          LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_CONFIG_ACCEL))) {}
+          LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_CONFIG_ACCEL))),
+      m_openPage(openPage) {}
 
 bool CConfigDialog::PreTranslateMessage(MSG* message) {
     if (m_accelerators && TranslateAcceleratorA(m_hWnd, m_accelerators, message))
@@ -42,8 +26,12 @@ void CConfigDialog::OnShowWindow(BOOL show, UINT) {
 }
 
 BOOL CConfigDialog::OnHelpInfo(HELPINFO*) {
-    OpenHelpPage();
+    OpenHelpPage(m_openPage);
     return FALSE;
+}
+
+void CConfigDialog::OnHelpButton() {
+    OpenHelpPage(m_openPage);
 }
 
 void CConfigDialog::OnResetMarkers() {

@@ -1,7 +1,7 @@
-#include "config/ConfigValues.h"
+#include "ConfigValues.h"
 
-#include "fw/DecimalNumber.h"
-#include "store/AgentSettings.h"
+#include "AgentSettings.h"
+#include "DecimalNumber.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // What the configuration sheet's pages hold: copies of the settings they edit, taken when
 // the sheet is built and written back when the user confirms it. A page that was never
 // shown keeps the values taken here, so OK writes those back unchanged.
-#include "fw/CString.h"
+#include "CString.h"
 
 class CAgentSettings;
 

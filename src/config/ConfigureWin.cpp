@@ -1,10 +1,10 @@
-#include "config/ConfigureWin.h"
+#include "ConfigureWin.h"
 
-#include "config/ConfigDialogWin.h"
-#include "config/ConnectPropPageWin.h"
-#include "config/NotificationPropsPageWin.h"
-#include "fw/ResString.h"
-#include "store/AgentSettings.h"
+#include "AgentSettings.h"
+#include "ConfigDialogWin.h"
+#include "ConnectPropPageWin.h"
+#include "NotificationPropsPageWin.h"
+#include "ResString.h"
 
 namespace {
 
@@ -15,17 +15,17 @@ CConfigDialog* g_openSheet = nullptr;
 
 } // namespace
 
-bool RunConfiguration(HWND owner, CAgentSettings& settings) {
+bool RunConfiguration(HWND owner, CAgentSettings& settings, PageOpener openPage) {
     if (g_openSheet) {
         if (g_openSheet->m_hWnd)
             SetForegroundWindow(g_openSheet->m_hWnd);
         return false;
     }
     const CString caption = LoadResString(IDS_CONFIG_CAPTION);
-    CConfigDialog sheet(caption, owner, 0);
+    CConfigDialog sheet(caption, owner, 0, openPage);
     sheet.SetSettings(&settings);
-    CConnectPropPage connection(settings);
-    CNotificationPropsPage notification(settings);
+    CConnectPropPage connection(settings, openPage);
+    CNotificationPropsPage notification(settings, openPage);
     sheet.AddPage(connection);
     sheet.AddPage(notification);
     sheet.m_psh.dwFlags |= PSH_NOAPPLYNOW;

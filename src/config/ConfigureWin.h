@@ -1,6 +1,8 @@
 #pragma once
 // The Configure command: the configuration sheet with its Connection and Notification
 // pages. Link zv_config_win (and zv_resources for the templates and strings).
+#include "PageOpener.h"
+
 #include <windows.h>
 
 class CAgentSettings;
@@ -10,5 +12,5 @@ class CAgentSettings;
 // returns true; the caller then re-arms its poll timer if it was armed. Any other end
 // returns false and leaves settings as they were, except the markers reset with Ctrl+R,
 // which are stored at once. While the sheet is open, a second call brings it forward and
-// returns false at once.
-bool RunConfiguration(HWND owner, CAgentSettings& settings);
+// returns false at once. Help pages open through openPage.
+bool RunConfiguration(HWND owner, CAgentSettings& settings, PageOpener openPage);

@@ -1,6 +1,6 @@
-#include "config/ConnectPropPageWin.h"
+#include "ConnectPropPageWin.h"
 
-#include "config/ConfigDialogWin.h"
+#include "ConfigDialogWin.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ void CConnectPropPage::OnProxyAuthClicked() {
 }
 
 BOOL CConnectPropPage::OnHelpInfo(HELPINFO*) {
-    OpenHelpPage();
+    OpenHelpPage(m_openPage);
     return FALSE;
 }
 

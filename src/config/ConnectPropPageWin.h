@@ -1,16 +1,17 @@
 #pragma once
 // The Connection page: the poll interval, the proxy and the proxy's credentials. Its
 // values are copies taken from the settings when the sheet is built.
-#include "config/ConfigValues.h"
-#include "fw/PropertySheetWin.h"
-#include "res/resource.h"
+#include "ConfigValues.h"
+#include "PageOpener.h"
+#include "PropertySheetWin.h"
+#include "resource.h"
 
 class CConnectPropPage : public CPropertyPage {
 public:
-    CConnectPropPage() : CPropertyPage(IDD_CONNECTION) {}
     // Also removes the leading blanks of settings.proxyHost.
-    explicit CConnectPropPage(CAgentSettings& settings)
-        : CPropertyPage(IDD_CONNECTION), m_values(ReadConnectionValues(settings)) {}
+    CConnectPropPage(CAgentSettings& settings, PageOpener openPage)
+        : CPropertyPage(IDD_CONNECTION), m_values(ReadConnectionValues(settings)),
+          m_openPage(openPage) {}
 
     // What the page holds: as constructed until the page has been shown and left.
     const ConnectionValues& Values() const { return m_values; }
@@ -39,4 +40,5 @@ private:
     void EnableAuthGroup(bool enable);
 
     ConnectionValues m_values;
+    PageOpener m_openPage;
 };

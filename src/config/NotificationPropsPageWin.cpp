@@ -1,7 +1,7 @@
-#include "config/NotificationPropsPageWin.h"
+#include "NotificationPropsPageWin.h"
 
-#include "config/ConfigDialogWin.h"
-#include "fw/SystemLibraryWin.h"
+#include "ConfigDialogWin.h"
+#include "SystemLibraryWin.h"
 
 #include <commdlg.h>
 #include <vector>
@@ -90,7 +90,7 @@ void CNotificationPropsPage::OnSystemSoundClicked() {
 }
 
 BOOL CNotificationPropsPage::OnHelpInfo(HELPINFO*) {
-    OpenHelpPage();
+    OpenHelpPage(m_openPage);
     return FALSE;
 }
 

@@ -2,15 +2,16 @@
 // The Notification page: the popup, and either the standard alert sound or a sound file of
 // the user's choice, never both. Its values are copies taken from the settings when the
 // sheet is built.
-#include "config/ConfigValues.h"
-#include "fw/PropertySheetWin.h"
-#include "res/resource.h"
+#include "ConfigValues.h"
+#include "PageOpener.h"
+#include "PropertySheetWin.h"
+#include "resource.h"
 
 class CNotificationPropsPage : public CPropertyPage {
 public:
-    CNotificationPropsPage() : CPropertyPage(IDD_NOTIFICATION) {}
-    explicit CNotificationPropsPage(const CAgentSettings& settings)
-        : CPropertyPage(IDD_NOTIFICATION), m_values(ReadNotificationValues(settings)) {}
+    CNotificationPropsPage(const CAgentSettings& settings, PageOpener openPage)
+        : CPropertyPage(IDD_NOTIFICATION), m_values(ReadNotificationValues(settings)),
+          m_openPage(openPage) {}
 
     // What the page holds: as constructed until the page has been shown and left.
     const NotificationValues& Values() const { return m_values; }
@@ -41,4 +42,5 @@ private:
     void EnableSoundGroup(bool enable);
 
     NotificationValues m_values;
+    PageOpener m_openPage;
 };

@@ -1,7 +1,7 @@
-#include "core/AboutDialogWin.h"
+#include "AboutDialogWin.h"
 
-#include "fw/ResString.h"
-#include "res/resource.h"
+#include "ResString.h"
+#include "resource.h"
 
 CAboutDialog::CAboutDialog(IAgentServices& services, HWND owner, const CString& lastPoll)
     : CDialog(IDD_ABOUTBOX, owner), m_services(services), m_lastPoll(lastPoll) {}

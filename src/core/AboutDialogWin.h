@@ -1,8 +1,8 @@
 #pragma once
 // The About box: product name and version, site and owner, and how the last poll ended;
 // F1 opens the help page.
-#include "core/AgentServicesWin.h"
-#include "fw/WndWin.h"
+#include "AgentServicesWin.h"
+#include "WndWin.h"
 
 class CAboutDialog : public CDialog {
 public:

@@ -1,9 +1,9 @@
 // The agent's application object: one agent per desktop, Winsock, and the hidden main
 // window's modal run. The process ends when that run ends.
-#include "core/AgentDialogWin.h"
-#include "core/DesktopServicesWin.h"
-#include "fw/ResString.h"
-#include "update/ClientSocket.h"
+#include "AgentDialogWin.h"
+#include "ClientSocket.h"
+#include "DesktopServicesWin.h"
+#include "ResString.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "core/AgentController.h"
+#include "AgentController.h"
 
-#include "core/PollInterval.h"
-#include "store/AgentSettings.h"
+#include "AgentSettings.h"
+#include "PollInterval.h"
 
 namespace {
 
@@ -105,6 +105,8 @@ void CAgentController::Alert() {
         return;
     if (m_settings->alertByMessage > 0)
         m_host.ShowPopup();
+    // Both sounds set (the sheet never stores that, a hand-edited registry may): the system
+    // sound wins.
     if (m_settings->alertBySystemSound > 0)
         m_host.PlaySystemSound();
     else if (m_settings->alertByUserSound > 0)

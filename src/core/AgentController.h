@@ -2,9 +2,9 @@
 // The agent's state machine: the five state flags, the poll schedule and the reports of a
 // poll, free of window handles. The hidden main window drives it with events and carries
 // out what it asks through IAgentHost.
-#include "core/LastPoll.h"
-#include "core/TrayState.h"
-#include "fw/CString.h"
+#include "CString.h"
+#include "LastPoll.h"
+#include "TrayState.h"
 
 class CAgentSettings;
 

@@ -1,26 +1,19 @@
-#include "core/AgentDialogWin.h"
+#include "AgentDialogWin.h"
 
-#include "core/AboutDialogWin.h"
-#include "core/EntryMenu.h"
-#include "fw/HandleCount.h"
-#include "fw/MenuWin.h"
-#include "fw/ResString.h"
-#include "fw/WideTextWin.h"
-#include "res/contract.h"
+#include "AboutDialogWin.h"
+#include "EntryMenu.h"
+#include "HandleCount.h"
+#include "MenuWin.h"
+#include "ResString.h"
+#include "WideTextWin.h"
+#include "PollStore.h"
 
 namespace {
 
-UINT RegisterTaskbarCreated() {
-    const UINT message = RegisterWindowMessageA("TaskbarCreated");
+UINT RegisterMessageOr(const char* name, UINT fallback) {
+    const UINT message = RegisterWindowMessageA(name);
     // 0 would stand for WM_NULL, which the tray menus post to themselves.
-    return message ? message : WM_APP + 0x3FFF;
-}
-
-// Asked from outside by soak runs, which must see that the GDI and USER objects of our
-// wrappers return to their baseline: the system's own counters are stubs under Wine.
-UINT RegisterHandleCountQuery() {
-    const UINT message = RegisterWindowMessageA(ZV_QUERY_MESSAGE);
-    return message ? message : WM_APP + 0x3FFE;
+    return message ? message : fallback;
 }
 
 } // namespace
@@ -28,8 +21,9 @@ UINT RegisterHandleCountQuery() {
 CAgentDialog::CAgentDialog(IAgentServices& services)
     : CDialog(IDD_AGENT), m_services(services), m_controller(*this),
       m_appIconBig(CIcon::Load(IDI_APP, GetSystemMetrics(SM_CXICON))),
-      m_appIconSmall(CIcon::LoadSmall(IDI_APP)), m_taskbarCreated(RegisterTaskbarCreated()),
-      m_handleCountQuery(RegisterHandleCountQuery()) {}
+      m_appIconSmall(CIcon::LoadSmall(IDI_APP)),
+      m_taskbarCreated(RegisterMessageOr(ZV_TASKBAR_CREATED_NAME, ZV_TASKBAR_CREATED_FALLBACK)),
+      m_handleCountQuery(RegisterMessageOr(ZV_QUERY_MESSAGE, ZV_QUERY_FALLBACK)) {}
 
 CAgentDialog::~CAgentDialog() = default;
 

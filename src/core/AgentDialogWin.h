@@ -2,21 +2,18 @@
 // The agent's hidden main window: a modal dialog that is never seen. It owns the settings,
 // the tray icon, the popup and the state machine, turns window messages into the state
 // machine's events and carries out what the state machine asks for.
-#include "core/AgentController.h"
-#include "core/AgentServicesWin.h"
-#include "core/TrayIconWin.h"
-#include "fw/IconWin.h"
-#include "fw/WndWin.h"
-#include "res/resource.h"
-#include "store/AgentSettings.h"
-#include "update/UpdateThreadWin.h"
+#include "AgentController.h"
+#include "AgentMessagesWin.h"
+#include "AgentServicesWin.h"
+#include "AgentSettings.h"
+#include "IconWin.h"
+#include "TrayIconWin.h"
+#include "WndWin.h"
+#include "resource.h"
 
 #include <memory>
 #include <utility>
 #include <vector>
-
-// Posted by the sound player when the user's alert sound has played.
-#define WM_SOUND_DONE (WM_APP + 2)
 
 class CAgentDialog : public CDialog, private IAgentHost {
 public:

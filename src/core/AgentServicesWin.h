@@ -2,9 +2,9 @@
 // What the hidden main window needs from the rest of the agent: polls, web pages, the
 // configuration sheet, the popup and sounds. The agent uses CDesktopServices; tests give
 // the window a recording stand-in.
-#include "core/SoundWin.h"
-#include "fw/CString.h"
-#include "update/PollResult.h"
+#include "CString.h"
+#include "PollResult.h"
+#include "SoundWin.h"
 
 #include <memory>
 #include <windows.h>

@@ -1,13 +1,14 @@
-#include "core/DesktopServicesWin.h"
+#include "DesktopServicesWin.h"
 
-#include "config/ConfigureWin.h"
-#include "popup/NewsPopupWin.h"
-#include "update/UpdateThreadWin.h"
+#include "ConfigureWin.h"
+#include "NewsPopupWin.h"
+#include "UpdateThreadWin.h"
 
 namespace {
 
 class CNewsPopup : public IAlertPopup {
 public:
+    CNewsPopup() : m_window(LaunchDefaultBrowser) {}
     bool Create(HWND owner) override { return m_window.Create(owner); }
     void Show(const CString& line1, const CString& line2, const CString& line3) override {
         m_window.Show(line1, line2, line3);
@@ -33,7 +34,7 @@ void CDesktopServices::LaunchBrowser(const CString& url) {
 }
 
 bool CDesktopServices::Configure(HWND owner, CAgentSettings& settings) {
-    return RunConfiguration(owner, settings);
+    return RunConfiguration(owner, settings, LaunchDefaultBrowser);
 }
 
 std::unique_ptr<IAlertPopup> CDesktopServices::MakePopup() {

@@ -1,8 +1,8 @@
 #pragma once
 // The agent's real services: the poll worker, the browser, the configuration sheet, the
 // popup window and the system's sounds.
-#include "browser/BrowserWin.h"
-#include "core/AgentServicesWin.h"
+#include "AgentServicesWin.h"
+#include "BrowserWin.h"
 
 class CDesktopServices : public IAgentServices {
 public:

@@ -1,8 +1,8 @@
-#include "core/EntryMenu.h"
+#include "EntryMenu.h"
 
-#include "fw/ResString.h"
-#include "res/resource.h"
-#include "store/AgentSettings.h"
+#include "AgentSettings.h"
+#include "ResString.h"
+#include "resource.h"
 
 #include <cstdlib>
 

@@ -1,8 +1,8 @@
 #pragma once
 // The texts of the entries menu: the latest news entries as "date title", shortened and
 // with their ampersands escaped for the menu, in UTF-16 for the menu's wide-character calls.
-#include "fw/CString.h"
-#include "fw/WideText.h"
+#include "CString.h"
+#include "WideText.h"
 
 #include <vector>
 

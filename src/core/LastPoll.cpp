@@ -1,4 +1,4 @@
-#include "core/LastPoll.h"
+#include "LastPoll.h"
 
 CString LastPollText(const LastPoll& poll) {
     if (poll.when.IsEmpty())

@@ -1,7 +1,7 @@
 #pragma once
 // The end of the last poll as the About box tells it: when, how, and why it failed.
-#include "fw/CString.h"
-#include "update/PollResult.h"
+#include "CString.h"
+#include "PollResult.h"
 
 struct LastPoll {
     CString when; // local date and time; empty while no poll has ended

@@ -1,4 +1,4 @@
-#include "core/PollInterval.h"
+#include "PollInterval.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "core/SoundWin.h"
+#include "SoundWin.h"
 
-#include "fw/SystemLibraryWin.h"
+#include "SystemLibraryWin.h"
 
 #include <mmsystem.h>
 

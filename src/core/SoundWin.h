@@ -1,7 +1,7 @@
 #pragma once
 // Every sound the agent makes goes through one ISoundPlayer, so that tests can record what
 // was asked for (no sound is observable under Wine).
-#include "fw/CString.h"
+#include "CString.h"
 
 #include <windows.h>
 

@@ -1,6 +1,8 @@
-#include "core/TrayIconWin.h"
+#include "TrayIconWin.h"
 
-#include "res/resource.h"
+#include "AgentMessagesWin.h"
+
+#include "resource.h"
 
 #include <cstring>
 

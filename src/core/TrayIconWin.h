@@ -2,16 +2,12 @@
 // The agent's one icon in the notification area: added once, then changed (a still
 // picture, an animation of frames, a tooltip) and finally removed. The pictures belong to
 // the caller, who keeps them for as long as the icon may show them.
-#include "fw/CString.h"
-#include "res/contract.h"
+#include "CString.h"
+#include "contract.h"
 
 #include <vector>
 #include <windows.h>
 #include <shellapi.h>
-
-// The tray icon reports mouse events to its window with this message.
-#define WM_TRAY_NOTIFY ZV_TRAY_MESSAGE
-static_assert(WM_TRAY_NOTIFY >= WM_USER && WM_TRAY_NOTIFY < WM_APP, "a private window message");
 
 class CTrayIcon {
 public:

@@ -1,7 +1,7 @@
-#include "core/TrayState.h"
+#include "TrayState.h"
 
-#include "fw/ResString.h"
-#include "res/resource.h"
+#include "ResString.h"
+#include "resource.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the tray icon shows for the controller's state: one of six displays, each a still
 // picture or an animation plus a tooltip suffix. Pure decisions; the window applies them.
-#include "fw/CString.h"
+#include "CString.h"
 
 #include <optional>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "fw/CString.h"
+#include "CString.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,6 +14,24 @@ int Clamp(int value, int low, int high) {
 char LowerAscii(char ch) {
     return static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
 }
+
+// On Windows the C runtime's own formatting serves: the C99 functions of the MinGW runtime
+// bring a 20 KB formatter (floating point included) for texts that hold only %d and %s.
+#ifdef _WIN32
+int FormattedLength(const char* format, va_list args) {
+    return _vscprintf(format, args);
+}
+void FormatInto(char* out, size_t size, const char* format, va_list args) {
+    _vsnprintf(out, size, format, args);
+}
+#else
+int FormattedLength(const char* format, va_list args) {
+    return std::vsnprintf(nullptr, 0, format, args);
+}
+void FormatInto(char* out, size_t size, const char* format, va_list args) {
+    std::vsnprintf(out, size, format, args);
+}
+#endif
 
 } // namespace
 
@@ -45,10 +63,6 @@ CString& CString::operator+=(char ch) {
 void CString::Append(const char* data, int length) {
     if (data && length > 0)
         m_text.append(data, static_cast<size_t>(length));
-}
-
-int CString::Compare(const char* text) const {
-    return std::strcmp(c_str(), text ? text : "");
 }
 
 int CString::CompareNoCase(const char* text) const {
@@ -100,25 +114,6 @@ int CString::ReverseFind(char ch) const {
     return pos == std::string::npos ? -1 : static_cast<int>(pos);
 }
 
-int CString::Replace(const char* from, const char* to) {
-    if (!from || !*from)
-        return 0;
-    const std::string with = to ? to : "";
-    const size_t fromLength = std::strlen(from);
-    int count = 0;
-    for (size_t pos = m_text.find(from); pos != std::string::npos;
-         pos = m_text.find(from, pos + with.size())) {
-        m_text.replace(pos, fromLength, with);
-        ++count;
-    }
-    return count;
-}
-
-CString& CString::MakeLower() {
-    std::transform(m_text.begin(), m_text.end(), m_text.begin(), LowerAscii);
-    return *this;
-}
-
 CString& CString::MakeUpper() {
     std::transform(m_text.begin(), m_text.end(), m_text.begin(), [](char ch) {
         return static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
@@ -148,28 +143,6 @@ void CString::Format(const char* format, ...) {
     FormatV(format, args);
     va_end(args);
 }
-
-namespace {
-
-// On Windows the C runtime's own formatting serves: the C99 functions of the MinGW runtime
-// bring a 20 KB formatter (floating point included) for texts that hold only %d and %s.
-#ifdef _WIN32
-int FormattedLength(const char* format, va_list args) {
-    return _vscprintf(format, args);
-}
-void FormatInto(char* out, size_t size, const char* format, va_list args) {
-    _vsnprintf(out, size, format, args);
-}
-#else
-int FormattedLength(const char* format, va_list args) {
-    return std::vsnprintf(nullptr, 0, format, args);
-}
-void FormatInto(char* out, size_t size, const char* format, va_list args) {
-    std::vsnprintf(out, size, format, args);
-}
-#endif
-
-} // namespace
 
 void CString::FormatV(const char* format, va_list args) {
     va_list probe;

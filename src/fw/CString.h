@@ -20,7 +20,6 @@ public:
     const std::string& str() const { return m_text; }
     char GetAt(int index) const { return m_text[static_cast<size_t>(index)]; }
     char operator[](int index) const { return GetAt(index); }
-    void SetAt(int index, char ch) { m_text[static_cast<size_t>(index)] = ch; }
 
     CString& operator=(const char* text);
     CString& operator+=(const CString& other);
@@ -28,7 +27,6 @@ public:
     CString& operator+=(char ch);
     void Append(const char* data, int length);
 
-    int Compare(const char* text) const;
     int CompareNoCase(const char* text) const;
 
     CString Left(int count) const;
@@ -39,9 +37,7 @@ public:
     int Find(char ch, int start = 0) const;
     int Find(const char* sub, int start = 0) const;
     int ReverseFind(char ch) const;
-    int Replace(const char* from, const char* to);
 
-    CString& MakeLower();
     CString& MakeUpper();
     // Blanks, tabs, carriage returns, line feeds, vertical tabs and form feeds.
     CString& TrimLeft();

@@ -1,6 +1,6 @@
-#include "fw/DataExchangeWin.h"
+#include "DataExchangeWin.h"
 
-#include "fw/DecimalNumber.h"
+#include "DecimalNumber.h"
 
 #include <cstring>
 

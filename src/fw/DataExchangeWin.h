@@ -4,8 +4,8 @@
 // into controls (false), or controls into members with checks (true). A refused value
 // calls the dialog's error hook, puts the focus back into its control and stops the
 // exchange there, so the members after it keep their values.
-#include "fw/CString.h"
-#include "fw/WndWin.h"
+#include "CString.h"
+#include "WndWin.h"
 
 class CDataDialog;
 

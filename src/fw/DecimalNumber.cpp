@@ -1,6 +1,6 @@
-#include "fw/DecimalNumber.h"
+#include "DecimalNumber.h"
 
-#include "fw/CString.h"
+#include "CString.h"
 
 #include <climits>
 

@@ -1,7 +1,7 @@
-#include "fw/DpiWin.h"
+#include "DpiWin.h"
 
-#include "fw/GdiWin.h"
-#include "fw/SystemLibraryWin.h"
+#include "GdiWin.h"
+#include "SystemLibraryWin.h"
 
 namespace {
 

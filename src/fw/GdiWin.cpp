@@ -1,4 +1,4 @@
-#include "fw/GdiWin.h"
+#include "GdiWin.h"
 
 #include <vector>
 

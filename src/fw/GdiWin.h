@@ -1,7 +1,7 @@
 #pragma once
 // Owned GDI objects and device contexts. Each wrapper releases what it holds when it goes,
 // and counts it while it lives, so tests can prove that drawing leaves nothing behind.
-#include "fw/HandleCount.h"
+#include "HandleCount.h"
 
 #include <windows.h>
 
@@ -105,7 +105,6 @@ class CPaintDC : public CDC {
 public:
     explicit CPaintDC(HWND window);
     ~CPaintDC();
-    const PAINTSTRUCT& Paint() const { return m_paint; }
 
 private:
     HWND m_window;
@@ -137,7 +136,6 @@ public:
     ~CSelectObject();
     CSelectObject(const CSelectObject&) = delete;
     CSelectObject& operator=(const CSelectObject&) = delete;
-    bool Selected() const { return m_previous != nullptr; }
 
 private:
     HDC m_dc;

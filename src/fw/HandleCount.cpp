@@ -1,4 +1,4 @@
-#include "fw/HandleCount.h"
+#include "HandleCount.h"
 
 #include <atomic>
 

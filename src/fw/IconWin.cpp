@@ -1,6 +1,6 @@
-#include "fw/IconWin.h"
+#include "IconWin.h"
 
-#include "fw/SystemLibraryWin.h"
+#include "SystemLibraryWin.h"
 
 #include <commctrl.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 // An owned icon handle, destroyed with its owner and counted while it lives.
-#include "fw/HandleCount.h"
+#include "HandleCount.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "fw/MenuWin.h"
+#include "MenuWin.h"
 
 CMenu::CMenu(HMENU menu) : m_menu(menu) {
     if (m_menu)

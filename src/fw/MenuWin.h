@@ -1,7 +1,7 @@
 #pragma once
 // An owned menu loaded from the resources, destroyed with its owner and counted while it
 // lives. Its pop-ups belong to it.
-#include "fw/HandleCount.h"
+#include "HandleCount.h"
 
 #include <windows.h>
 

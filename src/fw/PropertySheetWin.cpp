@@ -1,6 +1,6 @@
-#include "fw/PropertySheetWin.h"
+#include "PropertySheetWin.h"
 
-#include "fw/SystemLibraryWin.h"
+#include "SystemLibraryWin.h"
 
 namespace {
 

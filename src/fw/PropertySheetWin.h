@@ -5,7 +5,7 @@
 // first (accelerators), while the owner stays disabled as under a modal dialog. The
 // sheet's window is subclassed as soon as it exists, so a derived sheet handles its
 // messages with a message map like any other window.
-#include "fw/DataExchangeWin.h"
+#include "DataExchangeWin.h"
 
 #include <commctrl.h>
 #include <prsht.h>

@@ -1,5 +1,5 @@
 #pragma once
-#include "fw/CString.h"
+#include "CString.h"
 
 // The one way to load a text of the string table. Windows builds read the module's
 // resources; host builds read the same table compiled in.

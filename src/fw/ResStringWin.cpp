@@ -1,4 +1,4 @@
-#include "fw/ResString.h"
+#include "ResString.h"
 
 #include <windows.h>
 

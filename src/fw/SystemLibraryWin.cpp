@@ -1,4 +1,4 @@
-#include "fw/SystemLibraryWin.h"
+#include "SystemLibraryWin.h"
 
 FARPROC SystemFunction(const char* dll, const char* name) {
     HMODULE module = GetModuleHandleA(dll);

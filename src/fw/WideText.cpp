@@ -1,4 +1,4 @@
-#include "fw/WideText.h"
+#include "WideText.h"
 
 namespace {
 

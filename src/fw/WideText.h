@@ -2,7 +2,7 @@
 // Text for the wide-character calls of Windows, as UTF-16 code units. Portable, so that
 // decoding and counting are tested natively; the Windows side hands the units on as they
 // are (wchar_t is 16 bits there).
-#include "fw/CString.h"
+#include "CString.h"
 
 #include <string>
 

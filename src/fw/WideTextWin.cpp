@@ -1,4 +1,4 @@
-#include "fw/WideTextWin.h"
+#include "WideTextWin.h"
 
 WideText DecodeAnsi(const CString& text) {
     const int length = MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0);

@@ -1,6 +1,6 @@
 #pragma once
 // WideText at the wide-character calls of Windows.
-#include "fw/WideText.h"
+#include "WideText.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "fw/WndWin.h"
+#include "WndWin.h"
 
 CWnd::~CWnd() {
     if (m_hWnd)
@@ -43,17 +43,6 @@ bool CWnd::DestroyWindow() {
     if (m_hWnd == window)
         Detach();
     return destroyed != FALSE;
-}
-
-CString CWnd::GetWindowText() const {
-    CString text;
-    const int length = ::GetWindowTextLengthA(m_hWnd);
-    if (length <= 0)
-        return text;
-    char* buffer = text.GetBuffer(length + 1);
-    const int copied = ::GetWindowTextA(m_hWnd, buffer, length + 1);
-    text.ReleaseBuffer(copied > 0 ? copied : 0);
-    return text;
 }
 
 void CWnd::CenterWindow() {

@@ -3,7 +3,7 @@
 // through GWLP_USERDATA (stored at WM_NCCREATE) or DWLP_USER (stored at WM_INITDIALOG);
 // messages reach it through OnWndMsg, which the message-map macros below write as plain
 // code, so every handler's signature is checked by the compiler.
-#include "fw/CString.h"
+#include "CString.h"
 
 #include <windows.h>
 
@@ -14,8 +14,6 @@ public:
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
-
     // Registers (once) a window class whose procedure routes to CWnd objects.
     static bool RegisterWindowClass(const char* className, UINT classStyle, HCURSOR cursor,
                                     HBRUSH background);
@@ -23,7 +21,6 @@ public:
                   const RECT& rect, HWND parent, HMENU menu);
     bool DestroyWindow();
 
-    CString GetWindowText() const;
     void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
     BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
     UINT_PTR SetTimer(UINT_PTR id, UINT milliseconds) {

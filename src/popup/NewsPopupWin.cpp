@@ -1,20 +1,15 @@
-#include "popup/NewsPopupWin.h"
+#include "NewsPopupWin.h"
 
-#include "browser/BrowserWin.h"
-#include "fw/DpiWin.h"
-#include "fw/GdiWin.h"
-#include "fw/ResString.h"
-#include "res/resource.h"
+#include "DpiWin.h"
+#include "GdiWin.h"
+#include "ResString.h"
+#include "resource.h"
 
 #include <shellapi.h>
 
 namespace {
 
 const char kPopupClass[] = "ZavoraNewsPopup";
-
-void OpenInDefaultBrowser(const CString& url) {
-    LaunchDefaultBrowser(url);
-}
 
 RECT ToRect(const WindowBox& box) {
     return RECT{box.x, box.y, box.x + box.width, box.y + box.height};
@@ -40,7 +35,7 @@ bool IsInsidePopup(POINT point, const SlideState& slide) {
 
 } // namespace
 
-CNewsPopupWnd::CNewsPopupWnd() : m_launcher(OpenInDefaultBrowser) {}
+CNewsPopupWnd::CNewsPopupWnd(PageOpener openPage) : m_openPage(openPage) {}
 
 CNewsPopupWnd::~CNewsPopupWnd() {
     KillStepTimer();
@@ -189,7 +184,7 @@ void CNewsPopupWnd::OnMouseMove(UINT, POINT point) {
 }
 
 void CNewsPopupWnd::OnLButtonUp(UINT, POINT) {
-    m_launcher(LoadResString(IDS_HOME_URL));
+    m_openPage(LoadResString(IDS_HOME_URL));
     {
         CClientDC dc(m_hWnd);
         if (dc)

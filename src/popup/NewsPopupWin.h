@@ -2,16 +2,16 @@
 // The notification popup: a borderless topmost window that slides out of the taskbar next
 // to the notification area, holds for ten seconds and slides back. Line 3 turns blue under
 // the pointer; a click opens the site's home page and lets the slide go on. Main thread only.
-#include "fw/CString.h"
-#include "fw/WndWin.h"
-#include "popup/PopupPaintWin.h"
-#include "popup/PopupPlacement.h"
+#include "CString.h"
+#include "PageOpener.h"
+#include "PopupPaintWin.h"
+#include "PopupPlacement.h"
+#include "WndWin.h"
 
 class CNewsPopupWnd : public CWnd {
 public:
-    using PageLauncher = void (*)(const CString& url);
-
-    CNewsPopupWnd();
+    // A click on the popup opens the site's home page through openPage.
+    explicit CNewsPopupWnd(PageOpener openPage);
     ~CNewsPopupWnd() override;
 
     // Makes the popup window, hidden, owned by owner. False when it cannot be made; Show then
@@ -20,9 +20,7 @@ public:
     // Starts a cycle from zero size with these lines, also when one is under way.
     void Show(CString line1, CString line2, CString line3);
 
-    // Test seams: how pages are opened (LaunchDefaultBrowser by default) and the slide's
-    // step and hold periods.
-    void SetPageLauncher(PageLauncher launcher) { m_launcher = launcher; }
+    // Test seam: the slide's step and hold periods.
     void SetTimings(UINT stepMs, UINT holdMs);
 
     const SlideState& Slide() const { return m_slide; }
@@ -63,7 +61,7 @@ private:
     SlideState m_slide;
     PopupLines m_lines;
     bool m_captured = false;
-    PageLauncher m_launcher;
+    PageOpener m_openPage;
     UINT m_stepMs = kSlideStepMs;
     UINT m_holdMs = kSlideHoldMs;
 };

@@ -1,7 +1,7 @@
-#include "popup/PopupPaintWin.h"
+#include "PopupPaintWin.h"
 
-#include "fw/GdiWin.h"
-#include "res/resource.h"
+#include "GdiWin.h"
+#include "resource.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The popup's drawing. Every drawing object is made for one drawing and deleted after it.
-#include "fw/CString.h"
-#include "popup/PopupPlacement.h"
+#include "CString.h"
+#include "PopupPlacement.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
-#include "store/AgentSettings.h"
+#include "AgentSettings.h"
 
-#include "fw/ResString.h"
-#include "res/contract.h"
-#include "res/resource.h"
-#include "store/RegistryKey.h"
+#include "ResString.h"
+#include "contract.h"
+#include "resource.h"
+#include "RegistryKey.h"
 
 #include <algorithm>
 

@@ -2,26 +2,14 @@
 // The settings record and the cached news list, persisted as registry text values in the
 // keys ZV_REG_SETTINGS_KEY and ZV_REG_DATA_KEY (res/contract.h) below HKEY_CURRENT_USER.
 // Used on the main thread only: the poll worker gets a copy of what it needs.
-#include "fw/CString.h"
-#include "res/contract.h"
+#include "CString.h"
+#include "contract.h"
+#include "ResponseParser.h"
 
 #include <memory>
 #include <vector>
 
 class CRegistryKey;
-
-// The most entries the cache stores and loads back. Only the first ten are ever shown, while
-// every stored entry costs three registry writes on the main thread when a new list
-// arrives, three reads when it is reloaded, and as many again at exit and start-up: with
-// this bound a new list of any length is stored and reloaded in a fraction of a second even
-// where one registry value takes half a millisecond.
-constexpr int kMostStoredEntries = ZV_MOST_STORED_ENTRIES;
-
-struct NewsEntry {
-    CString date;
-    CString title;
-    CString url;
-};
 
 class CAgentSettings {
 public:

@@ -1,8 +1,8 @@
 // The parts of CRegistryKey that do not depend on where values live: argument checks,
 // key paths and the number format. Compiled into each backend library.
-#include "store/RegistryKey.h"
+#include "RegistryKey.h"
 
-#include "fw/DecimalNumber.h"
+#include "DecimalNumber.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // one creates (or opens) its key, does one query or one set, and closes it again.
 // Windows builds link zv_registry_win (RegistryKeyWin.cpp); host tests link the in-memory
 // stand-in zv_registry_mem, which implements the same primitives.
-#include "fw/CString.h"
+#include "CString.h"
 
 enum class RegistryRoot { LocalMachine, CurrentUser };
 

@@ -1,5 +1,5 @@
 // CRegistryKey's primitives over ADVAPI32.
-#include "store/RegistryKey.h"
+#include "RegistryKey.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "update/Base64Encoder.h"
+#include "Base64Encoder.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "update/ClientSocket.h"
+#include "ClientSocket.h"
 
 #include <algorithm>
 #include <cstring>

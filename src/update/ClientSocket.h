@@ -10,9 +10,9 @@
 //
 // Once StartTls has succeeded, SendAll and Receive carry the request and the response
 // through TLS over the same connection and under the same limits.
-#include "fw/CString.h"
-#include "update/PollFailure.h"
-#include "update/SocketOps.h"
+#include "CString.h"
+#include "PollFailure.h"
+#include "SocketOps.h"
 
 #include <chrono>
 #include <cstdint>
@@ -80,9 +80,7 @@ public:
     const CString& Received() const { return m_received; }
     void Close();
 
-    unsigned short Port() const { return m_port; }
     const SocketLimits& Limits() const { return m_limits; }
-    bool IsResolved() const { return m_resolved; }
     SocketFailure Failure() const { return m_failure; }
     // Records why a step failed and gives the step's failure result; the TLS layer
     // records its own failures here too.

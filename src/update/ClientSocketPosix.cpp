@@ -1,5 +1,5 @@
 // BSD socket primitives for the host build.
-#include "update/ClientSocket.h"
+#include "ClientSocket.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

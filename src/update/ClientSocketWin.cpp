@@ -1,5 +1,5 @@
 // Winsock 1.1 primitives for the Windows build.
-#include "update/ClientSocket.h"
+#include "ClientSocket.h"
 
 #include <winsock.h>
 

@@ -1,6 +1,6 @@
-#include "update/PollFailure.h"
+#include "PollFailure.h"
 
-#include "update/ResponseParser.h"
+#include "ResponseParser.h"
 
 namespace {
 

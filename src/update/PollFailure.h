@@ -3,7 +3,7 @@
 // box and a few words for the tooltip. The error texts of the poll's steps stay as they are;
 // these reasons come beside them. A new way to fail is one more kind here and one more case
 // in DescribeFailure.
-#include "fw/CString.h"
+#include "CString.h"
 
 enum class FailureKind {
     None,

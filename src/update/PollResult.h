@@ -1,10 +1,10 @@
 #pragma once
 // The boundary between the main thread and a poll's worker thread. The worker never
-// touches CAgentSettings: it gets a copy of what it needs when the poll starts and hands
-// back one PollResult, which the main thread applies to the store before it reports.
-#include "fw/CString.h"
-#include "store/AgentSettings.h"
-#include "update/PollFailure.h"
+// touches the stored settings: it gets a copy of what it needs when the poll starts and
+// hands back one PollResult, which the main thread applies to the store before it reports.
+#include "CString.h"
+#include "PollFailure.h"
+#include "ResponseParser.h"
 
 #include <vector>
 
@@ -23,10 +23,6 @@ struct PollSettings {
     CString epoch;        // stored marker to compare the list's epoch with
 };
 
-// Trims urlHost, and proxyHost when the proxy is used, in place in the settings (so the
-// trimmed values are what is saved) and copies what a poll needs. Main thread.
-PollSettings SnapshotPollSettings(CAgentSettings& settings);
-
 enum class PollOutcome { NewPostings, NothingNew, Error };
 
 struct PollResult {
@@ -38,8 +34,3 @@ struct PollResult {
     CString epoch;                    // the new list, when outcome is NewPostings
     std::vector<NewsEntry> entries;
 };
-
-// Stores what a finished poll found: a new list (epoch, at most kMostStoredEntries entries,
-// their count, then reload) and, only after a successful GET and parse, the new
-// Last-Modified value. Main thread.
-void ApplyPollResult(CAgentSettings& settings, const PollResult& result);

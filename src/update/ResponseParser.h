@@ -1,8 +1,8 @@
 #pragma once
 // Reading the two responses of a poll: the HEAD reply's status and Last-Modified value, and
 // the GET reply's news list. Pure functions, so the parsers can be fuzzed on their own.
-#include "fw/CString.h"
-#include "store/AgentSettings.h"
+#include "CString.h"
+#include "contract.h"
 
 #include <vector>
 
@@ -30,6 +30,20 @@ enum class TunnelReply { Incomplete, Open, Refused };
 // has ended with a blank line; then a 2xx status opens the tunnel. statusLine receives the
 // first line without its line end.
 TunnelReply ParseTunnelReply(const CString& head, CString& statusLine);
+
+// The most entries a news list is read with, and so the most the store keeps and loads
+// back. Only the first ten are ever shown, while every stored entry costs three registry
+// writes on the main thread when a new list arrives, three reads when it is reloaded, and
+// as many again at exit and start-up: with this bound a new list of any length is stored
+// and reloaded in a fraction of a second even where one registry value takes half a
+// millisecond.
+constexpr int kMostStoredEntries = ZV_MOST_STORED_ENTRIES;
+
+struct NewsEntry {
+    CString date;
+    CString title;
+    CString url;
+};
 
 struct NewsList {
     bool hasEpoch = false;

@@ -2,9 +2,9 @@
 // certificate checks of crypt32. These DLLs are loaded on the first HTTPS poll, so an agent
 // that polls over plain HTTP never maps them.
 #define SECURITY_WIN32
-#include "update/ClientSocket.h"
+#include "ClientSocket.h"
 
-#include "fw/SystemLibraryWin.h"
+#include "SystemLibraryWin.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "update/UpdateChecker.h"
+#include "UpdateChecker.h"
 
-#include "update/Base64Encoder.h"
+#include "Base64Encoder.h"
 
 #include <climits>
 #include <cstdlib>

@@ -3,11 +3,11 @@
 // the stored one and, only when it differs, a GET request for the news list, which is
 // parsed and compared by its epoch. Runs on the poll's worker thread over a copy of the
 // settings; what it finds goes back to the main thread as a PollResult.
-#include "fw/CString.h"
-#include "update/ClientSocket.h"
-#include "update/PollFailure.h"
-#include "update/PollResult.h"
-#include "update/ResponseParser.h"
+#include "CString.h"
+#include "ClientSocket.h"
+#include "PollFailure.h"
+#include "PollResult.h"
+#include "ResponseParser.h"
 
 #include <memory>
 

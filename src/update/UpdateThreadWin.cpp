@@ -1,6 +1,6 @@
-#include "update/UpdateThreadWin.h"
+#include "UpdateThreadWin.h"
 
-#include "update/UpdateChecker.h"
+#include "UpdateChecker.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Opening pages under Wine: the registered command line is started for real (the test
 // browser zv-url-recorder.exe logs what it received), and automation runs against
 // zv-fake-ie.dll registered as "InternetExplorer.Application".
-#include "browser/BrowserWin.h"
+#include "BrowserWin.h"
 
-#include "browser/BrowserCommand.h"
-#include "res/contract.h"
+#include "BrowserCommand.h"
+#include "contract.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The configuration sheet on real windows: a driver thread acts as the user (switches pages,
 // types, clicks, presses OK or Cancel, answers message boxes) while the main thread runs the
 // Configure flow; the results are read from the registry afterwards.
-#include "config/ConfigDialogWin.h"
-#include "config/ConfigureWin.h"
-#include "fw/WndWin.h"
-#include "res/resource.h"
-#include "store/AgentSettings.h"
-#include "store/RegistryKey.h"
-#include "res/contract.h"
+#include "ConfigDialogWin.h"
+#include "ConfigureWin.h"
+#include "WndWin.h"
+#include "resource.h"
+#include "AgentSettings.h"
+#include "RegistryKey.h"
+#include "contract.h"
 
 #include <dlgs.h>
 #include <gtest/gtest.h>
@@ -234,12 +234,8 @@ protected:
         RegDeleteTreeA(HKEY_CURRENT_USER, kAgentKey);
         g_helpRequests.clear();
         g_helpCount = 0;
-        SetHelpPageLauncher(RecordHelp);
     }
-    void TearDown() override {
-        SetHelpPageLauncher(nullptr);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kAgentKey);
-    }
+    void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, kAgentKey); }
 
     // Runs the Configure flow on this thread while script plays the user on another. When
     // the script loses its way, the sheet is cancelled so that the test ends.
@@ -252,7 +248,7 @@ protected:
             if (user.lost && user.sheet)
                 PostMessageA(user.sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
         });
-        const bool confirmed = RunConfiguration(owner, settings);
+        const bool confirmed = RunConfiguration(owner, settings, RecordHelp);
         driver.join();
         EXPECT_FALSE(user.lost) << "the script missed a window";
         return confirmed;
@@ -657,7 +653,7 @@ public:
 
 private:
     LRESULT OnConfigure(WPARAM, LPARAM) {
-        results.push_back(RunConfiguration(m_hWnd, *settings));
+        results.push_back(RunConfiguration(m_hWnd, *settings, RecordHelp));
         return 0;
     }
 };

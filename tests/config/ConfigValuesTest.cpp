@@ -1,6 +1,6 @@
-#include "config/ConfigValues.h"
-#include "fw/DecimalNumber.h"
-#include "store/AgentSettings.h"
+#include "ConfigValues.h"
+#include "AgentSettings.h"
+#include "DecimalNumber.h"
 
 #include "RegistryMem.h"
 

@@ -1,9 +1,9 @@
-#include "core/AgentController.h"
+#include "AgentController.h"
 
-#include "core/PollInterval.h"
+#include "PollInterval.h"
 
+#include "AgentSettings.h"
 #include "RegistryMem.h"
-#include "store/AgentSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The hidden main window on real windows: it runs modally on a thread of its own, the test
 // drives it with messages and reads its state on that thread through WM_TEST_RUN.
-#include "core/AboutDialogWin.h"
-#include "core/AgentDialogWin.h"
-#include "fw/HandleCount.h"
-#include "fw/ResString.h"
+#include "AboutDialogWin.h"
+#include "AgentDialogWin.h"
+#include "HandleCount.h"
+#include "ResString.h"
 
 #include "RegistryMem.h"
-#include "res/contract.h"
+#include "contract.h"
 
 #include <gtest/gtest.h>
 

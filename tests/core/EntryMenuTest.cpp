@@ -1,7 +1,7 @@
-#include "core/EntryMenu.h"
+#include "EntryMenu.h"
 
+#include "AgentSettings.h"
 #include "RegistryMem.h"
-#include "store/AgentSettings.h"
 
 #include <gtest/gtest.h>
 

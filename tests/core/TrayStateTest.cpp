@@ -1,5 +1,5 @@
-#include "core/PollInterval.h"
-#include "core/TrayState.h"
+#include "PollInterval.h"
+#include "TrayState.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Base64 round trip: any bytes encode to alphabet text of the right length that decodes
 // back to the same bytes; decoding arbitrary text never overruns the buffers.
-#include "update/Base64Encoder.h"
+#include "Base64Encoder.h"
 
 #include <cstdint>
 #include <cstdlib>

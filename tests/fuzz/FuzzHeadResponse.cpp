@@ -2,8 +2,8 @@
 // they must not crash, and what they report must agree with the reply's text. A refused
 // reply's reason for people stays one printable line of bounded length, and its brief form
 // fits the tooltip.
-#include "update/PollFailure.h"
-#include "update/ResponseParser.h"
+#include "PollFailure.h"
+#include "ResponseParser.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,8 +2,8 @@
 // of the body without line feeds or tabs. Each title the site sent also goes through the
 // entries menu's UTF-8 decoding and its cut by characters, which must never leave half a
 // surrogate pair.
-#include "fw/WideText.h"
-#include "update/ResponseParser.h"
+#include "WideText.h"
+#include "ResponseParser.h"
 
 #include <cstdint>
 #include <cstdlib>

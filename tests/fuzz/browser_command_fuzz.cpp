@@ -3,9 +3,9 @@
 // line splits into as many arguments as the same template with a plain address does.
 // Input: the template, a zero byte, then the address; the first byte chooses whether the
 // address gets an http:// scheme in front, so that most runs reach the composition.
-#include "browser/BrowserCommand.h"
+#include "BrowserCommand.h"
 
-#include "../browser/CommandLineSplit.h"
+#include "CommandLineSplit.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,10 +1,10 @@
 // The popup on real windows: its slide, hover, click and drawing, and the GDI wrappers it
 // draws with. Runs under Wine.
-#include "fw/GdiWin.h"
-#include "fw/HandleCount.h"
-#include "fw/ResString.h"
-#include "popup/NewsPopupWin.h"
-#include "res/resource.h"
+#include "GdiWin.h"
+#include "HandleCount.h"
+#include "NewsPopupWin.h"
+#include "ResString.h"
+#include "resource.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,7 @@ void Pump(DWORD ms) {
 // A popup whose taskbar a test can dock to any edge.
 class CTestPopup : public CNewsPopupWnd {
 public:
-    CTestPopup() { SetPageLauncher(RecordLaunch); }
+    CTestPopup() : CNewsPopupWnd(RecordLaunch) {}
     bool docked = false;
     Taskbar taskbar = {kEdgeBottom, {0, 0, 0, 0}};
     ScreenPoint notifyCentre = {0, 0};
@@ -321,7 +321,7 @@ TEST_F(PopupWindow, DrawingObjectsReturnToTheirBaseline) {
 }
 
 TEST(PopupWithoutWindow, ShowDoesNothing) {
-    CNewsPopupWnd popup;
+    CNewsPopupWnd popup(RecordLaunch);
     popup.Show("a", "b", "c");
     EXPECT_EQ(nullptr, popup.m_hWnd);
     EXPECT_FALSE(popup.IsTimerRunning());

@@ -1,4 +1,4 @@
-#include "popup/PopupPlacement.h"
+#include "PopupPlacement.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // and, when it is built, in the agent's executable loaded as a data file.
 #include "DialogTemplate.h"
 
-#include "fw/ResString.h"
-#include "res/contract.h"
-#include "res/resource.h"
+#include "ResString.h"
+#include "contract.h"
+#include "resource.h"
 #include "site.h"
 
 #include <windows.h>

@@ -1,8 +1,8 @@
 // Orders of reads and writes, and forced registry failures: these need the in-memory
 // registry, which records every call and can refuse a key.
 #include "RegistryMem.h"
-#include "store/AgentSettings.h"
-#include "res/contract.h"
+#include "AgentSettings.h"
+#include "contract.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
 // The settings record and news cache, checked against whichever registry the test links.
 #include "RegistryProbe.h"
+#include "AgentSettings.h"
 #include "site.h"
-#include "store/AgentSettings.h"
-#include "res/contract.h"
+#include "AgentSettings.h"
+#include "contract.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // CRegistryKey's behaviour, checked against whichever registry the test links.
 #include "RegistryProbe.h"
-#include "store/RegistryKey.h"
+#include "RegistryKey.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // What only the real registry can show: the class of created keys and a key that cannot
 // be created.
-#include "store/AgentSettings.h"
-#include "store/RegistryKey.h"
+#include "AgentSettings.h"
+#include "RegistryKey.h"
 
 #include <windows.h>
 

@@ -6,7 +6,7 @@
 // Paths are full key paths below the root, e.g. ZV_REG_DATA_KEY;
 // keys and value names compare case-insensitively, as in the real registry.
 // One process-wide registry: call Clear() at the start of each test.
-#include "store/RegistryKey.h"
+#include "RegistryKey.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "update/UpdateChecker.h"
+#include "UpdateChecker.h"
 
 #include <gtest/gtest.h>
 

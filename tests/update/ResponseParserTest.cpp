@@ -1,4 +1,4 @@
-#include "update/ResponseParser.h"
+#include "ResponseParser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "ServerEnv.h"
 
-#include "update/ClientSocket.h"
+#include "ClientSocket.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // answers and one that trickles a byte every half second all end a poll in bounded time.
 // Slow by nature (a minute), so the three run side by side.
 #include "ServerEnv.h"
-#include "update/UpdateChecker.h"
+#include "UpdateChecker.h"
 
 #include <gtest/gtest.h>
 

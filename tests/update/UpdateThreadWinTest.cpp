@@ -1,8 +1,8 @@
 // The poll worker's hand-off: one WM_POLL_DONE with an owned PollResult for each poll,
 // received by a message-only window on this (the main) thread.
 #include "ServerEnv.h"
-#include "update/ClientSocket.h"
-#include "update/UpdateThreadWin.h"
+#include "ClientSocket.h"
+#include "UpdateThreadWin.h"
 
 #include <gtest/gtest.h>
 

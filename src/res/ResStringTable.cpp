@@ -1,7 +1,7 @@
-#include "fw/ResString.h"
+#include "ResString.h"
 
-#include "res/contract.h"
-#include "res/resource.h"
+#include "contract.h"
+#include "resource.h"
 #include "site.h"
 
 CString LoadResString(unsigned id) {
@@ -9,7 +9,7 @@ CString LoadResString(unsigned id) {
 #define ZV_STRING(id, text)                                                                        \
     case id:                                                                                       \
         return CString(text);
-#include "res/strings.inc"
+#include "strings.inc"
 #undef ZV_STRING
     default:
         return CString();

@@ -1,10 +1,10 @@
 // Shows the popup over the taskbar for a screenshot: puts an icon in the notification area
 // (Wine shows its taskbar only then), slides the popup out and keeps running for the number
 // of seconds given on the command line (default 15).
-#include "fw/IconWin.h"
-#include "fw/ResString.h"
-#include "popup/NewsPopupWin.h"
-#include "res/resource.h"
+#include "IconWin.h"
+#include "NewsPopupWin.h"
+#include "ResString.h"
+#include "resource.h"
 
 #include <shellapi.h>
 
@@ -35,8 +35,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     // Let the shell show its taskbar before the popup looks for it.
     Sleep(1000);
 
-    CNewsPopupWnd popup;
-    popup.SetPageLauncher(IgnoreLaunch);
+    CNewsPopupWnd popup(IgnoreLaunch);
     if (!popup.Create(owner.m_hWnd))
         return 2;
     popup.Show(LoadResString(IDS_POPUP_LINE1), LoadResString(IDS_POPUP_LINE2),

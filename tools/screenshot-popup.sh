@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Takes the screenshot of the popup over the taskbar (docs/popup.png):
-#   tests/popup/screenshot.sh <cross-build-dir> [output.png]
+#   tools/screenshot-popup.sh <cross-build-dir> [output.png]
 # Needs the targets zv-popup-demo and zv-desktop-keeper built in that directory.
 set -euo pipefail
 build_dir=$1
 out=${2:-docs/popup.png}
-here=$(cd "$(dirname "$0")/../.." && pwd)
-demo="$(cd "$build_dir" && pwd)/tests/popup/zv-popup-demo.exe"
+here=$(cd "$(dirname "$0")/.." && pwd)
+demo="$(cd "$build_dir" && pwd)/tools/zv-popup-demo.exe"
 raw=$(mktemp --suffix=.png)
 trap 'rm -f "$raw"' EXIT
 "$here/tools/wine-env.sh" "$build_dir" bash -c '

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Takes the screenshots of the configuration sheet's pages:
-#   tests/config/screenshot.sh <cross-build-dir> [output-dir]
+#   tools/screenshot-config.sh <cross-build-dir> [output-dir]
 # writes <output-dir>/config-connection.png and config-notification.png (default docs/).
 # Needs the targets zv-config-demo and zv-desktop-keeper built in that directory.
 set -euo pipefail
 build_dir=$1
 out_dir=${2:-docs}
-here=$(cd "$(dirname "$0")/../.." && pwd)
-demo="$(cd "$build_dir" && pwd)/tests/config/zv-config-demo.exe"
+here=$(cd "$(dirname "$0")/.." && pwd)
+demo="$(cd "$build_dir" && pwd)/tools/zv-config-demo.exe"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$here/tools/wine-env.sh" "$build_dir" bash -c '

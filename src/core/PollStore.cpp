@@ -1,4 +1,4 @@
-#include "update/PollResult.h"
+#include "PollStore.h"
 
 #include <algorithm>
 

@@ -2,16 +2,18 @@
 // the page given first on the command line (0 Connection, 1 Notification), prints the
 // sheet's rectangle as "WxH+X+Y" for cropping, and cancels it after the number of seconds
 // given second (default 5). Nothing is saved.
-#include "config/ConfigureWin.h"
-#include "fw/PropertySheetWin.h"
-#include "store/AgentSettings.h"
-#include "res/contract.h"
+#include "ConfigureWin.h"
+#include "PropertySheetWin.h"
+#include "AgentSettings.h"
+#include "contract.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 
 namespace {
+
+void IgnorePage(const CString&) {}
 
 const char kCaption[] = "Configure " ZV_PRODUCT_NAME;
 
@@ -48,7 +50,7 @@ int main(int argc, char** argv) {
     settings.proxyHost = "proxy.example";
     settings.proxyPort = "8080";
     std::thread presenter(PresentAndCancel, page, seconds);
-    RunConfiguration(nullptr, settings);
+    RunConfiguration(nullptr, settings, IgnorePage);
     presenter.join();
     return 0;
 }

@@ -1,7 +1,7 @@
-#include "update/PollResult.h"
+#include "PollStore.h"
 
 #include "RegistryMem.h"
-#include "res/contract.h"
+#include "contract.h"
 
 #include <gtest/gtest.h>
 
