@@ -110,7 +110,7 @@ def test_silent_uninstall_with_purge_removes_the_users_data(setup_exe, registry)
 
 
 def test_site_example_points_the_agent_at_another_site(registry):
-    example = pathlib.Path(__file__).resolve().parents[2] / "installer" / "zavora-site.reg"
+    example = CROSS_DIR / "installer" / "zavora-site.reg"
     assert run(["wine", "regedit", "/S", str(example)]).returncode == 0
     settings = registry.query(SETTINGS_KEY)
     assert settings["urlScheme"] == "https"
