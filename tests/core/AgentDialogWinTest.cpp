@@ -236,7 +236,8 @@ std::string Text(const char* key, const char* name) {
 TEST_F(AgentWindow, StartsHiddenWithItsTitleTrayIconAndFirstPoll) {
     StartAgent();
     EXPECT_EQ(window, FindWindowA(nullptr, "Zavora Agent Hidden Dialog"));
-    Sleep(200); // the dialog manager shows the window once its queue runs empty
+    // Nothing may show the window: the dialog manager would, once its queue runs empty.
+    Sleep(200);
     OnWindow([] {});
     EXPECT_FALSE(IsWindowVisible(window));
     OnWindow([&] {
