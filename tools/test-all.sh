@@ -92,37 +92,28 @@ count_fuzz_log() {
 stage "host build (ASan+UBSan)"
 cmake -S . -B build/host -DCMAKE_BUILD_TYPE=Debug -DZAVORA_SANITIZE=ON >/dev/null
 build build/host
-# The host tests run while the cross builds compile: most of their time is spent waiting
-# for the real network time limits.
-start_background host-tests ctest --test-dir build/host --output-on-failure -j"$jobs"
 
-stage "cross build (PE32)"
 cmake -S . -B build/cross -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-windows_tests=build/cross
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    windows_tests=build/cross
+    stage "cross build (PE32)"
     build build/cross
 else
     # A machine whose kernel runs no 32-bit programs cannot run 32-bit Wine: the same
     # sources built as 64-bit programs run the Windows tests there, and of the 32-bit tree
     # only the agent and its installer are built, and the agent's size checked.
-    build build/cross --target ZavoraAgent installer
-    count_ctest ctest --test-dir build/cross -R agent_size --output-on-failure
+    windows_tests=build/cross64
     stage "no 32-bit Wine here: 64-bit build for the Windows tests"
     cmake -S . -B build/cross64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
         -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
     build build/cross64
-    windows_tests=build/cross64
 fi
 
-stage "host tests"
-finish_background host-tests
-count_ctest_log build/host-tests.out "$background_rc"
-
-stage "Windows tests under Wine, fuzz targets beside them (short runs over the seed corpora)"
-# The system tests mostly wait for the agent and the servers, so their fault runs take a
-# second Wine environment of their own (its prefix a copy of the first) and run beside the
-# rest; the fuzzers take what is left of the cores at a lower priority.
+stage "system tests' fault runs and host tests, in the background"
+# Both mostly wait: the fault runs for the agent and the servers, the host tests for the
+# real network time limits. The fault runs take a second Wine environment of their own,
+# its prefix a copy of the first, and run beside everything that follows.
 tools/wine-env.sh "$windows_tests" true
 faults_state="$windows_tests/wine-faults"
 if [ ! -f "$faults_state/prefix/.zavora-ready" ]; then
@@ -130,9 +121,23 @@ if [ ! -f "$faults_state/prefix/.zavora-ready" ]; then
     mkdir -p "$faults_state"
     cp -a "$windows_tests/wine/prefix" "$faults_state/prefix"
 fi
-start_background fuzz nice -n 10 tools/fuzz.sh
 start_background system-faults env ZV_WINE_STATE="$faults_state" tools/wine-env.sh \
     "$windows_tests" ctest --test-dir "$windows_tests" -R system_fault_tests --output-on-failure
+start_background host-tests ctest --test-dir build/host --output-on-failure -j"$jobs"
+
+if [ "$windows_tests" = build/cross64 ]; then
+    stage "32-bit agent and installer"
+    build build/cross --target ZavoraAgent installer
+    count_ctest ctest --test-dir build/cross -R agent_size --output-on-failure
+fi
+
+stage "host tests"
+finish_background host-tests
+count_ctest_log build/host-tests.out "$background_rc"
+
+stage "Windows tests under Wine, fuzz targets beside them (short runs over the seed corpora)"
+# The fuzzers take what is left of the cores, at the lowest priority.
+start_background fuzz nice -n 19 tools/fuzz.sh
 count_ctest tools/wine-env.sh "$windows_tests" ctest --test-dir "$windows_tests" \
     -E system_fault_tests --output-on-failure
 finish_background system-faults
