@@ -6,13 +6,16 @@
 # desktop whose taskbar holds the notification area. The command sees DISPLAY,
 # WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES, and PYTHONPATH leads to the build's
 # agent_contract module (the agent's ids, texts and keys for the Python tests). Nothing
-# started here outlives the script, whatever the command's result.
+# started here outlives the script, whatever the command's result. ZV_WINE_STATE names
+# another folder for the prefix and the display, so that two environments of one build can
+# run side by side.
 set -euo pipefail
 
 build_dir=$(cd "$1" && pwd)
 shift
-state_dir="$build_dir/wine"
+state_dir=${ZV_WINE_STATE:-$build_dir/wine}
 mkdir -p "$state_dir"
+state_dir=$(cd "$state_dir" && pwd)
 keeper="$build_dir/tools/zv-desktop-keeper.exe"
 
 export WINEPREFIX="$state_dir/prefix"

@@ -15,6 +15,12 @@
 //                             for at most a second: "watching" once the poll is seen, then
 //                             "watched asks=N slowest=MS unanswered=N"; exit code 0 only when
 //                             every ask was answered in time and the poll reported within ms
+//   wait-report <ms> <skip>   waits until no poll runs and the poll timer is armed with any
+//                             delay but <skip> ms (the first poll's), so the poll that ran
+//                             or was due has reported; each ask is awaited for at most
+//                             2 s: "delay ms=MS", then "reported asks=N slowest=MS
+//                             unanswered=N"; exit code 0 only when every ask was answered
+//                             in time and the report came within ms
 //   escape                    posts the Escape key to the hidden window, as a stray key press
 //                             reaches it after a tray menu
 //   command <command>         posts WM_COMMAND of <command> to the hidden window: a menu
@@ -26,6 +32,8 @@
 //   menu <ms>                 waits for an open popup menu and lists its items
 //   choose <command> <ms>     waits for an open popup menu and chooses the item of <command>
 //                             (a name or an id, as above) by keys
+//   look-menu <left|right> <ms> opens a tray menu by the tray callback, waits for it, lists its
+//                             items and closes it; exit code 3 when it stays open
 //   close-menu <ms>           waits for an open popup menu and closes it with Escape
 //   wait-menu-gone <ms>       waits until no popup menu is open
 //   wait-title <text> <ms>    waits for a visible top-level window whose title holds <text>
@@ -155,49 +163,87 @@ static int PollDelay(void) {
     return 0;
 }
 
-// Asks whether a poll runs; the answer (0 or 1) in running, the time it took in took.
-static BOOL AskPollRunning(HWND window, UINT query, DWORD_PTR* running, DWORD* took) {
+// Asks of the agent's query made while waiting, each awaited for at most limitMs.
+struct Asks {
+    HWND window;
+    UINT query;
+    DWORD limitMs;
+    unsigned long count;
+    unsigned long unanswered;
+    DWORD slowest;
+};
+
+static BOOL StartAsking(struct Asks* asks, DWORD limitMs) {
+    asks->window = HiddenWindow();
+    asks->limitMs = limitMs;
+    asks->query = RegisterWindowMessageA(ZV_QUERY_MESSAGE);
+    asks->count = asks->unanswered = asks->slowest = 0;
+    if (!asks->window || !asks->query) {
+        puts("nowindow");
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Asks one question (a ZV_QUERY_ wParam); FALSE when the answer took too long.
+static BOOL Ask(struct Asks* asks, WPARAM what, DWORD_PTR* answer) {
     DWORD asked = GetTickCount();
-    BOOL answered = SendMessageTimeoutA(window, query, ZV_QUERY_POLL_RUNNING, 0, SMTO_NORMAL, 1000,
-                                        running) != 0;
-    *took = GetTickCount() - asked;
+    BOOL answered = SendMessageTimeoutA(asks->window, asks->query, what, 0, SMTO_NORMAL,
+                                        asks->limitMs, answer) != 0;
+    DWORD took = GetTickCount() - asked;
+    ++asks->count;
+    if (took > asks->slowest)
+        asks->slowest = took;
+    if (!answered)
+        ++asks->unanswered;
     return answered;
 }
 
+// Prints "<word> asks=N slowest=MS unanswered=N" and gives the exit code: 0 only when the
+// awaited thing happened and every ask was answered in time.
+static int EndAsking(const struct Asks* asks, const char* word, BOOL happened) {
+    printf("%s asks=%lu slowest=%lu unanswered=%lu\n", word, asks->count,
+           (unsigned long)asks->slowest, asks->unanswered);
+    return happened && asks->unanswered == 0 ? 0 : 1;
+}
+
 static int WatchPoll(DWORD timeoutMs) {
-    HWND window = HiddenWindow();
-    UINT query = RegisterWindowMessageA(ZV_QUERY_MESSAGE);
-    if (!window || !query) {
-        puts("nowindow");
+    struct Asks asks;
+    if (!StartAsking(&asks, 1000))
         return 1;
-    }
     DWORD start = GetTickCount();
-    DWORD slowest = 0;
-    unsigned long asks = 0;
-    unsigned long unanswered = 0;
     BOOL seen = FALSE;
-    while (GetTickCount() - start < timeoutMs && IsWindow(window)) {
+    while (GetTickCount() - start < timeoutMs && IsWindow(asks.window)) {
         DWORD_PTR running = 0;
-        DWORD took = 0;
-        BOOL answered = AskPollRunning(window, query, &running, &took);
-        ++asks;
-        if (took > slowest)
-            slowest = took;
-        if (!answered) {
-            ++unanswered;
-        } else if (running == 1 && !seen) {
-            seen = TRUE;
-            puts("watching");
-        } else if (running == 0 && seen) {
-            printf("watched asks=%lu slowest=%lu unanswered=%lu\n", asks, (unsigned long)slowest,
-                   unanswered);
-            return unanswered == 0 ? 0 : 1;
+        if (Ask(&asks, ZV_QUERY_POLL_RUNNING, &running)) {
+            if (running == 1 && !seen) {
+                seen = TRUE;
+                puts("watching");
+            } else if (running == 0 && seen) {
+                return EndAsking(&asks, "watched", TRUE);
+            }
         }
         Sleep(POLL_MS / 5);
     }
-    printf("timeout asks=%lu slowest=%lu unanswered=%lu\n", asks, (unsigned long)slowest,
-           unanswered);
-    return 1;
+    return EndAsking(&asks, "timeout", FALSE);
+}
+
+static int WaitReport(DWORD timeoutMs, DWORD_PTR skippedDelay) {
+    struct Asks asks;
+    if (!StartAsking(&asks, 2000))
+        return 1;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs && IsWindow(asks.window)) {
+        DWORD_PTR running = 1;
+        DWORD_PTR delay = 0;
+        if (Ask(&asks, ZV_QUERY_POLL_RUNNING, &running) && running == 0 &&
+            Ask(&asks, ZV_QUERY_POLL_DELAY, &delay) && delay != 0 && delay != skippedDelay) {
+            printf("delay ms=%lu\n", (unsigned long)delay);
+            return EndAsking(&asks, "reported", TRUE);
+        }
+        Sleep(POLL_MS / 5);
+    }
+    return EndAsking(&asks, "timeout", FALSE);
 }
 
 static int EscapeToHidden(void) {
@@ -381,6 +427,21 @@ static int WaitMenuGone(DWORD timeoutMs) {
     return Await(MenuClosed, NULL, timeoutMs, "nomenu");
 }
 
+// Opens a tray menu as a click does, lists its items and closes it again with Escape.
+static int LookAtMenu(const char* button, DWORD timeoutMs) {
+    char path[MAX_PATH];
+    HWND menuWindow = Tray(button) == 0 ? WaitDumpedMenu(timeoutMs, path, sizeof path) : NULL;
+    if (!menuWindow)
+        return 1;
+    PrintDump(path, -1);
+    PressKey(menuWindow, VK_ESCAPE);
+    if (!WaitFor(MenuClosed, NULL, 3000)) {
+        puts("notclosed");
+        return 3;
+    }
+    return 0;
+}
+
 struct TitleSearch {
     const char* text;
     HWND found;
@@ -508,6 +569,10 @@ int main(int argc, char** argv) {
     if (argc > 3) {
         if (strcmp(command, "choose") == 0 && CommandId(argv[2], &id))
             return Choose(id, Milliseconds(argv[3]));
+        if (strcmp(command, "wait-report") == 0)
+            return WaitReport(Milliseconds(argv[2]), Milliseconds(argv[3]));
+        if (strcmp(command, "look-menu") == 0)
+            return LookAtMenu(argv[2], Milliseconds(argv[3]));
         if (strcmp(command, "post") == 0)
             return PostToHidden((UINT)strtoul(argv[2], NULL, 10),
                                 (WPARAM)strtoul(argv[3], NULL, 10), 0);
@@ -520,9 +585,10 @@ int main(int argc, char** argv) {
     }
     if (argc > 4 && strcmp(command, "press") == 0)
         return Press(argv[2], atoi(argv[3]), Milliseconds(argv[4]));
-    fputs("usage: zv-drive find|alive|poll-delay|windows|escape|watch-poll ms|wait-window ms|"
-          "wait-gone ms|command name-or-id|post message wparam|"
-          "tray left|right|n|menu ms|choose name-or-id ms|close-menu ms|wait-menu-gone ms|"
+    fputs("usage: zv-drive find|alive|poll-delay|windows|escape|watch-poll ms|"
+          "wait-report ms skip|wait-window ms|wait-gone ms|command name-or-id|"
+          "post message wparam|tray left|right|n|menu ms|look-menu left|right ms|"
+          "choose name-or-id ms|close-menu ms|wait-menu-gone ms|"
           "wait-title text ms|wait-no-title text ms|children text ms|press text id ms\n",
           stderr);
     return 2;

@@ -1,8 +1,9 @@
 #pragma once
 // The time from one poll's report to the next poll.
+#include "contract.h"
 
 // The first poll comes this soon after start-up.
-constexpr unsigned kFirstPollDelayMs = 1000;
+constexpr unsigned kFirstPollDelayMs = ZV_FIRST_POLL_DELAY_MS;
 // What a pollingDelay of 0 or less stands for: a hand-edited registry must not make the
 // agent poll without pause.
 constexpr int kFallbackPollingDelayMinutes = 5;

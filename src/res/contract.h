@@ -26,6 +26,10 @@
 #define ZV_QUERY_POLL_RUNNING 7
 #define ZV_QUERY_POLL_DELAY 8
 
+// The poll timer holds this delay from start-up until the first poll has reported, so a
+// driver that sees another delay knows the first poll is over.
+#define ZV_FIRST_POLL_DELAY_MS 1000
+
 // The settings and the cached news list live in two keys below HKEY_CURRENT_USER.
 #define ZV_REG_PRODUCT "Zavora"
 #define ZV_REG_SECTION "Agent"

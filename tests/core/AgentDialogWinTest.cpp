@@ -237,7 +237,8 @@ std::string Text(const char* key, const char* name) {
 TEST_F(AgentWindow, StartsHiddenWithItsTitleTrayIconAndFirstPoll) {
     StartAgent();
     EXPECT_EQ(window, FindWindowA(nullptr, ZV_HIDDEN_TITLE));
-    Sleep(200); // the dialog manager shows the window once its queue runs empty
+    // Nothing may show the window: the dialog manager would, once its queue runs empty.
+    Sleep(200);
     OnWindow([] {});
     EXPECT_FALSE(IsWindowVisible(window));
     OnWindow([&] {

@@ -37,6 +37,7 @@ replies end with a plain close.
 """
 
 import os
+import select
 import socket
 import ssl
 import threading
@@ -356,7 +357,8 @@ class FaultServer:
             filler.setblocking(False)
             filler.connect_ex(("127.0.0.1", port))
             self._fillers.append(filler)
-        time.sleep(0.1)
+        # The queue is full once one of them is established.
+        select.select([], self._fillers, [], 5)
         return port
 
     def _spawn(self, target, *args):

@@ -18,6 +18,7 @@ import time
 import pytest
 
 from agent_contract import (
+    FIRST_POLL_DELAY_MS,
     ID_TASKBAR_ABOUT,
     ID_TASKBAR_EXIT,
     ID_TASKBAR_REFRESH,
@@ -115,6 +116,15 @@ class Drive:
         assert code == 0, "the agent did not answer the query"
         return int(lines[0][1]["ms"])
 
+    def wait_report(self, seconds):
+        """Waits until the poll that runs or is due has reported, the agent answering every
+        ask within 2 s meanwhile; the delay the next poll is armed with."""
+        code, lines = self("wait-report", seconds * 1000, FIRST_POLL_DELAY_MS,
+                           timeout=seconds + 30)
+        assert code == 0, f"the poll did not report within {seconds} s, or the agent " \
+            f"did not answer within 2 s: {lines}"
+        return int(lines[0][1]["ms"])
+
     def tray(self, button):
         code, _ = self("tray", button)
         assert code == 0, f"tray {button} could not be posted"
@@ -122,6 +132,15 @@ class Drive:
     def menu_items(self, ms=3000):
         """Items of the open popup menu, or None when none opens within ms."""
         code, lines = self("menu", ms)
+        if code != 0:
+            return None
+        return [fields for word, fields in lines if word == "item"]
+
+    def look_menu(self, button, ms=3000):
+        """Opens a tray menu, reads its items and closes it again, in one call; None when no
+        menu opens within ms."""
+        code, lines = self("look-menu", button, ms)
+        assert code != 3, "the menu did not close"
         if code != 0:
             return None
         return [fields for word, fields in lines if word == "item"]
@@ -212,11 +231,12 @@ def data_values(epoch, last_modified, entries):
 
 def menu_of(drive, button, shot=None):
     """Opens a tray menu, reads its items and closes it again; None if none opened."""
+    if not shot or not os.environ.get("ZV_SCREENSHOT_DIR"):
+        return drive.look_menu(button)
     drive.tray(button)
     items = drive.menu_items()
     if items is not None:
-        if shot:
-            screenshot(shot)
+        screenshot(shot)
         drive.close_menu()
     return items
 
@@ -234,21 +254,14 @@ def wait_for(condition, timeout):
     return True
 
 
-def wait_until_idle(drive, timeout=20):
-    """Waits for the running poll's report: the command menu offers Refresh again."""
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        items = menu_of(drive, "right")
-        if items is not None and ID_TASKBAR_REFRESH in ids_of(items):
-            return items
-        time.sleep(0.3)
-    pytest.fail("the poll did not report within the time allowed")
-
-
-def wait_first_poll_reported(agent, drive):
-    """The first poll starts one second after start-up; waits until it has reported."""
-    time.sleep(max(0.0, agent.window_found + 1.5 - time.monotonic()))
-    return wait_until_idle(drive)
+def wait_until_idle(drive, timeout=20, menu_ms=3000):
+    """Waits for the report of the poll that runs or is due (the first poll comes one second
+    after start-up); then the command menu opens within menu_ms and offers Refresh again."""
+    drive.wait_report(timeout)
+    items = drive.look_menu("right", menu_ms)
+    assert items is not None, f"the tray menu did not open within {menu_ms} ms"
+    assert ID_TASKBAR_REFRESH in ids_of(items), "the menu lacks Refresh after the report"
+    return items
 
 
 def about_last_poll(drive, shot=None):
@@ -277,6 +290,19 @@ def wait_popup(drive, timeout):
         if popups:
             return popups[0]
         time.sleep(0.2)
+    return None
+
+
+def wait_popup_settled(drive, timeout):
+    """The visible popup once it has stopped sliding (two reads in a row give the same
+    place), or None."""
+    deadline = time.monotonic() + timeout
+    last = None
+    while time.monotonic() < deadline:
+        popups = visible_popups(drive)
+        if popups and last and popups[0]["rect"] == last["rect"]:
+            return popups[0]
+        last = popups[0] if popups else None
     return None
 
 

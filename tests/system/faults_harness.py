@@ -18,12 +18,11 @@ import shutil
 import socket
 import tempfile
 import threading
-import time
 from dataclasses import dataclass
 
 import pytest
 
-from agent_contract import ID_TASKBAR_EXIT, ID_TASKBAR_REFRESH
+from agent_contract import ID_TASKBAR_EXIT
 from conftest import AGENT_ROOT_KEY, Agent, run
 
 from fault_server import BEHAVIOURS, MIB, FaultServer, Request, news_document
@@ -248,32 +247,6 @@ class PortRelay(FaultServer):
 
 
 # The agent as a user sees it -----------------------------------------------------------------
-
-
-def open_menu(drive, button):
-    """Opens a tray menu, reads its item ids and closes it; None when no menu opened."""
-    drive.tray(button)
-    items = drive.menu_items()
-    if items is not None:
-        drive.close_menu()
-    return items
-
-
-def wait_reported(drive, timeout=20):
-    """Waits until no poll runs: the command menu offers Refresh again.
-
-    Poll or no poll, every click on the icon must open the menu within a second.
-    """
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        drive.tray("right")
-        items = drive.menu_items(1000)
-        assert items is not None, "the tray menu did not open within a second"
-        drive.close_menu()
-        if ID_TASKBAR_REFRESH in [int(item["id"]) for item in items]:
-            return True
-        time.sleep(0.2)
-    return False
 
 
 def end_agent(agent, drive, timeout=40):

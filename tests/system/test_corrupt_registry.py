@@ -8,22 +8,19 @@ survives the run unchanged.
 """
 
 import re
-import time
 
 import pytest
 
 from agent_contract import MOST_STORED_ENTRIES
-from conftest import DATA_KEY, SETTINGS_KEY
+from conftest import DATA_KEY, SETTINGS_KEY, wait_until_idle
 from faults_harness import (
     RegValue,
     fault_server,  # noqa: F401 (fixture)
     faults_agent,  # noqa: F401 (fixture)
     key_locker,  # noqa: F401 (fixture)
     news_reply,
-    open_menu,
     read_key,
     texts,
-    wait_reported,
     write_keys,
 )
 
@@ -74,11 +71,9 @@ def run_agent(agent, drive):
     Closing the entries menu ends any new-articles state, so newEntriesFlag is saved as 0.
     """
     agent.start()
-    # The poll timer fires one second after start-up.
-    time.sleep(max(0.0, agent.window_found + 1.5 - time.monotonic()))
-    assert wait_reported(drive, timeout=30), "the first poll did not report"
+    wait_until_idle(drive, timeout=30, menu_ms=2000)
     assert drive.alive()
-    assert open_menu(drive, "left") is not None, "the entries menu did not open"
+    assert drive.look_menu("left") is not None, "the entries menu did not open"
     assert agent.exit(timeout=60) == 0
 
 

@@ -10,10 +10,10 @@ poll timer's, one second after start) meets the misbehaviour. Then, for every ro
 - a following good poll (Refresh, answered well) stores its Last-Modified value.
 
 Stalls end after 30 s (a silent peer) or 60 s (a trickling one); the update checker's own
-tests prove those limits with real timing. Here two runs prove that Exit ends the agent
-within the limit while the worst stall (the trickle) or a stalled TLS handshake runs; the
-other stall rows check the agent while its worker is stuck, then end the stall by flooding
-the connection beyond the 1 MiB cap, which fails the read as the time limit does.
+tests prove those limits with real timing. Here one run proves that Exit ends the agent
+within the limit while the worst stall (the trickle) runs; the stall rows check the agent
+while its worker is stuck, then end the stall by flooding the connection beyond the 1 MiB
+cap, which fails the read as the time limit does.
 """
 
 import select
@@ -25,19 +25,17 @@ from dataclasses import dataclass, field
 import pytest
 
 from agent_contract import ID_TASKBAR_EXIT, ID_TASKBAR_REFRESH, MOST_STORED_ENTRIES
-from conftest import DATA_KEY, SETTINGS_KEY, data_values
+from conftest import DATA_KEY, SETTINGS_KEY, data_values, wait_until_idle
 from faults_harness import (
     MIB,
     PortRelay,
     fault_server,  # noqa: F401 (fixture)
     faults_agent,  # noqa: F401 (fixture)
     news_reply,
-    open_menu,
     read_key,
     refused_port,
     relay_to,
     texts,
-    wait_reported,
     write_keys,
 )
 from proxy import TinyProxy
@@ -178,10 +176,8 @@ def data_now():
 
 def assert_responsive(drive):
     assert drive.alive(), "the agent did not answer within a second"
-    drive.tray("right")
-    items = drive.menu_items(1000)
-    assert items is not None, "the tray menu did not open within a second"
-    drive.close_menu()
+    items = drive.look_menu("right", 2000)
+    assert items is not None, "the tray menu did not open within 2 s"
     return [int(item["id"]) for item in items]
 
 
@@ -189,6 +185,7 @@ def check_while_stalled(row, server, drive):
     """The worker is stuck: the agent still answers, refuses Refresh and keeps its data."""
     assert ID_TASKBAR_REFRESH not in assert_responsive(drive), "no poll seems to be running"
     drive.command(ID_TASKBAR_REFRESH)
+    # Refresh must start nothing: a second poll would reach the server well within a second.
     time.sleep(1)
     assert server.methods() == row.methods, "Refresh started a second poll"
     assert data_now() == SEED
@@ -221,14 +218,12 @@ def test_fault_row(row, request, fault_server, faults_agent, drive):
     write_keys({SETTINGS_KEY: settings, DATA_KEY: SEED})
 
     faults_agent.start()
-    # The poll timer fires one second after start-up.
-    time.sleep(max(0.0, faults_agent.window_found + 1.5 - time.monotonic()))
     if row.methods:
         assert server.wait_requests(1, 10), "the first poll did not reach the server"
     if row.stall:
         assert server.holding.wait(10), "the stall did not begin"
         check_while_stalled(row, server, drive)
-    assert wait_reported(drive), "the poll did not report"
+    wait_until_idle(drive, menu_ms=2000)
     assert server.methods() == row.methods
     if row.proxy_status:
         assert proxy_replies[0].startswith(f"HTTP/1.0 {row.proxy_status} ".encode())
@@ -250,7 +245,7 @@ def test_fault_row(row, request, fault_server, faults_agent, drive):
         if polls_again:
             drive.command(ID_TASKBAR_REFRESH)
             assert server.wait_requests(seen + 2, 10), "the following poll did not GET"
-            assert wait_reported(drive)
+            wait_until_idle(drive, menu_ms=2000)
         code = faults_agent.exit(timeout=20)
     finally:
         if relay:
@@ -263,46 +258,40 @@ def test_fault_row(row, request, fault_server, faults_agent, drive):
     assert data_now() == final
 
 
-EXIT_STALLS = {
-    # A trickle keeps the worker reading until the 60 s total limit of its request.
-    "trickle": ("trickle", "server", HEAD, 55, 65),
-    # A handshake that stalls ends at the 30 s limit on waiting for the server.
-    "stalled TLS handshake": (None, "tls stall-handshake", [], 28, 36),
-}
-
-
-@pytest.mark.parametrize("behaviour, endpoint, methods, earliest, latest", EXIT_STALLS.values(),
-                         ids=EXIT_STALLS.keys())
-def test_exit_ends_a_stall_within_its_limit(behaviour, endpoint, methods, earliest, latest,
-                                            fault_server, faults_agent, drive):
+# The one run of the real agent against its real time limits: a trickling server keeps the
+# worker reading until the 60 s limit of its whole request. While the poll runs, the command
+# menu offers Disable but not Refresh, and Refresh starts nothing; Exit ends the agent within
+# the limit, and no menu opens meanwhile. The 30 s limits (a silent peer, a stalled TLS
+# handshake) are proven with real timing by the update checker's own tests.
+def test_exit_ends_a_trickling_poll_within_the_total_limit(fault_server, faults_agent, drive):
     server = fault_server
-    server.behaviour = behaviour
-    settings = {"urlHost": "127.0.0.1", "urlPort": server.port, "urlPath": "/news.txt",
-                "alertBySystemSound": 0, "newEntriesFlag": 1}
-    if endpoint.startswith("tls "):
-        settings.update(urlScheme="https", urlHost="localhost",
-                        urlPort=server.tls_ports[endpoint[4:]])
-    write_keys({SETTINGS_KEY: settings, DATA_KEY: SEED})
+    server.behaviour = "trickle"
+    write_keys({SETTINGS_KEY: {"urlHost": "127.0.0.1", "urlPort": server.port,
+                               "urlPath": "/news.txt", "alertBySystemSound": 0,
+                               "newEntriesFlag": 1},
+                DATA_KEY: SEED})
     faults_agent.start()
-    if methods:
-        assert server.wait_requests(1, 10)
-        connected = time.monotonic()
-    else:
-        # Nothing is recorded before the handshake: the poll timer fires a second after
-        # start-up.
-        connected = faults_agent.window_found + 1
+    assert server.wait_requests(1, 10), "the first poll did not reach the server"
+    connected = time.monotonic()
+    items = drive.look_menu("right", 2000)
+    assert items is not None, "the tray menu did not open within 2 s"
+    assert items[0]["text"] == "&Disable"
+    assert ID_TASKBAR_REFRESH not in [int(item["id"]) for item in items]
+    drive.command(ID_TASKBAR_REFRESH)
+    # Refresh must start nothing: a second poll would reach the server well within 2 s.
     time.sleep(2)
-    assert_responsive(drive)
+    assert server.methods() == HEAD, "Refresh started a second poll"
+
     asked = time.monotonic()
     drive.command(ID_TASKBAR_EXIT)
-    assert open_menu(drive, "right") is None, "a menu opened while shutting down"
+    assert drive.look_menu("right") is None, "a menu opened while shutting down"
     assert drive.alive()
     code = faults_agent.wait_exit(75)
     ended = time.monotonic()
     assert code == 0, "the agent did not end"
-    assert ended - asked <= latest
-    assert earliest <= ended - connected <= latest, "the poll did not run into its limit"
-    assert server.methods() == methods
+    assert ended - asked <= 65
+    assert 55 <= ended - connected <= 65, "the poll did not run into its limit"
+    assert server.methods() == HEAD
     assert data_now() == SEED
     assert texts(read_key(SETTINGS_KEY))["newEntriesFlag"] == "0"
 
@@ -366,7 +355,7 @@ def test_huge_list_is_stored_while_the_agent_answers(fault_server, faults_agent,
     # Before its first poll the menu offers Refresh too, so the poll's HEAD comes first.
     faults_agent.start()
     assert fault_server.wait_requests(3, 10), "the restart did not poll"
-    assert wait_reported(drive), "the poll after the restart did not report"
+    wait_until_idle(drive, menu_ms=2000)
     assert faults_agent.exit() == 0
     assert fault_server.methods() == ["HEAD", "GET", "HEAD"]
     assert data_now() == stored

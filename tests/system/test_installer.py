@@ -8,12 +8,11 @@ and keeps the user's settings and news unless /PURGE is given.
 
 import os
 import pathlib
-import time
 
 import pytest
 
 from agent_contract import COMPANY, PRODUCT_NAME, VERSION
-from conftest import CROSS_DIR, DATA_KEY, SETTINGS_KEY, AGENT_ROOT_KEY, Agent, run
+from conftest import CROSS_DIR, DATA_KEY, SETTINGS_KEY, AGENT_ROOT_KEY, Agent, run, wait_for
 
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZavoraNewsAgent"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
@@ -40,15 +39,6 @@ def setup_exe(agent_exe):
     if not found:
         pytest.skip("the installer is not built (makensis missing?)")
     return found[-1]
-
-
-def wait_for(condition, timeout):
-    deadline = time.monotonic() + timeout
-    while not condition():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.25)
-    return True
 
 
 def install(setup_exe, registry):

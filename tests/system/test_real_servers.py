@@ -20,7 +20,6 @@ from conftest import (
     DATA_KEY,
     SETTINGS_KEY,
     data_values,
-    wait_first_poll_reported,
     wait_for,
     wait_until_idle,
 )
@@ -127,7 +126,7 @@ def test_poll_stores_the_list_and_refresh_finds_it_unchanged(row, servers, agent
     earlier = len(site.requests())
 
     agent.start()
-    wait_first_poll_reported(agent, drive)
+    wait_until_idle(drive)
     if row.polls:
         drive.command(ID_TASKBAR_REFRESH)
         assert wait_for(lambda: len(site.requests()) >= earlier + 3, 10), "no second poll"

@@ -5,7 +5,9 @@
 #include "UpdateThreadWin.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +24,38 @@ LRESULT CALLBACK ReceiverProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The ids of this process's threads.
+std::vector<DWORD> OwnThreads() {
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ids;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            ids.push_back(entry.th32ThreadID);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
+// Joins the threads started since `before` was taken (the poll workers, which the agent
+// never joins itself); false when one is still running after the time allowed.
+bool JoinThreadsStartedSince(const std::vector<DWORD>& before, DWORD milliseconds) {
+    bool joined = true;
+    for (DWORD id : OwnThreads()) {
+        if (std::find(before.begin(), before.end(), id) != before.end())
+            continue;
+        HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
+        if (thread) {
+            joined = WaitForSingleObject(thread, milliseconds) == WAIT_OBJECT_0 && joined;
+            CloseHandle(thread);
+        }
+    }
+    return joined;
 }
 
 class UpdateThreadTest : public ::testing::Test {
@@ -106,8 +140,11 @@ TEST_F(UpdateThreadTest, ResultForAWindowThatIsGoneIsDropped) {
     DestroyWindow(m_window);
     HWND gone = m_window;
     m_window = nullptr;
-    ASSERT_TRUE(StartPollThread(gone, Fault("/", ClosedPort())));
-    Sleep(500); // the worker posts, fails and frees its result
+    const int closed = ClosedPort();
+    const std::vector<DWORD> before = OwnThreads();
+    ASSERT_TRUE(StartPollThread(gone, Fault("/", closed)));
+    // The worker fails to connect, fails to post and frees its result.
+    ASSERT_TRUE(JoinThreadsStartedSince(before, 10000));
     PumpUntil(1, 200);
     EXPECT_TRUE(g_received.empty());
 }
