@@ -89,53 +89,10 @@ count_fuzz_log() {
     failed=$((failed + bad))
 }
 
-# The portable half beside the Windows tests, at a lower priority than them: the host build
-# and its tests, the 32-bit agent where the Windows tests run on the 64-bit build, and the
-# fuzz targets. Each part leaves its output in build/<part>.out and its code in .rc.
-portable_half() {
-    part() {
-        local name=$1 rc=0
-        shift
-        "$@" >"build/$name.out" 2>&1 || rc=$?
-        echo "$rc" >"build/$name.rc"
-        return "$rc"
-    }
-    if part host-build cmake --build build/host -j"$jobs"; then
-        part host-tests ctest --test-dir build/host --output-on-failure -j"$jobs" || true
-    fi
-    if [ "$windows_tests" = build/cross64 ] &&
-        part agent32-build cmake --build build/cross -j"$jobs" --target ZavoraAgent installer; then
-        part agent32-size ctest --test-dir build/cross -R agent_size --output-on-failure || true
-    fi
-    part fuzz nice -n 9 tools/fuzz.sh || true
-}
-
-# Counts a part of the portable half that ran: a failed build as one failure, with the end
-# of its log; a test or fuzz run by its log.
-count_part() {
-    local name=$1 kind=$2 rc
-    [ -f "build/$name.rc" ] || return 0
-    rc=$(cat "build/$name.rc")
-    case $kind in
-    build)
-        if [ "$rc" -ne 0 ]; then
-            tail -n 60 "build/$name.out"
-            echo "build failed (whole log: build/$name.out)"
-            failed=$((failed + 1))
-        fi
-        ;;
-    fuzz)
-        cat "build/$name.out"
-        count_fuzz_log "build/$name.out" "$rc"
-        ;;
-    *)
-        cat "build/$name.out"
-        count_ctest_log "build/$name.out" "$rc"
-        ;;
-    esac
-}
-
+stage "host build (ASan+UBSan)"
 cmake -S . -B build/host -DCMAKE_BUILD_TYPE=Debug -DZAVORA_SANITIZE=ON >/dev/null
+build build/host
+
 cmake -S . -B build/cross -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
@@ -153,10 +110,10 @@ else
     build build/cross64
 fi
 
-stage "Windows tests under Wine; beside them the system tests' fault runs and the portable half"
-# The Windows tests and the fault runs mostly wait, for the agent and the servers; the fault
-# runs take a second Wine environment of their own, its prefix a copy of the first. The
-# portable half builds and runs at a lower priority, so the timed tests keep their cores.
+stage "system tests' fault runs and host tests, in the background"
+# Both mostly wait: the fault runs for the agent and the servers, the host tests for the
+# real network time limits. The fault runs take a second Wine environment of their own,
+# its prefix a copy of the first, and run beside everything that follows.
 tools/wine-env.sh "$windows_tests" true
 faults_state="$windows_tests/wine-faults"
 if [ ! -f "$faults_state/prefix/.zavora-ready" ]; then
@@ -164,23 +121,29 @@ if [ ! -f "$faults_state/prefix/.zavora-ready" ]; then
     mkdir -p "$faults_state"
     cp -a "$windows_tests/wine/prefix" "$faults_state/prefix"
 fi
-rm -f build/{host-build,host-tests,agent32-build,agent32-size,fuzz}.{out,rc}
 start_background system-faults env ZV_WINE_STATE="$faults_state" tools/wine-env.sh \
     "$windows_tests" ctest --test-dir "$windows_tests" -R system_fault_tests --output-on-failure
-start_background portable nice -n 10 bash -c "$(declare -f portable_half); \
-    jobs=$jobs windows_tests=$windows_tests portable_half"
+start_background host-tests ctest --test-dir build/host --output-on-failure -j"$jobs"
+
+if [ "$windows_tests" = build/cross64 ]; then
+    stage "32-bit agent and installer"
+    build build/cross --target ZavoraAgent installer
+    count_ctest ctest --test-dir build/cross -R agent_size --output-on-failure
+fi
+
+stage "host tests"
+finish_background host-tests
+count_ctest_log build/host-tests.out "$background_rc"
+
+stage "Windows tests under Wine, fuzz targets beside them (short runs over the seed corpora)"
+# The fuzzers take what is left of the cores, at the lowest priority.
+start_background fuzz nice -n 19 tools/fuzz.sh
 count_ctest tools/wine-env.sh "$windows_tests" ctest --test-dir "$windows_tests" \
     -E system_fault_tests --output-on-failure
 finish_background system-faults
 count_ctest_log build/system-faults.out "$background_rc"
-
-stage "portable half"
-finish_background portable
-count_part host-build build
-count_part host-tests ctest
-count_part agent32-build build
-count_part agent32-size ctest
-count_part fuzz fuzz
+finish_background fuzz
+count_fuzz_log build/fuzz.out "$background_rc"
 
 stage "done"
 echo "test-all: $passed passed, $failed failed"
