@@ -71,7 +71,7 @@ def run_agent(agent, drive):
     Closing the entries menu ends any new-articles state, so newEntriesFlag is saved as 0.
     """
     agent.start()
-    wait_until_idle(drive, timeout=30, menu_ms=2000)
+    wait_until_idle(drive, timeout=30)
     assert drive.alive()
     assert drive.look_menu("left") is not None, "the entries menu did not open"
     assert agent.exit(timeout=60) == 0
