@@ -254,8 +254,8 @@ TEST_F(AgentWindow, StartsHiddenWithItsTitleTrayIconAndFirstPoll) {
         EXPECT_FALSE(dialog.Controller().Flags().connecting);
     });
     EXPECT_EQ(std::vector<std::string>{"popup create"}, Log());
-    // The first poll comes by itself one second later.
-    for (int i = 0; i < 50 && !Flags().connecting; ++i)
+    // The first poll comes by itself one second later; a busy machine may take longer.
+    for (int i = 0; i < 200 && !Flags().connecting; ++i)
         Sleep(50);
     EXPECT_TRUE(Flags().connecting);
     EXPECT_EQ(CString("Zavora news agent (connecting)"), Tip());
