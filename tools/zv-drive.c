@@ -15,10 +15,10 @@
 //                             for at most a second: "watching" once the poll is seen, then
 //                             "watched asks=N slowest=MS unanswered=N"; exit code 0 only when
 //                             every ask was answered in time and the poll reported within ms
-//   wait-report <ms> <skip>   waits until no poll runs and the poll timer is armed with any
-//                             delay but <skip> ms (the first poll's), so the poll that ran
-//                             or was due has reported; each ask is awaited for at most
-//                             2 s: "delay ms=MS", then "reported asks=N slowest=MS
+//   wait-report <ms>          waits until no poll runs and the poll timer is armed with any
+//                             delay but the first poll's, so the poll that ran or was due
+//                             has reported; each ask is awaited for at most 2 s:
+//                             "delay ms=MS", then "reported asks=N slowest=MS
 //                             unanswered=N"; exit code 0 only when every ask was answered
 //                             in time and the report came within ms
 //   escape                    posts the Escape key to the hidden window, as a stray key press
@@ -151,18 +151,6 @@ static int Alive(void) {
     return answered ? 0 : 1;
 }
 
-static int PollDelay(void) {
-    HWND window = HiddenWindow();
-    DWORD_PTR delay = 0;
-    if (!window || !SendMessageTimeoutA(window, RegisterWindowMessageA(ZV_QUERY_MESSAGE),
-                                        ZV_QUERY_POLL_DELAY, 0, SMTO_ABORTIFHUNG, 2000, &delay)) {
-        puts("nowindow");
-        return 1;
-    }
-    printf("delay ms=%lu\n", (unsigned long)delay);
-    return 0;
-}
-
 // Asks of the agent's query made while waiting, each awaited for at most limitMs.
 struct Asks {
     HWND window;
@@ -207,6 +195,19 @@ static int EndAsking(const struct Asks* asks, const char* word, BOOL happened) {
     return happened && asks->unanswered == 0 ? 0 : 1;
 }
 
+static int PollDelay(void) {
+    struct Asks asks;
+    DWORD_PTR delay = 0;
+    if (!StartAsking(&asks, 2000))
+        return 1;
+    if (!Ask(&asks, ZV_QUERY_POLL_DELAY, &delay)) {
+        puts("nowindow");
+        return 1;
+    }
+    printf("delay ms=%lu\n", (unsigned long)delay);
+    return 0;
+}
+
 static int WatchPoll(DWORD timeoutMs) {
     struct Asks asks;
     if (!StartAsking(&asks, 1000))
@@ -228,7 +229,7 @@ static int WatchPoll(DWORD timeoutMs) {
     return EndAsking(&asks, "timeout", FALSE);
 }
 
-static int WaitReport(DWORD timeoutMs, DWORD_PTR skippedDelay) {
+static int WaitReport(DWORD timeoutMs) {
     struct Asks asks;
     if (!StartAsking(&asks, 2000))
         return 1;
@@ -237,7 +238,8 @@ static int WaitReport(DWORD timeoutMs, DWORD_PTR skippedDelay) {
         DWORD_PTR running = 1;
         DWORD_PTR delay = 0;
         if (Ask(&asks, ZV_QUERY_POLL_RUNNING, &running) && running == 0 &&
-            Ask(&asks, ZV_QUERY_POLL_DELAY, &delay) && delay != 0 && delay != skippedDelay) {
+            Ask(&asks, ZV_QUERY_POLL_DELAY, &delay) && delay != 0 &&
+            delay != ZV_FIRST_POLL_DELAY_MS) {
             printf("delay ms=%lu\n", (unsigned long)delay);
             return EndAsking(&asks, "reported", TRUE);
         }
@@ -555,6 +557,8 @@ int main(int argc, char** argv) {
             return WaitWindow(Milliseconds(argv[2]));
         if (strcmp(command, "wait-gone") == 0)
             return WaitGone(Milliseconds(argv[2]));
+        if (strcmp(command, "wait-report") == 0)
+            return WaitReport(Milliseconds(argv[2]));
         if (strcmp(command, "command") == 0 && CommandId(argv[2], &id))
             return PostToHidden(WM_COMMAND, (WPARAM)id, 0);
         if (strcmp(command, "tray") == 0)
@@ -569,8 +573,6 @@ int main(int argc, char** argv) {
     if (argc > 3) {
         if (strcmp(command, "choose") == 0 && CommandId(argv[2], &id))
             return Choose(id, Milliseconds(argv[3]));
-        if (strcmp(command, "wait-report") == 0)
-            return WaitReport(Milliseconds(argv[2]), Milliseconds(argv[3]));
         if (strcmp(command, "look-menu") == 0)
             return LookAtMenu(argv[2], Milliseconds(argv[3]));
         if (strcmp(command, "post") == 0)
@@ -586,7 +588,7 @@ int main(int argc, char** argv) {
     if (argc > 4 && strcmp(command, "press") == 0)
         return Press(argv[2], atoi(argv[3]), Milliseconds(argv[4]));
     fputs("usage: zv-drive find|alive|poll-delay|windows|escape|watch-poll ms|"
-          "wait-report ms skip|wait-window ms|wait-gone ms|command name-or-id|"
+          "wait-report ms|wait-window ms|wait-gone ms|command name-or-id|"
           "post message wparam|tray left|right|n|menu ms|look-menu left|right ms|"
           "choose name-or-id ms|close-menu ms|wait-menu-gone ms|"
           "wait-title text ms|wait-no-title text ms|children text ms|press text id ms\n",

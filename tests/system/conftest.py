@@ -18,7 +18,6 @@ import time
 import pytest
 
 from agent_contract import (
-    FIRST_POLL_DELAY_MS,
     ID_TASKBAR_ABOUT,
     ID_TASKBAR_EXIT,
     ID_TASKBAR_REFRESH,
@@ -119,8 +118,7 @@ class Drive:
     def wait_report(self, seconds):
         """Waits until the poll that runs or is due has reported, the agent answering every
         ask within 2 s meanwhile; the delay the next poll is armed with."""
-        code, lines = self("wait-report", seconds * 1000, FIRST_POLL_DELAY_MS,
-                           timeout=seconds + 30)
+        code, lines = self("wait-report", seconds * 1000, timeout=seconds + 30)
         assert code == 0, f"the poll did not report within {seconds} s, or the agent " \
             f"did not answer within 2 s: {lines}"
         return int(lines[0][1]["ms"])
