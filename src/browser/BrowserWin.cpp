@@ -3,6 +3,7 @@
 #include "BrowserCommand.h"
 #include "ResString.h"
 #include "SystemLibraryWin.h"
+#include "WideTextWin.h"
 #include "resource.h"
 
 #include <exdisp.h>
@@ -98,18 +99,6 @@ bool LookUpEnvironment(const char* name, CString& value) {
         GetEnvironmentVariableA(name, value.GetBuffer(static_cast<int>(size)), size);
     value.ReleaseBuffer(length < size ? static_cast<int>(length) : 0);
     return length > 0 && length < size;
-}
-
-CString NarrowText(const wchar_t* text) {
-    if (!text)
-        return CString();
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return CString();
-    CString narrow;
-    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.GetBuffer(size), size, nullptr, nullptr);
-    narrow.ReleaseBuffer(-1);
-    return narrow;
 }
 
 // Frees url and returns the address to navigate to, or null (with the refusal shown) when

@@ -78,6 +78,7 @@ void CAgentController::RecordPoll(PollOutcome outcome, const FailureReason& reas
     m_lastPoll.when = m_host.LocalTime();
     m_lastPoll.outcome = outcome;
     m_lastPoll.reason = reason;
+    m_lastPoll.route.Empty();
     if (outcome != PollOutcome::Error)
         m_failedPolls = 0;
     else if (m_failedPolls < kMostCountedFailures)

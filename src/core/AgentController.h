@@ -43,6 +43,8 @@ public:
     void ReportNewPostings();
     void ReportNothingNew();
     void ReportError(const FailureReason& reason);
+    // The route of the poll that has just reported, when Windows' proxy settings chose it.
+    void NoteRoute(const CString& route) { m_lastPoll.route = route; }
 
     // Commands.
     void Refresh();

@@ -87,6 +87,7 @@ LRESULT CAgentDialog::OnPollDone(WPARAM, LPARAM lParam) {
         m_controller.ReportError(result->reason);
         break;
     }
+    m_controller.NoteRoute(result->route);
     return 0;
 }
 

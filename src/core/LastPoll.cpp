@@ -3,16 +3,19 @@
 CString LastPollText(const LastPoll& poll) {
     if (poll.when.IsEmpty())
         return "Last poll: none yet";
-    const CString start = "Last poll: " + poll.when + ", ";
+    CString text = "Last poll: " + poll.when + ", ";
     switch (poll.outcome) {
     case PollOutcome::NewPostings:
-        return start + "new articles";
+        text += "new articles";
+        break;
     case PollOutcome::NothingNew:
-        return start + "nothing new";
+        text += "nothing new";
+        break;
     case PollOutcome::Error:
+        text += poll.reason.text.IsEmpty() ? CString("failed") : "failed:\r\n" + poll.reason.text;
         break;
     }
-    if (poll.reason.text.IsEmpty())
-        return start + "failed";
-    return start + "failed:\r\n" + poll.reason.text;
+    if (!poll.route.IsEmpty())
+        text += "\r\n" + poll.route;
+    return text;
 }

@@ -7,7 +7,8 @@ struct LastPoll {
     CString when; // local date and time; empty while no poll has ended
     PollOutcome outcome = PollOutcome::NothingNew;
     FailureReason reason; // set when outcome is Error
+    CString route;        // the route, when Windows' proxy settings chose it
 };
 
-// One or two lines (CR LF between them) for a multi-line text control.
+// One to three lines (CR LF between them) for a multi-line text control.
 CString LastPollText(const LastPoll& poll);

@@ -18,6 +18,8 @@ PollSettings SnapshotPollSettings(CAgentSettings& settings) {
     snapshot.authUsername = settings.authUsername;
     snapshot.authPassword = settings.authPassword;
     snapshot.urlScheme = settings.urlScheme;
+    // Any proxySource but "none" follows Windows' proxy settings, as the default "system" does.
+    snapshot.windowsProxy = CString(settings.proxySource).Trim().CompareNoCase("none") != 0;
     snapshot.lastModified = settings.lastModified;
     snapshot.epoch = settings.epoch;
     return snapshot;

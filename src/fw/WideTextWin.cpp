@@ -9,3 +9,15 @@ WideText DecodeAnsi(const CString& text) {
                         length);
     return wide;
 }
+
+CString NarrowText(const wchar_t* text) {
+    if (!text)
+        return CString();
+    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return CString();
+    CString narrow;
+    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.GetBuffer(size), size, nullptr, nullptr);
+    narrow.ReleaseBuffer(-1);
+    return narrow;
+}

@@ -62,6 +62,7 @@ void CAgentSettings::SetDefaults() {
     proxyHost = LoadResString(IDS_DEFAULT_PROXY_HOST);
     proxyPort = LoadResString(IDS_DEFAULT_PROXY_PORT);
     urlScheme = "http";
+    proxySource = "system";
 
     dates.clear();
     titles.clear();
@@ -88,6 +89,7 @@ void CAgentSettings::LoadSettings() {
     LoadNumber(registry, "useProxy", useProxy);
     LoadNumber(registry, "useProxyAuth", useProxyAuth);
     LoadText(registry, kSettings, "urlScheme", urlScheme);
+    LoadText(registry, kSettings, "proxySource", proxySource);
 }
 
 // Failed writes are skipped: the agent keeps running on its in-memory settings.

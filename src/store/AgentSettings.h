@@ -54,6 +54,9 @@ public:
     // The site's scheme, "http" or "https" in any case: set by the site's configuration
     // like urlHost, so it is read but never written.
     CString urlScheme;
+    // "system" (the default): with useProxy off, follow Windows' proxy settings; "none":
+    // connect straight to the site. Set by the site's configuration: read, never written.
+    CString proxySource;
 
     // The news cache: three parallel arrays of numEntries elements each.
     CString epoch;

@@ -3,37 +3,38 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+
+// How long an address may try alone before the next one starts beside it.
+constexpr int kHeadStartMs = 250;
+
+} // namespace
+
 CClientSocket::CClientSocket(const char* hostName, int port, const SocketLimits& limits)
     : m_socket(kNoSocket), m_limits(limits), m_deadline(Clock::now()) {
     std::memset(m_buffer, 0, sizeof m_buffer);
-    Create();
-    SetPort(port);
-    Resolve(hostName);
+    if (hostName && *hostName) {
+        m_addressCount = ResolveHost(hostName, static_cast<unsigned short>(port & 0xFFFF),
+                                     m_addresses, kMostAddresses);
+    }
+    // The families take turns, the resolver's first choice first: where two of a family
+    // would follow each other, the next address of the other family moves up between them.
+    for (int i = 1; i < m_addressCount; ++i) {
+        const bool family = m_addresses[i - 1].ipv6;
+        int other = i;
+        while (other < m_addressCount && m_addresses[other].ipv6 == family)
+            ++other;
+        if (other == m_addressCount)
+            break;
+        const SocketAddress moved = m_addresses[other];
+        std::memmove(&m_addresses[i + 1], &m_addresses[i],
+                     static_cast<size_t>(other - i) * sizeof moved);
+        m_addresses[i] = moved;
+    }
 }
 
 CClientSocket::~CClientSocket() {
     Close();
-}
-
-void CClientSocket::Create() {
-    m_socket = OpenStreamSocket();
-}
-
-void CClientSocket::SetPort(int port) {
-    m_port = static_cast<unsigned short>(port & 0xFFFF);
-}
-
-bool CClientSocket::Resolve(const char* hostName) {
-    if (!hostName || !*hostName) {
-        return false;
-    }
-    uint32_t address = 0;
-    if (!ResolveIPv4(hostName, address)) {
-        return false;
-    }
-    m_address = address;
-    m_resolved = true;
-    return true;
 }
 
 int CClientSocket::Fail(SocketFailure failure) {
@@ -63,31 +64,82 @@ bool CClientSocket::WaitForProgress(WaitFor what, int limitMs) {
 }
 
 int CClientSocket::Connect() {
-    m_deadline = Clock::now() + std::chrono::milliseconds(m_limits.totalMs);
+    Close();
+    const Clock::time_point start = Clock::now();
+    m_deadline = start + std::chrono::milliseconds(m_limits.totalMs);
     m_failure = SocketFailure::None;
+    m_triedIPv4 = m_triedIPv6 = false;
+    // Times in milliseconds since the start.
+    const int connectEnd = std::min(m_limits.connectMs, m_limits.totalMs);
+    int nextStart = 0;
     // An unresolved name must not become a connection to 0.0.0.0, which some socket
     // layers take for the local host.
-    if (m_socket == kNoSocket || !m_resolved) {
-        Fail(m_socket == kNoSocket ? SocketFailure::Refused : SocketFailure::NotResolved);
-        Close();
-        return -1;
-    }
-    IoResult started = StartConnect(m_socket, m_address, m_port);
-    bool connected = started == IoResult::Done;
-    if (started == IoResult::WouldBlock) {
-        connected = WaitForProgress(WaitFor::Write, m_limits.connectMs);
-        if (connected && !ConnectSucceeded(m_socket)) {
-            connected = false;
-            Fail(SocketFailure::Refused);
+    SocketFailure failure = m_addressCount == 0 ? SocketFailure::NotResolved : SocketFailure::None;
+    NativeSocket pending[kMostAddresses];
+    int pendingCount = 0;
+    int next = 0;
+    while (m_socket == kNoSocket && failure == SocketFailure::None) {
+        const int now = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+        const bool more = next < m_addressCount;
+        if (more && (pendingCount == 0 || now >= nextStart)) {
+            const bool started = StartAttempt(m_addresses[next++], pending, pendingCount);
+            nextStart = started ? now + kHeadStartMs : now;
+        } else if (pendingCount == 0) {
+            failure = SocketFailure::Refused;
+        } else if (now >= connectEnd) {
+            failure = m_limits.totalMs < m_limits.connectMs ? SocketFailure::DeadlinePassed
+                                                            : SocketFailure::TimedOut;
+        } else {
+            const int until = more ? std::min(nextStart, connectEnd) : connectEnd;
+            const int ready = WaitConnecting(pending, pendingCount, until - now + 1);
+            if (ready == -2) {
+                failure = SocketFailure::Broken;
+            } else if (ready >= 0) {
+                const NativeSocket socket = pending[ready];
+                pending[ready] = pending[--pendingCount];
+                if (ConnectSucceeded(socket)) {
+                    m_socket = socket;
+                } else {
+                    CloseSocket(socket);
+                    nextStart = now;
+                }
+            }
         }
-    } else if (!connected) {
-        Fail(SocketFailure::Refused);
     }
-    if (!connected) {
-        Close();
-        return -1;
+    while (pendingCount > 0) {
+        CloseSocket(pending[--pendingCount]);
     }
-    return 0;
+    return m_socket == kNoSocket ? Fail(failure) : 0;
+}
+
+bool CClientSocket::StartAttempt(const SocketAddress& address, NativeSocket* pending,
+                                 int& pendingCount) {
+    (address.ipv6 ? m_triedIPv6 : m_triedIPv4) = true;
+    const NativeSocket socket = OpenStreamSocket(address.ipv6);
+    if (socket == kNoSocket) {
+        return false;
+    }
+    switch (StartConnect(socket, address)) {
+    case IoResult::Done:
+        m_socket = socket;
+        return false;
+    case IoResult::WouldBlock:
+        pending[pendingCount++] = socket;
+        return true;
+    case IoResult::Failed:
+        break;
+    }
+    CloseSocket(socket);
+    return false;
+}
+
+const char* CClientSocket::TriedFamilies() const {
+    if (!m_triedIPv6)
+        return "";
+    if (!m_triedIPv4)
+        return "IPv6";
+    return m_addresses[0].ipv6 ? "IPv6 and IPv4" : "IPv4 and IPv6";
 }
 
 int CClientSocket::SendAll(const char* text) {

@@ -1,7 +1,13 @@
 #pragma once
 // One TCP connection for one HTTP request: resolve, connect, send a whole request, collect
-// everything until the server closes the connection. Winsock 1.1 in the Windows build, BSD
+// everything until the server closes the connection. Winsock 2.2 in the Windows build, BSD
 // sockets on the host, with the same behaviour.
+//
+// A name may have IPv6 and IPv4 addresses. They are tried in the resolver's order with the
+// families taking turns; an address that is refused or unreachable gives way to the next at
+// once, and one that is still connecting after a short head start gets the next beside it,
+// so a family that stalls costs a quarter of a second, not the connect limit. The first
+// connection made wins. The connect limit holds for all the addresses together.
 //
 // A server or proxy that accepts and then stalls or trickles must not hold a poll (and the
 // agent's Exit, which waits for the poll) for ever, so every step runs under time limits;
@@ -25,7 +31,7 @@ struct SocketLimits {
     int maxResponseBytes = 1 << 20; // a longer response fails the read
 };
 
-// Start and clean up the socket library for the process (WSAStartup for version 1.1).
+// Start and clean up the socket library for the process (WSAStartup for version 2.2).
 // 1 on success, -1 on failure; the host build has nothing to start.
 int StartWinsock();
 int StopWinsock();
@@ -34,7 +40,7 @@ int StopWinsock();
 enum class SocketFailure {
     None,
     NotResolved,    // the host name has no address
-    Refused,        // the connection could not be made (refused, unreachable, no socket)
+    Refused,        // no address could be connected to (refused, unreachable, no socket)
     TimedOut,       // a connect, send or read made no progress within its limit
     DeadlinePassed, // the whole request took longer than its limit
     TooLarge,       // the response grew beyond its cap
@@ -54,7 +60,8 @@ public:
 
 class CClientSocket {
 public:
-    // Creates the socket and resolves the host name; failures show in Connect.
+    // Resolves the host name, or an IPv4 or IPv6 literal without brackets; failures show in
+    // Connect.
     CClientSocket(const char* hostName, int port, const SocketLimits& limits = SocketLimits());
     virtual ~CClientSocket();
     CClientSocket(const CClientSocket&) = delete;
@@ -62,6 +69,9 @@ public:
 
     // 0 on success, -1 on failure (the socket is then closed).
     int Connect();
+    // The address families Connect tried, in their order, when IPv6 was among them:
+    // "IPv6", "IPv6 and IPv4" or "IPv4 and IPv6"; empty for IPv4 alone.
+    const char* TriedFamilies() const;
     // The number of bytes sent, or -1.
     int SendAll(const char* text);
     // Reads until the server closes the connection: 0, or -1 on failure or timeout.
@@ -89,18 +99,19 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    void Create();
-    void SetPort(int port);
-    bool Resolve(const char* hostName);
+    // Starts connecting to one address: true while that goes on in the background, with
+    // the socket added to pending; a socket connected at once becomes the connection.
+    bool StartAttempt(const SocketAddress& address, NativeSocket* pending, int& pendingCount);
     // Waits up to limitMs, or less when the request's deadline is nearer, for the socket to
     // be ready. False on timeout, on failure and once the deadline has passed, with the
     // cause recorded.
     bool WaitForProgress(WaitFor what, int limitMs);
 
     CString m_received;
-    unsigned short m_port = 0;
-    uint32_t m_address = 0; // IPv4, network byte order
-    bool m_resolved = false;
+    SocketAddress m_addresses[kMostAddresses]; // the families taking turns
+    int m_addressCount = 0;
+    bool m_triedIPv4 = false;
+    bool m_triedIPv6 = false;
     SocketFailure m_failure = SocketFailure::None;
     std::uintptr_t m_socket;
     SocketLimits m_limits;

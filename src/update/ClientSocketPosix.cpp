@@ -1,5 +1,6 @@
-// BSD socket primitives for the host build.
+// BSD socket primitives for the host build, and its stand-ins for what only Windows has.
 #include "ClientSocket.h"
+#include "ProxyRoute.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -10,7 +11,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstring>
+
+static_assert(sizeof(sockaddr_in6) <= sizeof(SocketAddress::bytes), "room for an IPv6 address");
+static_assert(offsetof(sockaddr_in, sin_port) == offsetof(sockaddr_in6, sin6_port),
+              "the port sits at the same place in both families");
 
 int StartWinsock() {
     return 1;
@@ -31,8 +37,8 @@ bool IsWouldBlock(int error) {
 
 } // namespace
 
-NativeSocket OpenStreamSocket() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+NativeSocket OpenStreamSocket(bool ipv6) {
+    int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
     if (fd < 0) {
         return kNoSocket;
     }
@@ -47,30 +53,54 @@ void CloseSocket(NativeSocket socket) {
     ::close(Fd(socket));
 }
 
-bool ResolveIPv4(const char* hostName, uint32_t& address) {
+int ResolveHost(const char* hostName, unsigned short port, SocketAddress* found, int most) {
     addrinfo hints;
     std::memset(&hints, 0, sizeof hints);
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(hostName, nullptr, &hints, &found) != 0 || !found) {
-        return false;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(hostName, nullptr, &hints, &list) != 0) {
+        return 0;
     }
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-    freeaddrinfo(found);
-    return true;
+    int count = 0;
+    for (const addrinfo* at = list; at && count < most; at = at->ai_next) {
+        SocketAddress& address = found[count];
+        address.ipv6 = at->ai_family == AF_INET6;
+        address.length = static_cast<int>(at->ai_addrlen);
+        if ((address.ipv6 || at->ai_family == AF_INET) && at->ai_addrlen <= sizeof address.bytes) {
+            std::memcpy(address.bytes, at->ai_addr, at->ai_addrlen);
+            reinterpret_cast<sockaddr_in*>(address.bytes)->sin_port = htons(port);
+            ++count;
+        }
+    }
+    freeaddrinfo(list);
+    return count;
 }
 
-IoResult StartConnect(NativeSocket socket, uint32_t address, unsigned short port) {
-    sockaddr_in target;
-    std::memset(&target, 0, sizeof target);
-    target.sin_family = AF_INET;
-    target.sin_port = htons(port);
-    target.sin_addr.s_addr = address;
-    if (::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
+IoResult StartConnect(NativeSocket socket, const SocketAddress& address) {
+    if (::connect(Fd(socket), reinterpret_cast<const sockaddr*>(address.bytes),
+                  static_cast<socklen_t>(address.length)) == 0) {
         return IoResult::Done;
     }
     return IsWouldBlock(errno) ? IoResult::WouldBlock : IoResult::Failed;
+}
+
+int WaitConnecting(const NativeSocket* sockets, int count, int timeoutMs) {
+    pollfd entries[kMostAddresses];
+    for (int i = 0; i < count; ++i) {
+        entries[i] = {Fd(sockets[i]), POLLOUT, 0};
+    }
+    int ready = ::poll(entries, static_cast<nfds_t>(count), timeoutMs);
+    if (ready < 0) {
+        return errno == EINTR ? -1 : -2;
+    }
+    for (int i = 0; i < count; ++i) {
+        // Errors and hang-ups count too: ConnectSucceeded tells them apart.
+        if (entries[i].revents) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 bool ConnectSucceeded(NativeSocket socket) {
@@ -110,6 +140,12 @@ IoResult RecvSome(NativeSocket socket, char* buffer, int size, int& count) {
     }
     count = static_cast<int>(received);
     return IoResult::Done;
+}
+
+// The host has no Windows proxy settings: its polls go straight to the site or through
+// the agent's own proxy.
+bool PlanRoutesFromWindows(const CString&, bool, const CString&, RoutePlan&) {
+    return false;
 }
 
 // The host build carries no TLS: its tests cover the portable logic, and HTTPS runs

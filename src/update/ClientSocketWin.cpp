@@ -1,13 +1,19 @@
-// Winsock 1.1 primitives for the Windows build.
+// Winsock 2.2 primitives for the Windows build.
 #include "ClientSocket.h"
 
-#include <winsock.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
 
+#include <cstddef>
 #include <cstring>
+
+static_assert(sizeof(sockaddr_in6) <= sizeof(SocketAddress::bytes), "room for an IPv6 address");
+static_assert(offsetof(sockaddr_in, sin_port) == offsetof(sockaddr_in6, sin6_port),
+              "the port sits at the same place in both families");
 
 int StartWinsock() {
     WSADATA data;
-    return WSAStartup(MAKEWORD(1, 1), &data) == 0 ? 1 : -1;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0 ? 1 : -1;
 }
 
 int StopWinsock() {
@@ -26,8 +32,8 @@ bool IsWouldBlock(int error) {
 
 } // namespace
 
-NativeSocket OpenStreamSocket() {
-    SOCKET handle = ::socket(AF_INET, SOCK_STREAM, 0);
+NativeSocket OpenStreamSocket(bool ipv6) {
+    SOCKET handle = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
     if (handle == INVALID_SOCKET) {
         return kNoSocket;
     }
@@ -43,26 +49,61 @@ void CloseSocket(NativeSocket socket) {
     closesocket(Handle(socket));
 }
 
-bool ResolveIPv4(const char* hostName, uint32_t& address) {
-    // gethostbyname keeps its result per thread, so concurrent polls do not clash.
-    const hostent* host = gethostbyname(hostName);
-    if (!host || host->h_addrtype != AF_INET || !host->h_addr_list[0]) {
-        return false;
+int ResolveHost(const char* hostName, unsigned short port, SocketAddress* found, int most) {
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(hostName, nullptr, &hints, &list) != 0) {
+        return 0;
     }
-    std::memcpy(&address, host->h_addr_list[0], sizeof address);
-    return true;
+    int count = 0;
+    for (const addrinfo* at = list; at && count < most; at = at->ai_next) {
+        SocketAddress& address = found[count];
+        address.ipv6 = at->ai_family == AF_INET6;
+        address.length = static_cast<int>(at->ai_addrlen);
+        if ((address.ipv6 || at->ai_family == AF_INET) && at->ai_addrlen <= sizeof address.bytes) {
+            std::memcpy(address.bytes, at->ai_addr, at->ai_addrlen);
+            reinterpret_cast<sockaddr_in*>(address.bytes)->sin_port = htons(port);
+            ++count;
+        }
+    }
+    freeaddrinfo(list);
+    return count;
 }
 
-IoResult StartConnect(NativeSocket socket, uint32_t address, unsigned short port) {
-    sockaddr_in target;
-    std::memset(&target, 0, sizeof target);
-    target.sin_family = AF_INET;
-    target.sin_port = htons(port);
-    target.sin_addr.s_addr = address;
-    if (::connect(Handle(socket), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
+IoResult StartConnect(NativeSocket socket, const SocketAddress& address) {
+    if (::connect(Handle(socket), reinterpret_cast<const sockaddr*>(address.bytes),
+                  address.length) == 0) {
         return IoResult::Done;
     }
     return IsWouldBlock(WSAGetLastError()) ? IoResult::WouldBlock : IoResult::Failed;
+}
+
+int WaitConnecting(const NativeSocket* sockets, int count, int timeoutMs) {
+    fd_set connected;
+    connected.fd_count = 0;
+    for (int i = 0; i < count; ++i) {
+        connected.fd_array[connected.fd_count++] = Handle(sockets[i]);
+    }
+    // Winsock reports a failed non-blocking connect in the exception set only.
+    fd_set failed = connected;
+    timeval limit;
+    limit.tv_sec = timeoutMs / 1000;
+    limit.tv_usec = (timeoutMs % 1000) * 1000;
+    const int ready = select(0, nullptr, &connected, &failed, &limit);
+    if (ready == SOCKET_ERROR) {
+        return -2;
+    }
+    // select leaves only the sockets that are ready in each set.
+    const SOCKET done = connected.fd_count ? connected.fd_array[0] : failed.fd_array[0];
+    for (int i = 0; ready > 0 && i < count; ++i) {
+        if (Handle(sockets[i]) == done) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 bool ConnectSucceeded(NativeSocket socket) {

@@ -55,6 +55,11 @@ CString PeerWithPort(const PollFailure& failure) {
     return Peer(failure) + ":" + Number(failure.port);
 }
 
+// The address families a connection tried, when they tell more than IPv4 alone.
+CString Families(const PollFailure& failure) {
+    return *failure.families ? CString(" (") + failure.families + " tried)" : CString();
+}
+
 struct Status {
     int code = 0; // 0: the line is no HTTP status line
     CString phrase;
@@ -166,11 +171,11 @@ FailureReason DescribeFailure(const PollFailure& failure) {
         return {"could not find the address of " + Peer(failure),
                 proxy ? "unknown proxy" : "unknown host"};
     case FailureKind::ConnectFailed:
-        return {"could not connect to " + PeerWithPort(failure),
+        return {"could not connect to " + PeerWithPort(failure) + Families(failure),
                 proxy ? "proxy unreachable" : "site unreachable"};
     case FailureKind::ConnectTimedOut:
         return {"could not connect to " + PeerWithPort(failure) + " within " +
-                    Duration(failure.limit),
+                    Duration(failure.limit) + Families(failure),
                 "connect timed out"};
     case FailureKind::SendFailed:
         return {"could not send the request to " + Peer(failure), "send failed"};

@@ -39,6 +39,8 @@ struct PollFailure {
     CString answer;     // HttpStatus, TunnelRefused: the whole answer, for its header lines
     CString scheme;     // UnknownScheme: the stored scheme
     CString siteUrl;    // the address asked for, http://host[:port]/path, to resolve a Location
+    const char* families = ""; // ConnectFailed, ConnectTimedOut: "IPv6 and IPv4" when IPv6 was
+                               // tried, empty for IPv4 alone
 };
 
 struct FailureReason {

@@ -19,8 +19,9 @@ struct PollSettings {
     CString authUsername;
     CString authPassword;
     CString urlScheme = "http";
-    CString lastModified; // stored marker to compare the HEAD reply with
-    CString epoch;        // stored marker to compare the list's epoch with
+    bool windowsProxy = true; // with useProxy off, follow Windows' proxy settings
+    CString lastModified;     // stored marker to compare the HEAD reply with
+    CString epoch;            // stored marker to compare the list's epoch with
 };
 
 enum class PollOutcome { NewPostings, NothingNew, Error };
@@ -29,6 +30,7 @@ struct PollResult {
     PollOutcome outcome = PollOutcome::Error;
     CString message;                  // error text when outcome is Error
     FailureReason reason;             // why, in words for people, when outcome is Error
+    CString route;                    // the route taken when Windows' settings chose it
     bool lastModifiedChanged = false; // the HEAD reply's Last-Modified differed
     CString lastModified;             // that reply's Last-Modified text
     CString epoch;                    // the new list, when outcome is NewPostings

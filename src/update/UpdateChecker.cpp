@@ -2,6 +2,7 @@
 
 #include "Base64Encoder.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -63,12 +64,31 @@ CUpdateChecker::~CUpdateChecker() {
     }
 }
 
+const Route& CUpdateChecker::CurrentRoute() const {
+    return m_plan.routes[m_routeIndex];
+}
+
 CString CUpdateChecker::EndpointHost() const {
-    return m_settings.useProxy > 0 ? m_settings.proxyHost : m_settings.urlHost;
+    return CurrentRoute().ViaProxy() ? CurrentRoute().proxyHost : m_settings.urlHost;
 }
 
 int CUpdateChecker::EndpointPort() const {
-    return m_settings.useProxy > 0 ? PortNumber(m_settings.proxyPort, 8001) : SitePort();
+    return CurrentRoute().ViaProxy() ? CurrentRoute().proxyPort : SitePort();
+}
+
+CString CUpdateChecker::SiteUrl() const {
+    return (m_scheme == Scheme::Https ? "https://" : "http://") + HostHeaderValue() +
+           m_settings.urlPath;
+}
+
+void CUpdateChecker::PlanRoutes() {
+    if (m_settings.useProxy > 0) {
+        m_plan.routes[0].proxyHost = m_settings.proxyHost;
+        m_plan.routes[0].proxyPort = PortNumber(m_settings.proxyPort, 8001);
+    } else if (m_settings.windowsProxy) {
+        PlanRoutesFromWindows(SiteUrl(), m_scheme == Scheme::Https, m_settings.urlHost, m_plan);
+    }
+    m_plan.count = std::max(m_plan.count, 1);
 }
 
 bool CUpdateChecker::OpenConnection() {
@@ -77,33 +97,41 @@ bool CUpdateChecker::OpenConnection() {
     if (m_settings.useProxy > 0) {
         m_settings.proxyHost.Trim();
     }
-    const CString host = EndpointHost();
-    const int port = EndpointPort();
-    m_connection.reset(new CClientSocket(host, port, m_limits));
-    if (m_connection->Connect() == 0) {
-        m_message.Empty();
-        return true;
+    if (m_plan.count == 0) {
+        PlanRoutes();
     }
-    m_message.Format("%s%s:%d",
-                     m_settings.useProxy > 0 ? "Could not connect to proxy "
-                                             : "Could not connect to ",
-                     host.c_str(), port);
-    NoteSocketFailure(true);
-    m_connection.reset();
-    return false;
+    // A route that cannot be connected to gives way to the next; the GET starts on the
+    // route that served the HEAD.
+    for (;; ++m_routeIndex) {
+        const CString host = EndpointHost();
+        const int port = EndpointPort();
+        m_connection.reset(new CClientSocket(BareHost(host), port, m_limits));
+        if (m_connection->Connect() == 0) {
+            m_message.Empty();
+            return true;
+        }
+        m_message.Format("%s%s:%d",
+                         CurrentRoute().ViaProxy() ? "Could not connect to proxy "
+                                                   : "Could not connect to ",
+                         host.c_str(), port);
+        NoteSocketFailure(true);
+        m_connection.reset();
+        if (m_routeIndex + 1 == m_plan.count) {
+            return false;
+        }
+    }
 }
 
 void CUpdateChecker::NoteFailure(FailureKind kind, int limit) {
     m_failure = PollFailure();
     m_failure.kind = kind;
-    m_failure.viaProxy = m_settings.useProxy > 0;
-    m_failure.sentCredentials = m_failure.viaProxy && m_settings.useProxyAuth > 0;
-    m_failure.host = EndpointHost();
-    m_failure.port = EndpointPort();
-    m_failure.limit = limit;
     m_failure.scheme = m_settings.urlScheme;
-    m_failure.siteUrl = (m_scheme == Scheme::Https ? "https://" : "http://") + HostHeaderValue() +
-                        m_settings.urlPath;
+    m_failure.siteUrl = SiteUrl();
+    m_failure.limit = limit;
+    m_failure.viaProxy = CurrentRoute().ViaProxy();
+    m_failure.sentCredentials = m_failure.viaProxy && m_settings.useProxyAuth > 0;
+    m_failure.host = UrlHostForm(EndpointHost());
+    m_failure.port = EndpointPort();
 }
 
 void CUpdateChecker::NoteSocketFailure(bool connecting, bool answerBegun) {
@@ -113,9 +141,10 @@ void CUpdateChecker::NoteSocketFailure(bool connecting, bool answerBegun) {
         NoteFailure(FailureKind::HostNotFound);
         return;
     case SocketFailure::TimedOut:
-        if (connecting)
+        if (connecting) {
             NoteFailure(FailureKind::ConnectTimedOut, limits.connectMs);
-        else if (!answerBegun)
+            m_failure.families = m_connection->TriedFamilies();
+        } else if (!answerBegun)
             NoteFailure(FailureKind::NoAnswer, limits.idleMs);
         else
             NoteFailure(FailureKind::AnswerStalled, limits.idleMs);
@@ -133,6 +162,7 @@ void CUpdateChecker::NoteSocketFailure(bool connecting, bool answerBegun) {
         break;
     }
     NoteFailure(connecting ? FailureKind::ConnectFailed : FailureKind::ConnectionBroken);
+    m_failure.families = m_connection->TriedFamilies();
 }
 
 void CUpdateChecker::NoteBadAnswer(FailureKind kind, const CString& answer,
@@ -147,8 +177,8 @@ void CUpdateChecker::FailWithReason(FailureKind kind) {
     m_message = DescribeFailure(m_failure).text;
 }
 
-bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, const char* readError,
-                              CString& response) {
+bool CUpdateChecker::Exchange(RequestBuilder direct, RequestBuilder proxied, const char* writeError,
+                              const char* readError, CString& response) {
     if (!OpenConnection()) {
         return false;
     }
@@ -156,8 +186,9 @@ bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, cons
         m_connection.reset();
         return false;
     }
-    // Built after connecting: the request carries the host as OpenConnection stripped it.
-    if (m_connection->SendAll((this->*build)()) < 0) {
+    // Built after connecting: the request carries the host as OpenConnection stripped it,
+    // in the form of the route that connected.
+    if (m_connection->SendAll((this->*(UsesProxyRequests() ? proxied : direct))()) < 0) {
         m_message = writeError;
         NoteFailure(FailureKind::SendFailed);
         m_connection.reset();
@@ -176,10 +207,10 @@ bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, cons
 }
 
 bool CUpdateChecker::StartSecureChannel(const char* writeError, const char* readError) {
-    if (m_settings.useProxy > 0 && !OpenTunnel(writeError, readError)) {
+    if (CurrentRoute().ViaProxy() && !OpenTunnel(writeError, readError)) {
         return false;
     }
-    const FailureKind failure = m_connection->StartTls(m_settings.urlHost);
+    const FailureKind failure = m_connection->StartTls(BareHost(m_settings.urlHost));
     if (failure != FailureKind::None) {
         FailWithReason(failure);
         return false;
@@ -237,18 +268,16 @@ bool CUpdateChecker::SendHeadRequest() {
         }
         m_winsockStarted = true;
     }
-    RequestBuilder build = UsesProxyRequests() ? &CUpdateChecker::BuildProxyHeadRequest
-                                               : &CUpdateChecker::BuildHeadRequest;
-    return Exchange(build, "Failed to write HEAD request to socket",
-                    "Failed to read respose from socket", m_headResponse);
+    return Exchange(&CUpdateChecker::BuildHeadRequest, &CUpdateChecker::BuildProxyHeadRequest,
+                    "Failed to write HEAD request to socket", "Failed to read respose from socket",
+                    m_headResponse);
 }
 
 bool CUpdateChecker::SendGetRequest() {
     m_message.Empty();
-    RequestBuilder build = UsesProxyRequests() ? &CUpdateChecker::BuildProxyGetRequest
-                                               : &CUpdateChecker::BuildGetRequest;
-    return Exchange(build, "Failed to write GET request to socket",
-                    "Failed to read response from socket", m_getResponse);
+    return Exchange(&CUpdateChecker::BuildGetRequest, &CUpdateChecker::BuildProxyGetRequest,
+                    "Failed to write GET request to socket", "Failed to read response from socket",
+                    m_getResponse);
 }
 
 bool CUpdateChecker::ParseHeadResponse() {
@@ -319,17 +348,21 @@ int CUpdateChecker::SitePort() const {
 }
 
 bool CUpdateChecker::UsesProxyRequests() const {
-    return m_settings.useProxy > 0 && m_scheme == Scheme::Http;
+    return m_scheme == Scheme::Http && CurrentRoute().ViaProxy();
+}
+
+CString CUpdateChecker::RouteDescription() const {
+    return DescribeRoute(m_plan, CurrentRoute());
 }
 
 CString CUpdateChecker::HostHeaderValue() const {
     // The port the connection really uses: the low 16 bits of the number.
     int port = SitePort() & 0xFFFF;
     if (port == DefaultPort()) {
-        return m_settings.urlHost;
+        return UrlHostForm(m_settings.urlHost);
     }
     CString value;
-    value.Format("%s:%d", m_settings.urlHost.c_str(), port);
+    value.Format("%s:%d", UrlHostForm(m_settings.urlHost).c_str(), port);
     return value;
 }
 
@@ -345,8 +378,9 @@ CString CUpdateChecker::BuildProxyGetRequest() const {
 
 CString CUpdateChecker::BuildProxyRequest(const char* method, bool withCredentials) const {
     // The URI carries urlPort as stored, even when the connection fell back to port 80.
-    CString request = CString(method) + " http://" + m_settings.urlHost + ":" + m_settings.urlPort +
-                      m_settings.urlPath + " HTTP/1.0\r\nHost: " + m_settings.urlHost +
+    const CString host = UrlHostForm(m_settings.urlHost);
+    CString request = CString(method) + " http://" + host + ":" + m_settings.urlPort +
+                      m_settings.urlPath + " HTTP/1.0\r\nHost: " + host +
                       "\r\nCache-control: no-cache\r\n";
     if (withCredentials) {
         request += BuildProxyAuthorization();
@@ -364,7 +398,7 @@ CString CUpdateChecker::BuildProxyAuthorization() const {
 
 CString CUpdateChecker::BuildConnectRequest() const {
     CString target;
-    target.Format("%s:%d", m_settings.urlHost.c_str(), SitePort() & 0xFFFF);
+    target.Format("%s:%d", UrlHostForm(m_settings.urlHost).c_str(), SitePort() & 0xFFFF);
     CString request = "CONNECT " + target + " HTTP/1.0\r\nHost: " + target + "\r\n";
     if (m_settings.useProxyAuth > 0) {
         request += BuildProxyAuthorization();
@@ -372,9 +406,12 @@ CString CUpdateChecker::BuildConnectRequest() const {
     return request + "\r\n";
 }
 
-PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits) {
+namespace {
+
+// The poll's steps on the checker: HEAD, and only after a changed Last-Modified the GET and
+// the parse.
+PollResult PollSteps(CUpdateChecker& checker) {
     PollResult result;
-    CUpdateChecker checker(settings, limits);
     if (!checker.CheckLastModified()) {
         result.message = checker.Message();
         result.reason = DescribeFailure(checker.Failure());
@@ -398,5 +435,14 @@ PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits) {
     result.outcome = PollOutcome::NewPostings;
     result.epoch = checker.List().epoch;
     result.entries = checker.List().entries;
+    return result;
+}
+
+} // namespace
+
+PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits) {
+    CUpdateChecker checker(settings, limits);
+    PollResult result = PollSteps(checker);
+    result.route = checker.RouteDescription();
     return result;
 }

@@ -7,6 +7,7 @@
 #include "ClientSocket.h"
 #include "PollFailure.h"
 #include "PollResult.h"
+#include "ProxyRoute.h"
 #include "ResponseParser.h"
 
 #include <memory>
@@ -50,6 +51,9 @@ public:
     const CString& LastModified() const { return m_lastModified; }
     const NewsList& List() const { return m_list; }
     const PollSettings& Settings() const { return m_settings; }
+    // The route of the last connection, as the last-poll line names it; empty when the
+    // agent's own settings chose it.
+    CString RouteDescription() const;
 
 private:
     using RequestBuilder = CString (CUpdateChecker::*)() const;
@@ -62,12 +66,19 @@ private:
     int DefaultPort() const;
     // The number in urlPort, or the scheme's default port.
     int SitePort() const;
-    // Whether requests go to the proxy as absolute URIs: plain HTTP through the proxy.
-    // HTTPS sends the direct requests, through the proxy's tunnel when there is one.
+    // Whether requests go to the proxy as absolute URIs: plain HTTP through a proxy. HTTPS
+    // sends the direct requests, through the proxy's tunnel when there is one.
     bool UsesProxyRequests() const;
-    // The host and port connected to: the site's, or the proxy's when one is used.
+    // The way to the site, once chosen: the agent's own proxy when it is on; otherwise what
+    // Windows' proxy settings say, when they are followed; otherwise direct.
+    void PlanRoutes();
+    const Route& CurrentRoute() const;
+    // The host and port connected to: the site's, or the proxy's on a route through one.
     CString EndpointHost() const;
     int EndpointPort() const;
+    // http[s]://host[:port]/path
+    CString SiteUrl() const;
+    // Connects along the routes from the current one on, until one connects.
     bool OpenConnection();
     // Through the proxy's tunnel when the proxy is used, then the TLS session.
     bool StartSecureChannel(const char* writeError, const char* readError);
@@ -78,10 +89,11 @@ private:
     void NoteBadAnswer(FailureKind kind, const CString& answer, const CString& statusLine);
     // For the failures that HTTPS brought, the message is the reason itself.
     void FailWithReason(FailureKind kind);
-    // Sends one request over a fresh connection and reads the whole response. A response
-    // that was partly received when a step failed is dropped.
-    bool Exchange(RequestBuilder build, const char* writeError, const char* readError,
-                  CString& response);
+    // Sends one request over a fresh connection, built by direct or, on a route through a
+    // proxy, by proxied, and reads the whole response. A response that was partly received
+    // when a step failed is dropped.
+    bool Exchange(RequestBuilder direct, RequestBuilder proxied, const char* writeError,
+                  const char* readError, CString& response);
 
     PollSettings m_settings;
     SocketLimits m_limits;
@@ -91,6 +103,8 @@ private:
     CString m_getResponse;
     CString m_lastModified;
     std::unique_ptr<CClientSocket> m_connection;
+    RoutePlan m_plan;
+    int m_routeIndex = 0;
     bool m_changed = false;
     bool m_newPostings = false;
     bool m_winsockStarted = false;

@@ -615,8 +615,9 @@ int AboutProbe::lastPollLinesShown = 0;
 
 } // namespace
 
-// The longest last-poll text, a redirect to an address as long as a reason shows, fits the
-// box without clipping; a short one shows as given.
+// The longest last-poll text, a redirect to an address as long as a reason shows, taken
+// through a proxy of Windows' with a long name, fits the box without clipping; a short one
+// shows as given.
 TEST(AboutBox, ShowsNameVersionAndTheLastPollAndOpensHelp) {
     PollFailure moved;
     moved.kind = FailureKind::HttpStatus;
@@ -627,6 +628,8 @@ TEST(AboutBox, ShowsNameVersionAndTheLastPollAndOpensHelp) {
     longest.when = "Wednesday, 30 September 2026 23:59:59";
     longest.outcome = PollOutcome::Error;
     longest.reason = DescribeFailure(moved);
+    longest.route = "through " + CString('p', 60) +
+                    ".example:65535 (Windows settings; the proxy script failed)";
     for (const CString& text : {LastPollText(longest), CString("Last poll: none yet")}) {
         CRecordingServices services;
         CAboutDialog about(services, nullptr, text);

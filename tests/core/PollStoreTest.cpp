@@ -135,6 +135,20 @@ TEST_F(ApplyPollResultTest, SnapshotTrimsHostsInPlace) {
     EXPECT_EQ(CString("old-lm"), snapshot.lastModified);
 }
 
+// proxySource switches Windows' proxy settings off only when it says "none".
+TEST_F(ApplyPollResultTest, SnapshotFollowsWindowsProxyUnlessSourceIsNone) {
+    CAgentSettings settings;
+    EXPECT_TRUE(SnapshotPollSettings(settings).windowsProxy) << "the default";
+    const struct {
+        const char* source;
+        bool follows;
+    } rows[] = {{"system", true}, {"none", false}, {" None\t", false}, {"direct", true}};
+    for (const auto& row : rows) {
+        settings.proxySource = row.source;
+        EXPECT_EQ(row.follows, SnapshotPollSettings(settings).windowsProxy) << row.source;
+    }
+}
+
 } // namespace
 
 // What people read about an answer that refused the poll: the whole reason and the

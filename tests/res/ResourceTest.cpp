@@ -285,7 +285,7 @@ const std::vector<ItemRow>& AboutItems() {
         {IDC_STATIC, "Static", ZV_SITE_HOME, 46, 18, 119, 8, kLabel},
         {IDC_STATIC, "Static", "Copyright (C) 2026 " ZV_COMPANY, 46, 28, 119, 8, kLabel},
         {IDOK, "Button", "OK", 180, 13, 32, 14, kChild | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON},
-        {IDC_ABOUT_LAST_POLL, "Edit", "", 15, 44, 203, 48, kChild | ES_MULTILINE | ES_READONLY},
+        {IDC_ABOUT_LAST_POLL, "Edit", "", 15, 44, 203, 64, kChild | ES_MULTILINE | ES_READONLY},
     };
     return rows;
 }
@@ -307,6 +307,8 @@ const std::vector<ItemRow>& ConnectionItems() {
         {IDC_USERNAME, "Edit", "", 61, 92, 59, 14, kEdit | WS_DISABLED},
         {IDC_PASSWORD_LABEL, "Static", "password:", 130, 93, 33, 8, kRightLabel},
         {IDC_PASSWORD, "Edit", "", 168, 92, 54, 14, kEdit | ES_PASSWORD | WS_DISABLED},
+        {IDC_STATIC, "Static", "Unchecked, the agent follows Windows' proxy settings.", 13, 110,
+         217, 8, kLabel},
     };
     return rows;
 }
@@ -334,8 +336,8 @@ TEST_P(ResourceTest, HiddenWindowTemplateIsAnEmptyBorderedPopup) {
 
 TEST_P(ResourceTest, AboutBoxTemplate) {
     const DialogTemplate dialog = LoadTemplate(m_module, IDD_ABOUTBOX);
-    ExpectFrame(dialog, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, 225, 99,
-                "About " ZV_PRODUCT_NAME);
+    ExpectFrame(dialog, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, 225,
+                115, "About " ZV_PRODUCT_NAME);
     ExpectItems(dialog, AboutItems());
 }
 

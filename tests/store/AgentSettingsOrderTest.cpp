@@ -20,7 +20,8 @@ const std::string kData = ZV_REG_DATA_KEY;
 const Names kSettingsReads = {
     "soundPath",          "urlHost",        "urlPort",   "urlPath",      "authUsername",
     "authPassword",       "proxyHost",      "proxyPort", "pollingDelay", "alertByUserSound",
-    "alertBySystemSound", "alertByMessage", "useProxy",  "useProxyAuth", "urlScheme"};
+    "alertBySystemSound", "alertByMessage", "useProxy",  "useProxyAuth", "urlScheme",
+    "proxySource"};
 const Names kSettingsWrites = {"soundPath",        "urlHost",       "urlPort",
                                "urlPath",          "proxyHost",     "proxyPort",
                                "authUsername",     "authPassword",  "pollingDelay",

@@ -56,6 +56,7 @@ TEST_F(AgentSettingsTest, FirstStartUsesDefaultsAndExitWritesEverything) {
     EXPECT_STREQ("proxy", settings->proxyHost);
     EXPECT_STREQ("8001", settings->proxyPort);
     EXPECT_STREQ("http", settings->urlScheme);
+    EXPECT_STREQ("system", settings->proxySource);
     EXPECT_EQ(0, settings->numEntries);
     EXPECT_STREQ("", settings->epoch);
     EXPECT_STREQ("", settings->lastModified);
@@ -142,6 +143,8 @@ TEST_F(AgentSettingsTest, LoadsStoredSettingsAndWritesThemBack) {
          [](auto& s) { return s.urlScheme.str(); }, "HTTPS", "HTTPS"},
         {"empty scheme is http and stays empty", "urlScheme", Probe::Sz, text(""),
          [](auto& s) { return s.urlScheme.str(); }, "http", ""},
+        {"empty proxy source is system and stays empty", "proxySource", Probe::Sz, text(""),
+         [](auto& s) { return s.proxySource.str(); }, "system", ""},
     };
     for (const StoredSetting& row : rows) {
         SCOPED_TRACE(row.label);

@@ -31,6 +31,7 @@ TEST(Requests, DirectRequestsNameTheHostAndPortUnlessDefault) {
         const char* urlPort;
         const char* host;
         const char* scheme = "http";
+        const char* urlHost = "news.example";
     } rows[] = {
         {"80", "news.example"},
         {"", "news.example"},
@@ -45,9 +46,13 @@ TEST(Requests, DirectRequestsNameTheHostAndPortUnlessDefault) {
         {"", "news.example", "HTTPS"},
         {"80", "news.example:80", "https"},
         {"65979", "news.example", "hTTpS"},
+        // IPv6 literals, written with or without brackets, carry them in the Host line.
+        {"8080", "[::1]:8080", "http", "::1"},
+        {"443", "[2001:db8::1]", "https", "[2001:db8::1]"},
     };
     for (const auto& row : rows) {
         PollSettings settings = Direct();
+        settings.urlHost = row.urlHost;
         settings.urlPort = row.urlPort;
         settings.urlScheme = row.scheme;
         settings.urlPath = "/a b/%41?x";
@@ -63,10 +68,15 @@ TEST(Requests, ProxyRequestsCarryTheStoredPortText) {
         const char* urlPort;
         int useProxyAuth;
         const char* head;
+        const char* urlHost = "news.example";
     } rows[] = {
         {"80", 0,
          "HEAD http://news.example:80/.newsupdate HTTP/1.0\r\nHost: news.example\r\n"
          "Cache-control: no-cache\r\n\r\n"},
+        {"80", 0,
+         "HEAD http://[::1]:80/.newsupdate HTTP/1.0\r\nHost: [::1]\r\n"
+         "Cache-control: no-cache\r\n\r\n",
+         "::1"},
         {"", 0,
          "HEAD http://news.example:/.newsupdate HTTP/1.0\r\nHost: news.example\r\n"
          "Cache-control: no-cache\r\n\r\n"},
@@ -80,6 +90,7 @@ TEST(Requests, ProxyRequestsCarryTheStoredPortText) {
     };
     for (const auto& row : rows) {
         PollSettings settings = Proxied(row.useProxyAuth);
+        settings.urlHost = row.urlHost;
         settings.urlPort = row.urlPort;
         CUpdateChecker checker(settings);
         CString head = checker.BuildProxyHeadRequest();
@@ -107,6 +118,7 @@ TEST(Requests, ConnectAsksForTheSitesPort) {
         const char* urlPort;
         int useProxyAuth;
         const char* request;
+        const char* urlHost = "news.example";
     } rows[] = {
         {"", 0, "CONNECT news.example:443 HTTP/1.0\r\nHost: news.example:443\r\n\r\n"},
         {"8443", 0, "CONNECT news.example:8443 HTTP/1.0\r\nHost: news.example:8443\r\n\r\n"},
@@ -114,9 +126,12 @@ TEST(Requests, ConnectAsksForTheSitesPort) {
         {"443", 1,
          "CONNECT news.example:443 HTTP/1.0\r\nHost: news.example:443\r\n"
          "Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\r\n\r\n"},
+        {"", 0, "CONNECT [2001:db8::1]:443 HTTP/1.0\r\nHost: [2001:db8::1]:443\r\n\r\n",
+         "2001:db8::1"},
     };
     for (const auto& row : rows) {
         PollSettings settings = Proxied(row.useProxyAuth);
+        settings.urlHost = row.urlHost;
         settings.urlScheme = "https";
         settings.urlPort = row.urlPort;
         EXPECT_EQ(CString(row.request), CUpdateChecker(settings).BuildConnectRequest());
