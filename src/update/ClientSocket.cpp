@@ -196,12 +196,16 @@ int CClientSocket::Receive() {
         return -1;
     }
     m_received.Empty();
+    m_endAnnounced = false;
     if (m_secure) {
-        return m_secure->Receive(m_received);
+        const int ended = m_secure->Receive(m_received);
+        m_endAnnounced = ended == 0;
+        return ended < 0 ? -1 : 0;
     }
     for (;;) {
         int count = ReceiveSome(m_buffer, static_cast<int>(sizeof m_buffer) - 1);
         if (count <= 0) {
+            m_endAnnounced = count == 0;
             return count;
         }
         if (m_received.GetLength() + count > m_limits.maxResponseBytes) {

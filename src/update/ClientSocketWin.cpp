@@ -87,7 +87,9 @@ int WaitConnecting(const NativeSocket* sockets, int count, int timeoutMs) {
     for (int i = 0; i < count; ++i) {
         connected.fd_array[connected.fd_count++] = Handle(sockets[i]);
     }
-    // Winsock reports a failed non-blocking connect in the exception set only.
+    // Winsock reports a failed non-blocking connect in the exception set only. Only this wait
+    // asks for that set: it also reports a queued urgent byte, which a plain recv never
+    // takes, so a wait of a connected socket would return at once for ever.
     fd_set failed = connected;
     timeval limit;
     limit.tv_sec = timeoutMs / 1000;
@@ -116,17 +118,14 @@ bool ConnectSucceeded(NativeSocket socket) {
 
 WaitResult WaitSocket(NativeSocket socket, WaitFor what, int timeoutMs) {
     fd_set wanted;
-    fd_set failed;
     FD_ZERO(&wanted);
-    FD_ZERO(&failed);
     FD_SET(Handle(socket), &wanted);
-    // Winsock reports a failed non-blocking connect in the exception set only.
-    FD_SET(Handle(socket), &failed);
+    // No exception set once connected (see WaitConnecting).
     timeval limit;
     limit.tv_sec = timeoutMs / 1000;
     limit.tv_usec = (timeoutMs % 1000) * 1000;
-    int ready = what == WaitFor::Read ? select(0, &wanted, nullptr, &failed, &limit)
-                                      : select(0, nullptr, &wanted, &failed, &limit);
+    int ready = what == WaitFor::Read ? select(0, &wanted, nullptr, nullptr, &limit)
+                                      : select(0, nullptr, &wanted, nullptr, &limit);
     if (ready == SOCKET_ERROR) {
         return WaitResult::Failed;
     }

@@ -177,8 +177,8 @@ void CUpdateChecker::FailWithReason(FailureKind kind) {
     m_message = DescribeFailure(m_failure).text;
 }
 
-bool CUpdateChecker::Exchange(RequestBuilder direct, RequestBuilder proxied, const char* writeError,
-                              const char* readError, CString& response) {
+bool CUpdateChecker::Exchange(AnswerTo request, RequestBuilder direct, RequestBuilder proxied,
+                              const char* writeError, const char* readError, CString& response) {
     if (!OpenConnection()) {
         return false;
     }
@@ -197,6 +197,12 @@ bool CUpdateChecker::Exchange(RequestBuilder direct, RequestBuilder proxied, con
     if (m_connection->Receive() < 0) {
         m_message = readError;
         NoteSocketFailure(false, !m_connection->Received().IsEmpty());
+        m_connection.reset();
+        return false;
+    }
+    if (!IsAnswerWhole(m_connection->Received(), request, m_connection->EndAnnounced())) {
+        m_message = readError;
+        NoteFailure(FailureKind::AnswerCut);
         m_connection.reset();
         return false;
     }
@@ -268,16 +274,17 @@ bool CUpdateChecker::SendHeadRequest() {
         }
         m_winsockStarted = true;
     }
-    return Exchange(&CUpdateChecker::BuildHeadRequest, &CUpdateChecker::BuildProxyHeadRequest,
+    return Exchange(AnswerTo::Head, &CUpdateChecker::BuildHeadRequest,
+                    &CUpdateChecker::BuildProxyHeadRequest,
                     "Failed to write HEAD request to socket", "Failed to read respose from socket",
                     m_headResponse);
 }
 
 bool CUpdateChecker::SendGetRequest() {
     m_message.Empty();
-    return Exchange(&CUpdateChecker::BuildGetRequest, &CUpdateChecker::BuildProxyGetRequest,
-                    "Failed to write GET request to socket", "Failed to read response from socket",
-                    m_getResponse);
+    return Exchange(AnswerTo::Get, &CUpdateChecker::BuildGetRequest,
+                    &CUpdateChecker::BuildProxyGetRequest, "Failed to write GET request to socket",
+                    "Failed to read response from socket", m_getResponse);
 }
 
 bool CUpdateChecker::ParseHeadResponse() {

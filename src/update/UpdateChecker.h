@@ -91,9 +91,9 @@ private:
     void FailWithReason(FailureKind kind);
     // Sends one request over a fresh connection, built by direct or, on a route through a
     // proxy, by proxied, and reads the whole response. A response that was partly received
-    // when a step failed is dropped.
-    bool Exchange(RequestBuilder direct, RequestBuilder proxied, const char* writeError,
-                  const char* readError, CString& response);
+    // when a step failed, or that was cut short, is dropped.
+    bool Exchange(AnswerTo request, RequestBuilder direct, RequestBuilder proxied,
+                  const char* writeError, const char* readError, CString& response);
 
     PollSettings m_settings;
     SocketLimits m_limits;
