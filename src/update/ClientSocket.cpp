@@ -64,13 +64,19 @@ bool CClientSocket::WaitForProgress(WaitFor what, int limitMs) {
 }
 
 int CClientSocket::Connect() {
+    return ConnectBy(Clock::now() + std::chrono::milliseconds(m_limits.totalMs));
+}
+
+int CClientSocket::ConnectBy(Clock::time_point deadline) {
     Close();
     const Clock::time_point start = Clock::now();
-    m_deadline = start + std::chrono::milliseconds(m_limits.totalMs);
+    m_deadline = deadline;
     m_failure = SocketFailure::None;
     m_triedIPv4 = m_triedIPv6 = false;
     // Times in milliseconds since the start.
-    const int connectEnd = std::min(m_limits.connectMs, m_limits.totalMs);
+    const int left = static_cast<int>(std::max<long long>(
+        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - start).count()));
+    const int connectEnd = std::min(m_limits.connectMs, left);
     int nextStart = 0;
     // An unresolved name must not become a connection to 0.0.0.0, which some socket
     // layers take for the local host.
@@ -88,8 +94,8 @@ int CClientSocket::Connect() {
         } else if (pendingCount == 0) {
             failure = SocketFailure::Refused;
         } else if (now >= connectEnd) {
-            failure = m_limits.totalMs < m_limits.connectMs ? SocketFailure::DeadlinePassed
-                                                            : SocketFailure::TimedOut;
+            failure =
+                left < m_limits.connectMs ? SocketFailure::DeadlinePassed : SocketFailure::TimedOut;
         } else {
             const int until = more ? std::min(nextStart, connectEnd) : connectEnd;
             const int ready = WaitConnecting(pending, pendingCount, until - now + 1);

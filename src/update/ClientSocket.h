@@ -68,8 +68,14 @@ public:
     CClientSocket(const CClientSocket&) = delete;
     CClientSocket& operator=(const CClientSocket&) = delete;
 
+    using Clock = std::chrono::steady_clock;
+
     // 0 on success, -1 on failure (the socket is then closed).
     int Connect();
+    // The same, for a request that goes on over a further connection: its time runs out at
+    // the deadline of the connection that the request started on.
+    int ConnectBy(Clock::time_point deadline);
+    Clock::time_point Deadline() const { return m_deadline; }
     // The address families Connect tried, in their order, when IPv6 was among them:
     // "IPv6", "IPv6 and IPv4" or "IPv4 and IPv6"; empty for IPv4 alone.
     const char* TriedFamilies() const;
@@ -101,8 +107,6 @@ public:
     int Fail(SocketFailure failure);
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     // Starts connecting to one address: true while that goes on in the background, with
     // the socket added to pending; a socket connected at once becomes the connection.
     bool StartAttempt(const SocketAddress& address, NativeSocket* pending, int& pendingCount);

@@ -1,5 +1,6 @@
 #include "PollFailure.h"
 
+#include "ProxySignIn.h"
 #include "ResponseParser.h"
 
 namespace {
@@ -132,6 +133,12 @@ FailureReason DescribeStatus(const PollFailure& failure) {
     if (status.code == 0)
         return {"the answer from " + Peer(failure) + " was not HTTP", "not HTTP"};
     const CString code = Number(status.code);
+    const ProxyChallenge challenge = ReadProxyChallenge(failure.answer);
+    if (failure.viaProxy && status.code == 407 && challenge.scheme == SignInScheme::None &&
+        !challenge.unknown.IsEmpty())
+        return {"the proxy asked for a sign-in method the agent does not know: " +
+                    Printable(challenge.unknown, kLongestPhrase),
+                "proxy wants a login"};
     // Some proxies answer wrong credentials with 401 instead of 407.
     if (failure.viaProxy && failure.sentCredentials && (status.code == 407 || status.code == 401))
         return {"the proxy refused the user name or password", "proxy refused login"};
@@ -212,6 +219,10 @@ FailureReason DescribeFailure(const PollFailure& failure) {
         return {"the certificate has expired", "certificate expired"};
     case FailureKind::AnswerCut:
         return {"the site's answer was cut short", "answer cut short"};
+    case FailureKind::SignInRefused:
+        return {"the proxy refused your Windows sign-in", "proxy refused login"};
+    case FailureKind::NoKerberosTicket:
+        return {"no Kerberos ticket for " + failure.host, "no Kerberos ticket"};
     }
     return {};
 }

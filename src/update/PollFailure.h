@@ -27,6 +27,8 @@ enum class FailureKind {
     CertificateExpired,   // outside its validity period
     TunnelRefused,        // the proxy answered CONNECT with a status that is not a success
     AnswerCut,            // the answer ended before its Content-Length, or unannounced over TLS
+    SignInRefused,        // a Windows sign-in that the proxy answered with 407 to the end
+    NoKerberosTicket,     // Negotiate: Windows has no ticket for the proxy, nor another way in
 };
 
 struct PollFailure {

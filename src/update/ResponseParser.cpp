@@ -69,24 +69,6 @@ int FindBodyStart(const CString& response) {
     return -1;
 }
 
-// A header line "name: value", the name matched in any case; false for another line or an
-// empty value.
-bool ReadHeaderValue(const CString& line, const char* wanted, CString& value) {
-    int colon = line.Find(':');
-    if (colon < 0) {
-        return false;
-    }
-    CString name = line.Left(colon);
-    CString text = line.Mid(colon + 1);
-    name.Trim();
-    text.Trim();
-    if (text.IsEmpty() || name.CompareNoCase(wanted) != 0) {
-        return false;
-    }
-    value = text;
-    return true;
-}
-
 void ReadHeaderLine(const CString& line, CString& lastModified) {
     ReadHeaderValue(line, "Last-Modified", lastModified);
 }
@@ -103,8 +85,24 @@ bool EndsWithEmptyLine(const CString& head) {
     return end == 0 || head[end - 1] == '\n';
 }
 
-// The last Content-Length of the head that ends at bodyStart: a number of at most nine digits,
-// or -1 when there is none that reads as one.
+} // namespace
+
+bool ReadHeaderValue(const CString& line, const char* wanted, CString& value) {
+    int colon = line.Find(':');
+    if (colon < 0) {
+        return false;
+    }
+    CString name = line.Left(colon);
+    CString text = line.Mid(colon + 1);
+    name.Trim();
+    text.Trim();
+    if (text.IsEmpty() || name.CompareNoCase(wanted) != 0) {
+        return false;
+    }
+    value = text;
+    return true;
+}
+
 int ContentLength(const CString& response, int bodyStart) {
     int length = -1;
     CString line;
@@ -122,8 +120,6 @@ int ContentLength(const CString& response, int bodyStart) {
     }
     return length;
 }
-
-} // namespace
 
 bool ReadLine(const CString& text, int start, CString& line, int& lineFeed) {
     if (start < 0) {

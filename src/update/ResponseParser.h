@@ -17,6 +17,14 @@ bool ReadLine(const CString& text, int start, CString& line, int& lineFeed);
 // return or line feed (the text's length when there is none).
 int SkipWhitespace(const CString& text, int start);
 
+// A header line "name: value", the name matched in any case: false for another line or an
+// empty value.
+bool ReadHeaderValue(const CString& line, const char* wanted, CString& value);
+
+// The last Content-Length of the head that ends at bodyStart: a number of at most nine digits,
+// or -1 when there is none that reads as one.
+int ContentLength(const CString& response, int bodyStart);
+
 // A status line succeeds when the character after its first space is "2".
 bool IsSuccessStatus(const CString& statusLine);
 

@@ -19,7 +19,8 @@ int PortNumber(const CString& text, int fallback) {
     return number > 0 ? static_cast<int>(number) : fallback;
 }
 
-// A proxy's answer to CONNECT is a status line and a few headers.
+// A proxy's own answer (to CONNECT, or a 407 during a sign-in) is a status line and a few
+// headers.
 const int kMaxTunnelReply = 16384;
 
 // The line a parser reads as the status line: the HEAD parser skips empty lines before it,
@@ -36,6 +37,14 @@ CString StatusLineOf(const CString& response, bool skipEmptyLines) {
     return CString();
 }
 
+// "Proxy-Authorization: <scheme> <the bytes in Base64>" and CR LF.
+CString AuthorizationLine(const char* scheme, const std::string& bytes) {
+    CBase64Encoder encoder;
+    encoder.Encode(reinterpret_cast<const unsigned char*>(bytes.data()),
+                   static_cast<uint32_t>(bytes.size()));
+    return CString("Proxy-Authorization: ") + scheme + " " + encoder.GetEncodedText() + "\r\n";
+}
+
 } // namespace
 
 bool ParseScheme(const CString& text, Scheme& scheme) {
@@ -50,8 +59,9 @@ bool ParseScheme(const CString& text, Scheme& scheme) {
     return false;
 }
 
-CUpdateChecker::CUpdateChecker(const PollSettings& settings, const SocketLimits& limits)
-    : m_settings(settings), m_limits(limits) {
+CUpdateChecker::CUpdateChecker(const PollSettings& settings, const SocketLimits& limits,
+                               SignInStarter startSignIn)
+    : m_settings(settings), m_limits(limits), m_startSignIn(startSignIn) {
     m_schemeKnown = ParseScheme(settings.urlScheme, m_scheme);
 }
 
@@ -110,16 +120,30 @@ bool CUpdateChecker::OpenConnection() {
             m_message.Empty();
             return true;
         }
-        m_message.Format("%s%s:%d",
-                         CurrentRoute().ViaProxy() ? "Could not connect to proxy "
-                                                   : "Could not connect to ",
-                         host.c_str(), port);
-        NoteSocketFailure(true);
+        NoteConnectFailure();
         m_connection.reset();
         if (m_routeIndex + 1 == m_plan.count) {
             return false;
         }
     }
+}
+
+bool CUpdateChecker::Reconnect() {
+    const CClientSocket::Clock::time_point deadline = m_connection->Deadline();
+    m_connection.reset(new CClientSocket(BareHost(EndpointHost()), EndpointPort(), m_limits));
+    if (m_connection->ConnectBy(deadline) == 0) {
+        return true;
+    }
+    NoteConnectFailure();
+    return false;
+}
+
+void CUpdateChecker::NoteConnectFailure() {
+    m_message.Format("%s%s:%d",
+                     CurrentRoute().ViaProxy() ? "Could not connect to proxy "
+                                               : "Could not connect to ",
+                     EndpointHost().c_str(), EndpointPort());
+    NoteSocketFailure(true);
 }
 
 void CUpdateChecker::NoteFailure(FailureKind kind, int limit) {
@@ -179,41 +203,204 @@ void CUpdateChecker::FailWithReason(FailureKind kind) {
 
 bool CUpdateChecker::Exchange(AnswerTo request, RequestBuilder direct, RequestBuilder proxied,
                               const char* writeError, const char* readError, CString& response) {
+    m_answerTo = request;
+    m_writeError = writeError;
+    m_readError = readError;
     if (!OpenConnection()) {
-        return false;
-    }
-    if (m_scheme == Scheme::Https && !StartSecureChannel(writeError, readError)) {
-        m_connection.reset();
         return false;
     }
     // Built after connecting: the request carries the host as OpenConnection stripped it,
     // in the form of the route that connected.
-    if (m_connection->SendAll((this->*(UsesProxyRequests() ? proxied : direct))()) < 0) {
-        m_message = writeError;
-        NoteFailure(FailureKind::SendFailed);
-        m_connection.reset();
-        return false;
-    }
-    if (m_connection->Receive() < 0) {
-        m_message = readError;
-        NoteSocketFailure(false, !m_connection->Received().IsEmpty());
-        m_connection.reset();
-        return false;
-    }
-    if (!IsAnswerWhole(m_connection->Received(), request, m_connection->EndAnnounced())) {
-        m_message = readError;
-        NoteFailure(FailureKind::AnswerCut);
-        m_connection.reset();
-        return false;
-    }
-    // The response ends at its first zero byte.
-    response = m_connection->GetReceivedText();
+    m_build = UsesProxyRequests() ? proxied : direct;
+    const bool done = m_scheme == Scheme::Https
+                          ? StartSecureChannel() && RequestLeg(false, response)
+                          : ToProxy(&CUpdateChecker::RequestLeg, response);
     m_connection.reset();
+    return done;
+}
+
+bool CUpdateChecker::Send(const CString& request) {
+    if (m_connection->SendAll(request) < 0) {
+        m_message = m_writeError;
+        NoteFailure(FailureKind::SendFailed);
+        return false;
+    }
     return true;
 }
 
-bool CUpdateChecker::StartSecureChannel(const char* writeError, const char* readError) {
-    if (CurrentRoute().ViaProxy() && !OpenTunnel(writeError, readError)) {
+bool CUpdateChecker::RequestLeg(bool keepAlive, CString& response) {
+    if (!Send((this->*m_build)())) {
+        return false;
+    }
+    bool endAnnounced = true;
+    if (keepAlive) {
+        if (!ReadHead(response) || !ReadBody(m_answerTo == AnswerTo::Head, response)) {
+            return false;
+        }
+    } else {
+        if (m_connection->Receive() < 0) {
+            m_message = m_readError;
+            NoteSocketFailure(false, !m_connection->Received().IsEmpty());
+            return false;
+        }
+        response = m_connection->Received();
+        endAnnounced = m_connection->EndAnnounced();
+    }
+    if (!IsAnswerWhole(response, m_answerTo, endAnnounced)) {
+        m_message = m_readError;
+        NoteFailure(FailureKind::AnswerCut);
+        return false;
+    }
+    // The response ends at its first zero byte.
+    response = CString(response.c_str());
+    return true;
+}
+
+bool CUpdateChecker::TunnelLeg(bool keepAlive, CString& head) {
+    // What follows the head belongs to the TLS session, or, after a 407 on a connection that
+    // stays open, is that answer's body.
+    return Send(BuildConnectRequest()) && ReadHead(head) &&
+           (!keepAlive || !AsksForProxySignIn(head) || ReadBody(false, head));
+}
+
+bool CUpdateChecker::ReadHead(CString& head) {
+    head.Empty();
+    CString statusLine;
+    while (ParseTunnelReply(head, statusLine) == TunnelReply::Incomplete) {
+        char byte = 0;
+        if (head.GetLength() >= kMaxTunnelReply) {
+            m_message = m_readError;
+            NoteFailure(FailureKind::AnswerTooLarge, kMaxTunnelReply);
+            return false;
+        }
+        const int count = m_connection->ReceiveSome(&byte, 1);
+        if (count != 1) {
+            m_message = m_readError;
+            if (count == 0 && head.IsEmpty())
+                NoteFailure(FailureKind::EmptyAnswer);
+            else
+                NoteSocketFailure(false, !head.IsEmpty());
+            return false;
+        }
+        head.Append(&byte, 1);
+    }
+    return true;
+}
+
+bool CUpdateChecker::ReadBody(bool bodyless, CString& answer) {
+    int left = bodyless ? 0 : ContentLength(answer, answer.GetLength());
+    if (left < 0) {
+        if (m_connection->Receive() < 0) {
+            m_message = m_readError;
+            NoteSocketFailure(false, true);
+            return false;
+        }
+        answer += m_connection->Received();
+        return true;
+    }
+    if (left > m_limits.maxResponseBytes) {
+        m_message = m_readError;
+        NoteFailure(FailureKind::AnswerTooLarge, m_limits.maxResponseBytes);
+        return false;
+    }
+    char buffer[4096];
+    while (left > 0) {
+        const int count =
+            m_connection->ReceiveSome(buffer, std::min(left, static_cast<int>(sizeof buffer)));
+        if (count < 0) {
+            m_message = m_readError;
+            NoteSocketFailure(false, true);
+            return false;
+        }
+        // A body that ends early leaves the answer cut short, which its reader sees.
+        if (count == 0) {
+            break;
+        }
+        answer.Append(buffer, count);
+        left -= count;
+    }
+    return true;
+}
+
+bool CUpdateChecker::ToProxy(Leg leg, CString& answer) {
+    m_signInLines.Empty();
+    // Once a request of the poll has signed in, the next one starts with the handshake.
+    if (m_signIn == SignInScheme::None) {
+        if (!(this->*leg)(false, answer)) {
+            return false;
+        }
+        if (!CurrentRoute().ViaProxy() || !AsksForProxySignIn(answer)) {
+            return true;
+        }
+        const SignInScheme offered = ReadProxyChallenge(answer).scheme;
+        if (offered < SignInScheme::Ntlm) {
+            return true;
+        }
+        m_signIn = offered;
+        // The 407 ended the connection: the request carried no wish to keep it.
+        if (!Reconnect()) {
+            return false;
+        }
+    }
+    for (int attempt = 0;; ++attempt) {
+        const int ended = SignInLegs(leg, answer);
+        if (ended != 0 || attempt == 1) {
+            return ended > 0;
+        }
+        if (!Reconnect()) {
+            return false;
+        }
+    }
+}
+
+int CUpdateChecker::SignInLegs(Leg leg, CString& answer) {
+    // With no user name stored, the logged-on user's own credentials.
+    const std::unique_ptr<CSignInContext> context = m_startSignIn(
+        m_signIn, BareHost(CurrentRoute().proxyHost),
+        m_settings.useProxyAuth > 0 ? m_settings.authUsername : CString(), m_settings.authPassword);
+    std::string received;
+    for (int legs = 0;; ++legs) {
+        std::string token;
+        const int more = context ? context->Next(received, token) : -1;
+        if (more < 0 || token.empty()) {
+            // Without a first token Windows has no credentials for Negotiate to offer; NTLM
+            // always has the logged-on user's.
+            FailWithReason(legs == 0 && m_signIn == SignInScheme::Negotiate
+                               ? FailureKind::NoKerberosTicket
+                               : FailureKind::SignInRefused);
+            return -1;
+        }
+        m_signInLines = AuthorizationLine(SchemeName(m_signIn), token);
+        // HTTP/1.0 ends the connection after each answer unless asked to keep it, and the legs
+        // of one handshake belong to one connection.
+        if (more > 0) {
+            m_signInLines += "Proxy-Connection: Keep-Alive\r\n";
+        }
+        const bool answered = (this->*leg)(more > 0, answer);
+        const FailureKind failed = m_failure.kind;
+        if (legs > 0 &&
+            (answered ? answer.IsEmpty()
+                      : failed == FailureKind::SendFailed || failed == FailureKind::EmptyAnswer ||
+                            failed == FailureKind::ConnectionBroken)) {
+            return 0;
+        }
+        if (!answered || !AsksForProxySignIn(answer)) {
+            return answered ? 1 : -1;
+        }
+        const ProxyChallenge challenge = ReadProxyChallenge(answer);
+        if (more == 0 || challenge.scheme != m_signIn || challenge.token.IsEmpty()) {
+            FailWithReason(FailureKind::SignInRefused);
+            return -1;
+        }
+        CBase64Encoder decoder;
+        decoder.DecodeString(challenge.token);
+        received.assign(reinterpret_cast<const char*>(decoder.GetDecodedData()),
+                        decoder.DecodedLength());
+    }
+}
+
+bool CUpdateChecker::StartSecureChannel() {
+    if (CurrentRoute().ViaProxy() && !OpenTunnel()) {
         return false;
     }
     const FailureKind failure = m_connection->StartTls(BareHost(m_settings.urlHost));
@@ -224,35 +411,13 @@ bool CUpdateChecker::StartSecureChannel(const char* writeError, const char* read
     return true;
 }
 
-bool CUpdateChecker::OpenTunnel(const char* writeError, const char* readError) {
-    if (m_connection->SendAll(BuildConnectRequest()) < 0) {
-        m_message = writeError;
-        NoteFailure(FailureKind::SendFailed);
+bool CUpdateChecker::OpenTunnel() {
+    CString head;
+    if (!ToProxy(&CUpdateChecker::TunnelLeg, head)) {
         return false;
     }
-    // Read a byte at a time up to the blank line: what follows belongs to the TLS session.
-    CString head;
     CString statusLine;
-    TunnelReply reply;
-    while ((reply = ParseTunnelReply(head, statusLine)) == TunnelReply::Incomplete) {
-        char byte = 0;
-        if (head.GetLength() >= kMaxTunnelReply) {
-            m_message = readError;
-            NoteFailure(FailureKind::AnswerTooLarge, kMaxTunnelReply);
-            return false;
-        }
-        const int count = m_connection->ReceiveSome(&byte, 1);
-        if (count != 1) {
-            m_message = readError;
-            if (count == 0 && head.IsEmpty())
-                NoteFailure(FailureKind::EmptyAnswer);
-            else
-                NoteSocketFailure(false, !head.IsEmpty());
-            return false;
-        }
-        head.Append(&byte, 1);
-    }
-    if (reply == TunnelReply::Open) {
+    if (ParseTunnelReply(head, statusLine) == TunnelReply::Open) {
         return true;
     }
     NoteBadAnswer(FailureKind::TunnelRefused, head, statusLine);
@@ -389,25 +554,26 @@ CString CUpdateChecker::BuildProxyRequest(const char* method, bool withCredentia
     CString request = CString(method) + " http://" + host + ":" + m_settings.urlPort +
                       m_settings.urlPath + " HTTP/1.0\r\nHost: " + host +
                       "\r\nCache-control: no-cache\r\n";
-    if (withCredentials) {
+    if (!m_signInLines.IsEmpty()) {
+        request += m_signInLines;
+    } else if (withCredentials) {
         request += BuildProxyAuthorization();
     }
     return request + "\r\n";
 }
 
 CString CUpdateChecker::BuildProxyAuthorization() const {
-    CString credentials = m_settings.authUsername + ":" + m_settings.authPassword;
-    CBase64Encoder encoder;
-    encoder.Encode(reinterpret_cast<const unsigned char*>(credentials.str().data()),
-                   static_cast<uint32_t>(credentials.GetLength()));
-    return CString("Proxy-Authorization: Basic ") + encoder.GetEncodedText() + "\r\n";
+    return AuthorizationLine("Basic",
+                             (m_settings.authUsername + ":" + m_settings.authPassword).str());
 }
 
 CString CUpdateChecker::BuildConnectRequest() const {
     CString target;
     target.Format("%s:%d", UrlHostForm(m_settings.urlHost).c_str(), SitePort() & 0xFFFF);
     CString request = "CONNECT " + target + " HTTP/1.0\r\nHost: " + target + "\r\n";
-    if (m_settings.useProxyAuth > 0) {
+    if (!m_signInLines.IsEmpty()) {
+        request += m_signInLines;
+    } else if (m_settings.useProxyAuth > 0) {
         request += BuildProxyAuthorization();
     }
     return request + "\r\n";
@@ -447,8 +613,9 @@ PollResult PollSteps(CUpdateChecker& checker) {
 
 } // namespace
 
-PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits) {
-    CUpdateChecker checker(settings, limits);
+PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits,
+                   SignInStarter startSignIn) {
+    CUpdateChecker checker(settings, limits, startSignIn);
     PollResult result = PollSteps(checker);
     result.route = checker.RouteDescription();
     return result;

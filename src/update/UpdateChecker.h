@@ -8,6 +8,7 @@
 #include "PollFailure.h"
 #include "PollResult.h"
 #include "ProxyRoute.h"
+#include "ProxySignIn.h"
 #include "ResponseParser.h"
 
 #include <memory>
@@ -19,8 +20,10 @@ bool ParseScheme(const CString& text, Scheme& scheme);
 
 class CUpdateChecker {
 public:
+    // A proxy that asks for Windows sign-in gets its tokens from contexts of startSignIn.
     explicit CUpdateChecker(const PollSettings& settings,
-                            const SocketLimits& limits = SocketLimits());
+                            const SocketLimits& limits = SocketLimits(),
+                            SignInStarter startSignIn = StartWindowsSignIn);
     ~CUpdateChecker();
     CUpdateChecker(const CUpdateChecker&) = delete;
     CUpdateChecker& operator=(const CUpdateChecker&) = delete;
@@ -41,6 +44,10 @@ public:
     CString BuildProxyGetRequest() const;
     // The Proxy-Authorization header line, CR LF included.
     CString BuildProxyAuthorization() const;
+    // The lines that a proxy request carries in place of Basic credentials during a Windows
+    // sign-in: Proxy-Authorization with the leg's token, and Proxy-Connection while the
+    // proxy is to answer with another token.
+    const CString& SignInLines() const { return m_signInLines; }
     // Asks the proxy for a tunnel to the site, for HTTPS.
     CString BuildConnectRequest() const;
 
@@ -57,6 +64,9 @@ public:
 
 private:
     using RequestBuilder = CString (CUpdateChecker::*)() const;
+    // Sends the request (or CONNECT) once and reads the answer: up to the close, or, on a
+    // connection that is to stay open (keepAlive), as far as the answer's length says.
+    using Leg = bool (CUpdateChecker::*)(bool keepAlive, CString& answer);
 
     CString BuildDirectRequest(const char* method) const;
     CString BuildProxyRequest(const char* method, bool withCredentials) const;
@@ -80,18 +90,39 @@ private:
     CString SiteUrl() const;
     // Connects along the routes from the current one on, until one connects.
     bool OpenConnection();
+    // A further connection for the request along the route that it took, within the
+    // request's time.
+    bool Reconnect();
+    void NoteConnectFailure();
     // Through the proxy's tunnel when the proxy is used, then the TLS session.
-    bool StartSecureChannel(const char* writeError, const char* readError);
-    bool OpenTunnel(const char* writeError, const char* readError);
+    bool StartSecureChannel();
+    bool OpenTunnel();
+    // Sends the whole request; false, with the failure noted, when that fails.
+    bool Send(const CString& request);
+    bool RequestLeg(bool keepAlive, CString& response);
+    bool TunnelLeg(bool keepAlive, CString& head);
+    // Reads a byte at a time up to the blank line that ends the head, so that nothing of what
+    // follows is taken.
+    bool ReadHead(CString& head);
+    // The body on a connection that stays open: as long as its Content-Length says (nothing
+    // when bodyless), or up to the close when it has none.
+    bool ReadBody(bool bodyless, CString& answer);
+    // One leg; on a route through a proxy that answers 407 offering NTLM or Negotiate, then
+    // the Windows sign-in: once per request, started once more on a new connection when the
+    // proxy closes the first between two legs.
+    bool ToProxy(Leg leg, CString& answer);
+    // The legs of one handshake on the connection: 1 with the proxy's answer to the last one,
+    // 0 when the proxy closed the connection between two legs, -1 on failure.
+    int SignInLegs(Leg leg, CString& answer);
     void NoteFailure(FailureKind kind, int limit = 0);
     // answerBegun: part of the answer had arrived when the read failed.
     void NoteSocketFailure(bool connecting, bool answerBegun = false);
     void NoteBadAnswer(FailureKind kind, const CString& answer, const CString& statusLine);
     // For the failures that HTTPS brought, the message is the reason itself.
     void FailWithReason(FailureKind kind);
-    // Sends one request over a fresh connection, built by direct or, on a route through a
-    // proxy, by proxied, and reads the whole response. A response that was partly received
-    // when a step failed, or that was cut short, is dropped.
+    // Sends one request over a fresh connection (more during a Windows sign-in), built by
+    // direct or, on a route through a proxy, by proxied, and reads the whole response. A
+    // response that was partly received when a step failed, or that was cut short, is dropped.
     bool Exchange(AnswerTo request, RequestBuilder direct, RequestBuilder proxied,
                   const char* writeError, const char* readError, CString& response);
 
@@ -103,6 +134,15 @@ private:
     CString m_getResponse;
     CString m_lastModified;
     std::unique_ptr<CClientSocket> m_connection;
+    // The request being exchanged.
+    AnswerTo m_answerTo = AnswerTo::Head;
+    RequestBuilder m_build = nullptr;
+    const char* m_writeError = "";
+    const char* m_readError = "";
+    SignInStarter m_startSignIn;
+    // The scheme of the poll's sign-in: the next request starts its handshake at once.
+    SignInScheme m_signIn = SignInScheme::None;
+    CString m_signInLines;
     RoutePlan m_plan;
     int m_routeIndex = 0;
     bool m_changed = false;
@@ -115,4 +155,5 @@ private:
 
 // The whole poll in its order of steps: HEAD, and only after a changed Last-Modified the
 // GET and the parse.
-PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits = SocketLimits());
+PollResult RunPoll(const PollSettings& settings, const SocketLimits& limits = SocketLimits(),
+                   SignInStarter startSignIn = StartWindowsSignIn);

@@ -195,6 +195,17 @@ TEST(FailureReason, Table) {
          "the site or the proxy answered 401 Unauthorized", "HTTP 401"},
         {Http, false, false, "HTTP/1.0 407 Proxy Authentication Required", "",
          "the site answered 407 Proxy Authentication Required", "HTTP 407"},
+        // A proxy that offers only ways to sign in that the agent does not know names the first.
+        {Http, true, true, "HTTP/1.0 407 x",
+         "HTTP/1.0 407 x\r\nProxy-Authenticate: Digest realm=\"a, b\", qop=\"auth\"\r\n"
+         "Proxy-Authenticate: Bearer\r\n\r\n",
+         "the proxy asked for a sign-in method the agent does not know: Digest",
+         "proxy wants a login"},
+        {Http, true, false, "HTTP/1.0 407 x",
+         "HTTP/1.0 407 x\nProxy-Authenticate: Digest realm=\"a\", Basic realm=\"b\"\n\n",
+         "the proxy asked for a user name and password", "proxy wants a login"},
+        {Http, false, false, "HTTP/1.0 407 x", "HTTP/1.0 407 x\nProxy-Authenticate: Digest\n\n",
+         "the site answered 407 x", "HTTP 407"},
         // Redirects name their target, made absolute against http://news.example:8080/a/b.
         {Http, false, false, "HTTP/1.1 301 Moved Permanently",
          "HTTP/1.1 301 Moved Permanently\r\nServer: x\r\n"
@@ -216,6 +227,9 @@ TEST(FailureReason, Table) {
         // The proxy's answer to CONNECT: its credentials as above, anything else a refusal.
         {Tunnel, true, false, "HTTP/1.0 407 Proxy Authentication Required", "",
          "the proxy asked for a user name and password", "proxy wants a login"},
+        {Tunnel, true, false, "HTTP/1.0 407 x", "HTTP/1.0 407 x\nProxy-Authenticate: Digest\n\n",
+         "the proxy asked for a sign-in method the agent does not know: Digest",
+         "proxy wants a login"},
         {Tunnel, true, true, "HTTP/1.0 401 Unauthorized", "",
          "the proxy refused the user name or password", "proxy refused login"},
         {Tunnel, true, false, "HTTP/1.0 403 Forbidden", "",

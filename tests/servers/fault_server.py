@@ -37,9 +37,22 @@ the connection without a word of TLS).
 
 A CONNECT to a host whose name starts with "mixed-ends." is answered with a head whose last
 header line ends in a bare line feed and whose empty line is CR LF.
+
+``signin_port`` is a proxy that asks for Windows sign-in and keeps a connection open between
+the legs of a handshake when the client asks for that (``Proxy-Connection: Keep-Alive``).
+The path ``/signin/<offer>[-<variant>]`` (a CONNECT: always ``ntlm``) chooses its 407:
+offer ``ntlm`` (NTLM and Basic), ``negotiate`` (Negotiate, NTLM and Basic) or ``digest``
+(Digest only). A first NTLM message gets a real NTLM challenge, the last message the news list
+(or, for CONNECT, the tunnel), a Kerberos token at once the same. Variants: ``close`` closes
+the first connection of the path after the challenge, ``again`` answers the last message with
+407, ``slow`` waits 1.2 s before each answer. Each request of this listener is recorded with
+the number of its connection (``Request.connection``; in the log, ``connections.txt`` holds
+"<request number> <connection>" lines).
 """
 
+import base64
 import contextlib
+import itertools
 import os
 import select
 import socket
@@ -185,6 +198,39 @@ BEHAVIOURS = {
 }
 
 
+# A real NTLM challenge (type 2): domain ZAVORA, computer PROXY, NTLMv2 and extended session
+# security, the client to answer with its own credentials. Any answer to it is accepted.
+NTLM_CHALLENGE = base64.b64decode(
+    "TlRMTVNTUAACAAAADAAMADAAAAAFgomgASNFZ4mrze8AAAAAAAAAACIAIgA8AAAAWgBBAFYATwBSAEEAAgAMAFoAQQ"
+    "BWAE8AUgBBAAEACgBQAFIATwBYAFkAAAAAAA==")
+SIGN_IN_OFFERS = {
+    "ntlm": ["NTLM", 'Basic realm="zavora"'],
+    "negotiate": ["Negotiate", "NTLM", 'Basic realm="zavora"'],
+    "digest": ['Digest realm="zavora", nonce="5f3a", qop="auth"'],
+}
+SIGN_IN_BODY = b"Sign in, please.\n"
+
+
+def _header(raw, name):
+    """The value of the request's first header line of that name, or ""."""
+    for line in raw.decode("latin-1").split("\n")[1:]:
+        key, _, value = line.partition(":")
+        if key.strip().lower() == name.lower():
+            return value.strip()
+    return ""
+
+
+def _sign_in_reply(request, offers, keep_alive):
+    """A 407 with the offers; its body is left out for HEAD, as for every HEAD answer."""
+    lines = ["HTTP/1.0 407 Proxy Authentication Required"]
+    lines += [f"Proxy-Authenticate: {offer}" for offer in offers]
+    lines += [f"Content-Length: {len(SIGN_IN_BODY)}"]
+    if keep_alive:
+        lines += ["Proxy-Connection: keep-alive"]
+    head = ("\r\n".join(lines) + "\r\n\r\n").encode()
+    return head if request.method == "HEAD" else head + SIGN_IN_BODY
+
+
 def news_document(epoch, entries):
     """A news list: the epoch line, then two lines for each (date, title, url) entry. Text
     goes out in Latin-1, bytes (a title in UTF-8, say) as they are."""
@@ -207,6 +253,7 @@ class Request:
             slash = uri.find("/", len("http://"))
             uri = uri[slash:] if slash >= 0 else "/"
         self.path = uri
+        self.connection = 0
 
     def __repr__(self):
         return f"Request({self.method} {self.path} at {self.arrived:.3f})"
@@ -233,6 +280,8 @@ class FaultServer:
         self._open = set()
         self._listeners = []
         self._fillers = []
+        self._sign_in_connections = itertools.count(1)
+        self._closed_paths = set()
 
     # Life cycle -------------------------------------------------------------------------
     def start(self):
@@ -242,6 +291,7 @@ class FaultServer:
         self.silent_port = self.listen(lambda conn: self.stopping.wait())
         self.close_port = self.listen(self._close_at_once)
         self.blackhole_port = self._start_blackhole()
+        self.signin_port = self.listen(self._sign_in)
         if self.certificates:
             self._start_tls()
         return self
@@ -458,6 +508,9 @@ class FaultServer:
                 with open(temporary, "wb") as f:
                     f.write(request.raw)
                 os.replace(temporary, os.path.join(self.log_dir, "last-request.bin"))
+                if request.connection:
+                    with open(os.path.join(self.log_dir, "connections.txt"), "a") as f:
+                        f.write(f"{number} {request.connection}\n")
 
     def _serve(self, conn):
         raw = self._read_request(conn)
@@ -480,6 +533,38 @@ class FaultServer:
             return
         name = request.path[len("/fault/"):] if request.path.startswith("/fault/") else "ok"
         BEHAVIOURS.get(name, BEHAVIOURS["ok"])(conn, request, self)
+
+    def _sign_in(self, conn):
+        connection = next(self._sign_in_connections)
+        while raw := self._read_request(conn):
+            request = Request(raw)
+            request.connection = connection
+            self._record(request)
+            name = "ntlm" if request.method == "CONNECT" else request.path.rpartition("/")[2]
+            offer, _, variant = name.partition("-")
+            if variant == "slow" and self.stopping.wait(1.2):
+                return
+            scheme, _, token = _header(raw, "Proxy-Authorization").partition(" ")
+            message = base64.b64decode(token.strip() or "AA==", validate=False)
+            keep_alive = _header(raw, "Proxy-Connection").lower() == "keep-alive"
+            if scheme not in ("NTLM", "Negotiate") or offer == "digest":
+                conn.sendall(_sign_in_reply(request, SIGN_IN_OFFERS.get(offer, []), False))
+                return
+            if message.startswith(b"NTLMSSP\0\x01"):
+                offers = [f"{scheme} {base64.b64encode(NTLM_CHALLENGE).decode()}"]
+                conn.sendall(_sign_in_reply(request, offers, keep_alive))
+                first_close = variant == "close" and request.path not in self._closed_paths
+                if not keep_alive or first_close:
+                    self._closed_paths.add(request.path)
+                    return
+                continue
+            if variant == "again":
+                conn.sendall(_sign_in_reply(request, SIGN_IN_OFFERS[offer], False))
+            elif request.method == "CONNECT":
+                self._tunnel(conn, request)
+            else:
+                BEHAVIOURS["ok"](conn, request, self)
+            return
 
     def _control_script(self, conn, raw, request):
         head, _, body = raw.partition(b"\n\n") if b"\r\n\r\n" not in raw else raw.partition(

@@ -16,7 +16,9 @@ The command sees these environment variables (Wine hands them on to Windows prog
     ZV_FAULT_SILENT_PORT accepts, never reads or answers
     ZV_FAULT_CLOSE_PORT  accepts and closes at once
     ZV_FAULT_BLACKHOLE_PORT  never completes a connection
-    ZV_FAULT_LOG         directory with last-request.bin and request-<n>.bin
+    ZV_FAULT_SIGNIN_PORT a proxy that asks for Windows sign-in (/signin/<offer>[-<variant>])
+    ZV_FAULT_LOG         directory with last-request.bin, request-<n>.bin and, for the
+                         sign-in proxy's requests, connections.txt
 
 With --tls, certificates are made for the run (tls_certs.py), nginx also serves HTTPS and
 the fault server its TLS listeners; --trust EXE adds the test CA to the Wine prefix's
@@ -97,6 +99,7 @@ def main():
                            ZV_FAULT_SILENT_PORT=str(fault.silent_port),
                            ZV_FAULT_CLOSE_PORT=str(fault.close_port),
                            ZV_FAULT_BLACKHOLE_PORT=str(fault.blackhole_port),
+                           ZV_FAULT_SIGNIN_PORT=str(fault.signin_port),
                            ZV_FAULT_LOG=log_dir)
                 for kind, port in fault.tls_ports.items():
                     name = kind.upper().replace("-", "_").replace(".", "_")

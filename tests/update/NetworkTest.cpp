@@ -11,6 +11,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstring>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -536,6 +537,142 @@ TEST_F(NetworkTest, ThroughTheProxy) {
             EXPECT_EQ(8, result.message.Find(row.message)) << result.message;
         }
     }
+}
+
+// A security context that speaks NTLM's three messages in form (the signature and the
+// type) for the fault server's sign-in proxy, which answers the first with a real challenge.
+// What the agent handed it is kept for the test to read.
+struct SignInRecord {
+    SignInScheme scheme = SignInScheme::None;
+    std::string host, user, challenge;
+};
+SignInRecord g_signIn;
+
+class CScriptedSignIn : public CSignInContext {
+public:
+    int Next(const std::string& received, std::string& token) override {
+        const bool first = m_legs++ == 0;
+        if (!first) {
+            g_signIn.challenge = received;
+        }
+        token = std::string("NTLMSSP\0", 8) + (first ? '\1' : '\3') + std::string(3, '\0');
+        return first ? 1 : 0;
+    }
+
+private:
+    int m_legs = 0;
+};
+
+std::unique_ptr<CSignInContext> ScriptedSignIn(SignInScheme scheme, const CString& host,
+                                               const CString& user, const CString&) {
+    g_signIn.scheme = scheme;
+    g_signIn.host = host.str();
+    g_signIn.user = user.str();
+    return std::unique_ptr<CSignInContext>(new CScriptedSignIn);
+}
+
+std::unique_ptr<CSignInContext> NoCredentials(SignInScheme, const CString&, const CString&,
+                                              const CString&) {
+    return nullptr;
+}
+
+// The sign-in proxy's connections of the requests from number first on, one letter each
+// from "A" on: "ABB" is a request on one connection, then two on another.
+std::string SignInConnections(int first) {
+    std::istringstream lines(ReadFileBytes(EnvText("ZV_FAULT_LOG") + "/connections.txt"));
+    std::string letters;
+    int number = 0, connection = 0, firstConnection = 0;
+    while (lines >> number >> connection) {
+        if (number >= first) {
+            firstConnection = firstConnection ? firstConnection : connection;
+            letters += static_cast<char>('A' + connection - firstConnection);
+        }
+    }
+    return letters;
+}
+
+// A proxy that asks for Windows sign-in: the legs of one handshake share a connection, the
+// first request still goes as always, and each way of failing has its reason.
+TEST_F(NetworkTest, WindowsSignInThroughTheProxy) {
+    const std::string port = std::to_string(EnvPort("ZV_FAULT_PORT"));
+    const char* refused = "the proxy refused your Windows sign-in";
+    struct Row {
+        const char* path;
+        SignInStarter starter;
+        PollOutcome outcome;
+        std::string reason;
+        const char* connections; // of the sign-in proxy's requests, HEAD's and GET's
+        const char* user = "";   // stored, with useProxyAuth 1
+        const char* scheme = "http";
+    } rows[] = {
+        {"/signin/ntlm", ScriptedSignIn, PollOutcome::NewPostings, "", "ABBCC"},
+        {"/signin/negotiate", ScriptedSignIn, PollOutcome::NewPostings, "", "ABBCC"},
+        {"/signin/ntlm", ScriptedSignIn, PollOutcome::NewPostings, "", "ABBCC", "CORP\\agent"},
+        // Closed after the challenge: once more on a new connection.
+        {"/signin/ntlm-close", ScriptedSignIn, PollOutcome::NewPostings, "", "ABCCDD"},
+        {"/signin/ntlm-again", ScriptedSignIn, PollOutcome::Error, refused, "ABB"},
+        {"/signin/digest", ScriptedSignIn, PollOutcome::Error,
+         "the proxy asked for a sign-in method the agent does not know: Digest", "A"},
+        {"/signin/negotiate", NoCredentials, PollOutcome::Error, "no Kerberos ticket for 127.0.0.1",
+         "A"},
+        {"/signin/ntlm", NoCredentials, PollOutcome::Error, refused, "A"},
+        // The request's time limit holds across its connections: three slow answers overrun it.
+        {"/signin/ntlm-slow", ScriptedSignIn, PollOutcome::Error,
+         "the answer from the proxy 127.0.0.1 took longer than 3 s", "ABB"},
+        {"/.newsupdate", ScriptedSignIn, PollOutcome::NewPostings, "", "ABBCC", "", "https"},
+    };
+    for (const Row& row : rows) {
+        if (std::string(row.scheme) == "https" && !HaveTls()) {
+            continue;
+        }
+        SCOPED_TRACE(std::string(row.path) + " " + row.user);
+        PollSettings settings = Fault(row.path);
+        settings.urlHost = "news.example";
+        settings.urlPort = "80";
+        settings.useProxy = 1;
+        settings.proxyHost = "127.0.0.1";
+        settings.proxyPort = std::to_string(EnvPort("ZV_FAULT_SIGNIN_PORT")).c_str();
+        settings.useProxyAuth = *row.user ? 1 : 0;
+        settings.authUsername = row.user;
+        settings.authPassword = "s3cret";
+        settings.urlScheme = row.scheme;
+        if (std::string(row.scheme) == "https") {
+            settings.urlHost = "localhost";
+            settings.urlPort = std::to_string(TlsPort("good")).c_str();
+        }
+        g_signIn = SignInRecord();
+        const int first = FaultRequestCount() + 1;
+        const PollResult result = RunPoll(settings, ShortLimits(), row.starter);
+        EXPECT_EQ(row.outcome, result.outcome) << result.message;
+        EXPECT_EQ(row.reason, result.reason.text.str());
+        EXPECT_EQ(row.connections, SignInConnections(first));
+        if (row.outcome == PollOutcome::NewPostings) {
+            EXPECT_EQ("127.0.0.1", g_signIn.host);
+            EXPECT_EQ(row.user, g_signIn.user);
+            EXPECT_EQ(0u, g_signIn.challenge.find(std::string("NTLMSSP\0\2", 9)));
+        }
+    }
+
+    // The bytes of a handshake's legs: as the first request, with the token in place of
+    // Basic credentials, and the wish to keep the connection while another leg follows.
+    PollSettings settings = Fault("/signin/ntlm");
+    settings.useProxy = 1;
+    settings.useProxyAuth = 1;
+    settings.authUsername = "agent";
+    settings.authPassword = "s3cret";
+    settings.proxyHost = "127.0.0.1";
+    settings.proxyPort = std::to_string(EnvPort("ZV_FAULT_SIGNIN_PORT")).c_str();
+    CUpdateChecker checker(settings, ShortLimits(), ScriptedSignIn);
+    const int first = FaultRequestCount() + 1;
+    ASSERT_TRUE(checker.SendHeadRequest()) << checker.Message();
+    const std::string start = "HEAD http://127.0.0.1:" + port +
+                              "/signin/ntlm HTTP/1.0\r\nHost: 127.0.0.1\r\n"
+                              "Cache-control: no-cache\r\nProxy-Authorization: ";
+    EXPECT_EQ(start + "Basic YWdlbnQ6czNjcmV0\r\n\r\n", FaultRequest(first));
+    EXPECT_EQ(start + "NTLM TlRMTVNTUAABAAAA\r\nProxy-Connection: Keep-Alive\r\n\r\n",
+              FaultRequest(first + 1));
+    EXPECT_EQ(start + "NTLM TlRMTVNTUAADAAAA\r\n\r\n", FaultRequest(first + 2));
+    EXPECT_EQ(g_signIn.scheme, SignInScheme::Ntlm);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "ResponseParser.h"
 
+#include "ProxySignIn.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -71,6 +73,53 @@ TEST(TunnelReply, BlankLineEndsItAndTheStatusDecides) {
         if (row.reply != TunnelReply::Incomplete) {
             EXPECT_EQ(CString(row.statusLine), statusLine) << row.head;
         }
+    }
+}
+
+// A 407's offers: the most wanted scheme the agent knows with its token, else the first
+// unknown one; only the head counts.
+TEST(ProxyChallenge, PrefersNegotiateThenNtlmThenBasic) {
+    const SignInScheme None = SignInScheme::None, Basic = SignInScheme::Basic,
+                       Ntlm = SignInScheme::Ntlm, Negotiate = SignInScheme::Negotiate;
+    struct Row {
+        const char* head; // after "HTTP/1.0 407 x\r\n"
+        SignInScheme scheme;
+        const char* token;
+        const char* unknown;
+    } rows[] = {
+        {"\r\n", None, "", ""},
+        {"Proxy-Authenticate: Basic realm=\"x\"\r\n\r\n", Basic, "", ""},
+        {"Proxy-Authenticate: Basic realm=\"x\"\r\nProxy-Authenticate: NTLM\r\n"
+         "Proxy-Authenticate: Negotiate\r\n\r\n",
+         Negotiate, "", ""},
+        {"proxy-authenticate:ntlm, BASIC realm=\"a, Negotiate\"\n\n", Ntlm, "", ""},
+        {"Proxy-Authenticate: NTLM TlRMTVNTUAACAAAA==  \r\n\r\n", Ntlm, "TlRMTVNTUAACAAAA==", ""},
+        {"Proxy-Authenticate: Negotiate YII+/w\r\nProxy-Authenticate: NTLM TlRM\r\n\r\n", Negotiate,
+         "YII+/w", ""},
+        // A token that is no Base64 is none; a parameter is no offer.
+        {"Proxy-Authenticate: NTLM Tl=RM\r\n\r\n", Ntlm, "", ""},
+        {"Proxy-Authenticate: NTLM T*RM\r\n\r\n", Ntlm, "", ""},
+        {"Proxy-Authenticate: Basic realm=\"x\", NTLM=abc\r\n\r\n", Basic, "", ""},
+        {"Proxy-Authenticate: Digest realm=\"x\\\", NTLM\", nonce=1, Bearer\r\n\r\n", None, "",
+         "Digest"},
+        {"Proxy-Authenticate: , ,Digest\r\nProxy-Authenticate: Basic\r\n\r\n", Basic, "", "Digest"},
+        // The body and other headers are not offers.
+        {"WWW-Authenticate: NTLM\r\n\r\nProxy-Authenticate: NTLM\r\n", None, "", ""},
+        {"X-Proxy-Authenticate: NTLM\r\nProxy-Authenticate-X: NTLM\r\n\r\n", None, "", ""},
+        {"Proxy-Authenticate: Negotiate", Negotiate, "", ""},
+    };
+    for (const Row& row : rows) {
+        const ProxyChallenge challenge =
+            ReadProxyChallenge(CString("HTTP/1.0 407 x\r\n") + row.head);
+        EXPECT_EQ(row.scheme, challenge.scheme) << row.head;
+        EXPECT_EQ(CString(row.token), challenge.token) << row.head;
+        EXPECT_EQ(CString(row.unknown), challenge.unknown) << row.head;
+    }
+    for (const char* status : {"HTTP/1.0 407 Proxy Authentication Required", "HTTP/1.1 407"}) {
+        EXPECT_TRUE(AsksForProxySignIn(status)) << status;
+    }
+    for (const char* status : {"HTTP/1.0 4070 x", "HTTP/1.0 200 407", "407", ""}) {
+        EXPECT_FALSE(AsksForProxySignIn(status)) << status;
     }
 }
 

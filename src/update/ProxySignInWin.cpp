@@ -1,0 +1,90 @@
+// Windows sign-in to a proxy through SSPI's NTLM and Negotiate packages in secur32, which is
+// loaded on the first sign-in: an agent whose proxy never asks never maps it.
+#define SECURITY_WIN32
+#include "ProxySignIn.h"
+
+#include "SystemLibraryWin.h"
+
+#include <windows.h>
+
+#include <security.h>
+
+namespace {
+
+class CSspiSignIn : public CSignInContext {
+public:
+    CSspiSignIn(PSecurityFunctionTableA sspi, const CredHandle& credentials, const CString& target)
+        : m_sspi(sspi), m_credentials(credentials), m_target(target) {}
+    ~CSspiSignIn() override;
+    CSspiSignIn(const CSspiSignIn&) = delete;
+    CSspiSignIn& operator=(const CSspiSignIn&) = delete;
+
+    int Next(const std::string& received, std::string& token) override;
+
+private:
+    PSecurityFunctionTableA m_sspi;
+    CredHandle m_credentials;
+    CtxtHandle m_context;
+    bool m_haveContext = false;
+    std::string m_target;
+};
+
+CSspiSignIn::~CSspiSignIn() {
+    if (m_haveContext) {
+        m_sspi->DeleteSecurityContext(&m_context);
+    }
+    m_sspi->FreeCredentialsHandle(&m_credentials);
+}
+
+int CSspiSignIn::Next(const std::string& received, std::string& token) {
+    SecBuffer in = {static_cast<ULONG>(received.size()), SECBUFFER_TOKEN,
+                    const_cast<char*>(received.data())};
+    SecBufferDesc inDesc = {SECBUFFER_VERSION, 1, &in};
+    SecBuffer out = {0, SECBUFFER_TOKEN, nullptr};
+    SecBufferDesc outDesc = {SECBUFFER_VERSION, 1, &out};
+    ULONG granted = 0;
+    const SECURITY_STATUS status = m_sspi->InitializeSecurityContextA(
+        &m_credentials, m_haveContext ? &m_context : nullptr, &m_target[0], ISC_REQ_ALLOCATE_MEMORY,
+        0, SECURITY_NATIVE_DREP, m_haveContext ? &inDesc : nullptr, 0, &m_context, &outDesc,
+        &granted, nullptr);
+    const bool made = status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED;
+    m_haveContext = m_haveContext || made;
+    if (out.pvBuffer) {
+        token.assign(static_cast<const char*>(out.pvBuffer), out.cbBuffer);
+        m_sspi->FreeContextBuffer(out.pvBuffer);
+    }
+    return made ? status == SEC_I_CONTINUE_NEEDED : -1;
+}
+
+} // namespace
+
+std::unique_ptr<CSignInContext> StartWindowsSignIn(SignInScheme scheme, const CString& proxyHost,
+                                                   const CString& user, const CString& password) {
+    auto init =
+        SystemFunctionOf<PSecurityFunctionTableA WINAPI()>("secur32.dll", "InitSecurityInterfaceA");
+    const PSecurityFunctionTableA sspi = init ? init() : nullptr;
+    if (!sspi) {
+        return nullptr;
+    }
+    // "DOMAIN\user" is split at the backslash; "user@REALM" is a whole user name.
+    const int backslash = user.Find('\\');
+    unsigned char* text = reinterpret_cast<unsigned char*>(const_cast<char*>(user.c_str()));
+    SEC_WINNT_AUTH_IDENTITY_A identity = {
+        text + backslash + 1,
+        static_cast<unsigned long>(user.GetLength() - backslash - 1),
+        text,
+        static_cast<unsigned long>(backslash > 0 ? backslash : 0),
+        reinterpret_cast<unsigned char*>(const_cast<char*>(password.c_str())),
+        static_cast<unsigned long>(password.GetLength()),
+        SEC_WINNT_AUTH_IDENTITY_ANSI};
+    CredHandle credentials;
+    TimeStamp expiry;
+    // Without an identity the package takes the logged-on user's own credentials.
+    if (sspi->AcquireCredentialsHandleA(nullptr, const_cast<char*>(SchemeName(scheme)),
+                                        SECPKG_CRED_OUTBOUND, nullptr,
+                                        user.IsEmpty() ? nullptr : &identity, nullptr, nullptr,
+                                        &credentials, &expiry) != SEC_E_OK) {
+        return nullptr;
+    }
+    return std::unique_ptr<CSignInContext>(new CSspiSignIn(sspi, credentials, "HTTP/" + proxyHost));
+}
