@@ -11,6 +11,9 @@
 
 namespace {
 
+// MaxTokenSize can be set no higher.
+constexpr ULONG kMostTokenBytes = 65535;
+
 class CSspiSignIn : public CSignInContext {
 public:
     CSspiSignIn(PSecurityFunctionTableA sspi, const CredHandle& credentials, const CString& target)
@@ -40,19 +43,19 @@ int CSspiSignIn::Next(const std::string& received, std::string& token) {
     SecBuffer in = {static_cast<ULONG>(received.size()), SECBUFFER_TOKEN,
                     const_cast<char*>(received.data())};
     SecBufferDesc inDesc = {SECBUFFER_VERSION, 1, &in};
-    SecBuffer out = {0, SECBUFFER_TOKEN, nullptr};
+    // The token goes into a buffer of ours, as large as Windows lets a token grow: Wine's
+    // Kerberos cannot allocate it itself (ISC_REQ_ALLOCATE_MEMORY).
+    token.assign(kMostTokenBytes, '\0');
+    SecBuffer out = {kMostTokenBytes, SECBUFFER_TOKEN, &token[0]};
     SecBufferDesc outDesc = {SECBUFFER_VERSION, 1, &out};
     ULONG granted = 0;
     const SECURITY_STATUS status = m_sspi->InitializeSecurityContextA(
-        &m_credentials, m_haveContext ? &m_context : nullptr, &m_target[0], ISC_REQ_ALLOCATE_MEMORY,
-        0, SECURITY_NATIVE_DREP, m_haveContext ? &inDesc : nullptr, 0, &m_context, &outDesc,
-        &granted, nullptr);
+        &m_credentials, m_haveContext ? &m_context : nullptr, &m_target[0], 0, 0,
+        SECURITY_NATIVE_DREP, m_haveContext ? &inDesc : nullptr, 0, &m_context, &outDesc, &granted,
+        nullptr);
     const bool made = status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED;
     m_haveContext = m_haveContext || made;
-    if (out.pvBuffer) {
-        token.assign(static_cast<const char*>(out.pvBuffer), out.cbBuffer);
-        m_sspi->FreeContextBuffer(out.pvBuffer);
-    }
+    token.resize(made ? out.cbBuffer : 0);
     return made ? status == SEC_I_CONTINUE_NEEDED : -1;
 }
 

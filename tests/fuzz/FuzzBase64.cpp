@@ -1,6 +1,9 @@
 // Base64 round trip: any bytes encode to alphabet text of the right length that decodes
-// back to the same bytes; decoding arbitrary text never overruns the buffers.
+// back to the same bytes; decoding arbitrary text never overruns the buffers. The input read
+// as a proxy's 407: a sign-in token that the challenge reader takes decodes to as many bytes
+// as its characters carry, and those bytes survive another round trip.
 #include "Base64Encoder.h"
+#include "ProxySignIn.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +20,34 @@ void Require(bool condition) {
 bool IsBase64Char(char ch) {
     return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') ||
            ch == '+' || ch == '/' || ch == '=';
+}
+
+void CheckChallenge(const uint8_t* data, size_t size) {
+    const ProxyChallenge challenge =
+        ReadProxyChallenge(CString(reinterpret_cast<const char*>(data), static_cast<int>(size)));
+    if (challenge.token.IsEmpty()) {
+        return;
+    }
+    Require(challenge.scheme >= SignInScheme::Ntlm);
+    uint32_t characters = 0;
+    for (int i = 0; i < challenge.token.GetLength(); ++i) {
+        Require(IsBase64Char(challenge.token[i]));
+        characters += challenge.token[i] != '=';
+    }
+    CBase64Encoder decoder;
+    decoder.DecodeString(challenge.token);
+    const uint32_t rest = characters % 4;
+    Require(decoder.DecodedLength() == characters / 4 * 3 + (rest > 1 ? rest - 1 : 0));
+    if (decoder.DecodedLength() == 0) {
+        return;
+    }
+    CBase64Encoder encoder;
+    encoder.Encode(decoder.GetDecodedData(), decoder.DecodedLength());
+    CBase64Encoder again;
+    again.DecodeString(encoder.GetEncodedText());
+    Require(again.DecodedLength() == decoder.DecodedLength());
+    Require(std::memcmp(again.GetDecodedData(), decoder.GetDecodedData(),
+                        decoder.DecodedLength()) == 0);
 }
 
 } // namespace
@@ -42,5 +73,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The same object, reused on the input read as text.
     encoder.Decode(reinterpret_cast<const char*>(data), length);
     Require(encoder.DecodedLength() <= length);
+    CheckChallenge(data, size);
     return 0;
 }

@@ -8,6 +8,7 @@ arrives within a second (stalling replies are cut there, long ones at 8 KiB) bec
 seed, and each fuzz target's libFuzzer merge keeps the seeds that add coverage.
 """
 
+import base64
 import os
 import shutil
 import socket
@@ -15,7 +16,7 @@ import subprocess
 import sys
 import tempfile
 
-from fault_server import BEHAVIOURS, FaultServer
+from fault_server import BEHAVIOURS, NTLM_CHALLENGE, SIGN_IN_OFFERS, FaultServer
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -53,6 +54,12 @@ def main():
                         f.write(reply)
         with open(os.path.join(raw, "credentials"), "wb") as f:
             f.write(b"agent:s3cret")
+        # A proxy's 407s that ask for sign-in, with and without a token.
+        token = base64.b64encode(NTLM_CHALLENGE).decode()
+        for name, offers in list(SIGN_IN_OFFERS.items()) + [("challenge", [f"NTLM {token}"])]:
+            with open(os.path.join(raw, f"sign-in-{name}"), "wb") as f:
+                f.write(("HTTP/1.0 407 x\r\n" + "".join(
+                    f"Proxy-Authenticate: {offer}\r\n" for offer in offers) + "\r\n").encode())
         for target in TARGETS:
             corpus = os.path.join(HERE, "corpus", target)
             shutil.rmtree(corpus, ignore_errors=True)

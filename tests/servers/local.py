@@ -46,7 +46,8 @@ class LocalDaemon:
     it and removes the folder.
 
     A subclass sets ``name``, may fill the folder in ``prepare()``, and writes its
-    configuration for a port in ``configure(port)``, which returns the command line. A server
+    configuration for a port in ``configure(port)``, which returns the command line; the
+    program runs with the variables of ``daemon_environment()`` added. A server
     that listens on more ports picks them in ``configure`` and names them in ``ports()``.
     """
 
@@ -71,6 +72,7 @@ class LocalDaemon:
             self._process = subprocess.Popen(
                 self.configure(self.port),
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                env={**os.environ, **self.daemon_environment()},
             )
             if all(wait_for_port(port, self._process) for port in self.ports()):
                 return self
@@ -81,6 +83,10 @@ class LocalDaemon:
 
     def prepare(self):
         pass
+
+    def daemon_environment(self):
+        """Variables the server program needs beside the caller's."""
+        return {}
 
     def ports(self):
         """The ports the started server must accept on."""

@@ -1,4 +1,6 @@
-"""HTTP proxies with Basic credentials, each on a free loopback port: tinyproxy and squid.
+"""HTTP proxies with Basic credentials, each on a free loopback port: tinyproxy and squid;
+and squid asking for Windows sign-in, with Negotiate (Kerberos, given a realm of
+kerberos.py) or with NTLM (ntlm_fake_auth: a real NTLM exchange that takes any user).
 
 tinyproxy answers a request without credentials with 407 and one with wrong credentials
 with 401; squid answers both with 407. tinyproxy rewrites line ends, so exact request
@@ -8,8 +10,10 @@ bytes are checked against the fault server instead.
         proxy.port
 """
 
+import shutil
 import subprocess
 
+from kerberos import REALM, SERVICE
 from local import LocalDaemon
 
 TINYPROXY_CONFIG = """Port {port}
@@ -37,10 +41,22 @@ netdb_filename none
 pinger_enable off
 cache deny all
 shutdown_lifetime 1 seconds
-auth_param basic program /usr/lib/squid/basic_ncsa_auth {dir}/passwd
-acl users proxy_auth REQUIRED
+{auth}acl users proxy_auth REQUIRED
 http_access allow users
 http_access deny all
+"""
+
+
+SQUID_BASIC = "auth_param basic program /usr/lib/squid/basic_ncsa_auth {dir}/passwd\n"
+
+# Each leg of a handshake must reach the same helper process, which keep_alive gives.
+SQUID_NEGOTIATE = """auth_param negotiate program /usr/lib/squid/negotiate_kerberos_auth -k {keytab} -s {service}
+auth_param negotiate children 2
+auth_param negotiate keep_alive on
+"""
+SQUID_NTLM = """auth_param ntlm program /usr/lib/squid/ntlm_fake_auth
+auth_param ntlm children 2
+auth_param ntlm keep_alive on
 """
 
 
@@ -71,6 +87,41 @@ class SquidProxy(BasicAuthProxy):
         self.write("passwd", f"{self.user}:{hashed}\n")
 
     def configure(self, port):
-        config = self.write("squid.conf", SQUID_CONFIG.format(port=port, dir=self._dir))
+        config = self.write("squid.conf", SQUID_CONFIG.format(
+            port=port, dir=self._dir, auth=SQUID_BASIC.format(dir=self._dir)))
         self.hand_to("proxy")
         return ["squid", "-f", config, "-N"]
+
+
+class SquidSignInProxy(LocalDaemon):
+    """squid that asks for Negotiate when given a Kerberos realm, else for NTLM. Its access
+    log names the user each request signed in as. Two of them run side by side under
+    service names of their own."""
+
+    name = "squid"
+    stop_seconds = 15
+
+    def __init__(self, realm=None):
+        self.realm = realm
+        super().__init__()
+
+    def prepare(self):
+        if self.realm:
+            shutil.copy(self.realm.keytab, self.file("http.keytab"))
+
+    def daemon_environment(self):
+        return self.realm.environment() if self.realm else {}
+
+    def configure(self, port):
+        auth = SQUID_NTLM
+        if self.realm:
+            auth = SQUID_NEGOTIATE.format(keytab=self.file("http.keytab"),
+                                          service=f"{SERVICE}@{REALM}")
+        config = self.write("squid.conf", SQUID_CONFIG.format(port=port, dir=self._dir,
+                                                              auth=auth))
+        self.hand_to("proxy")
+        return ["squid", "-f", config, "-N", "-n", f"zavora{port}"]
+
+    def users(self):
+        """The user of each request in the access log, "-" for none."""
+        return [line.split()[7] for line in self.read("access.log").splitlines()]
