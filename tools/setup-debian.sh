@@ -14,6 +14,14 @@ packages=(
     fonts-wine fonts-liberation fonts-droid-fallback
     googletest clang libclang-rt-14-dev
     nginx-light apache2 lighttpd tinyproxy squid openssl python3-pytest curl
+    # Windows sign-in to a proxy. Wine's Kerberos (inside its Negotiate) loads the host's MIT
+    # libraries of its own architecture, libkrb5.so.3 and libgssapi_krb5.so.2, and reads the
+    # realm from KRB5_CONFIG (else /etc/krb5.conf) and the user's ticket from KRB5CCNAME
+    # (else /tmp/krb5cc_<uid>). Wine's NTLM runs Samba's ntlm_auth (winbind) from the PATH:
+    # with a stored user and password it needs nothing else; the logged-on user's own
+    # credentials would need a running winbindd joined to a domain. The tests' realm comes
+    # from krb5-kdc, krb5-admin-server (kadmin.local) and krb5-user (kinit, klist).
+    libgssapi-krb5-2 libgssapi-krb5-2:i386 winbind krb5-kdc krb5-admin-server krb5-user
     nsis
 )
 
@@ -42,7 +50,7 @@ if [ ! -e "$policy" ]; then
     trap 'rm -f "$policy"' EXIT
 fi
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >/dev/null
-daemons=(nginx apache2 lighttpd tinyproxy squid)
+daemons=(nginx apache2 lighttpd tinyproxy squid krb5-kdc krb5-admin-server winbind)
 systemctl disable --now "${daemons[@]}" >/dev/null 2>&1 || true
 for daemon in "${daemons[@]}"; do
     service "$daemon" stop >/dev/null 2>&1 || true
