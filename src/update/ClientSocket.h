@@ -70,8 +70,8 @@ public:
 
     // 0 on success, -1 on failure (the socket is then closed).
     int Connect();
-    // The address families Connect tried, in their order, when IPv6 was among them:
-    // "IPv6", "IPv6 and IPv4" or "IPv4 and IPv6"; empty for IPv4 alone.
+    // The address families Connect tried when IPv6 was among them: "IPv6" or "IPv6 and
+    // IPv4"; empty for IPv4 alone.
     const char* TriedFamilies() const;
     // The number of bytes sent, or -1.
     int SendAll(const char* text);
