@@ -333,6 +333,7 @@ TEST_F(NetworkTest, ExactRequestBytes) {
         std::string windowsProxy = ""; // Windows' fixed proxy setting (Windows only)
         const char* bypass = "";
         bool followWindows = true; // proxySource other than "none"
+        std::string script = "";   // Windows' proxy script (Windows only)
     } rows[] = {
         {0, 0, "  127.0.0.1 \t", port, "HEAD /p/x" + direct},
         {0, 1, "127.0.0.1", std::to_string(65536 + EnvPort("ZV_FAULT_PORT")), "HEAD /p/x" + direct},
@@ -381,10 +382,12 @@ TEST_F(NetworkTest, ExactRequestBytes) {
          "CONNECT localhost:" + tlsPort + " HTTP/1.0\r\nHost: localhost:" + tlsPort + "\r\n\r\n",
          "http=" + refusing + ";https=127.0.0.1:" + port},
         {1, 0, "news.example", "8080", proxied + "\r\n", "http", "", refusing},
+        {0, 0, "news.example", "8080", proxied + "\r\n", "http", "", "", "", true,
+         "function FindProxyForURL(url, host) { return 'PROXY 127.0.0.1:" + port + "'; }"},
     };
     for (const Row& row : rows) {
         if ((std::string(row.scheme) != "http" && !HaveTls()) || !*row.urlHost ||
-            !SetWindowsProxy(row.windowsProxy, row.bypass)) {
+            !SetWindowsProxy(row.windowsProxy, row.bypass, row.script)) {
             continue;
         }
         PollSettings settings = Fault("/p/x");
