@@ -78,6 +78,7 @@ make_prefix() {
         touch "$WINEPREFIX/.zavora-ready"
     fi
     link_wine_fonts
+    direct_connection
 }
 
 # Wine's own fonts (fonts-wine) hold "MS Sans Serif" with the character widths the dialogs
@@ -97,6 +98,20 @@ link_wine_fonts() {
             /v Tahoma /t REG_MULTI_SZ /d "$links" /f </dev/null >/dev/null 2>&1
         wineserver -w
         touch "$WINEPREFIX/.zavora-font-links"
+    fi
+}
+
+# Windows' proxy settings as on a machine without a proxy: direct, without automatic
+# detection, which Wine's default has on. Detection asks the network's DNS for a proxy
+# script on every poll; where the machine's DNS domain has one, every test would go through
+# it. The tests of Windows' proxy settings write their own and put these back.
+direct_connection() {
+    if [ ! -f "$WINEPREFIX/.zavora-direct" ]; then
+        wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections' \
+            /v DefaultConnectionSettings /t REG_BINARY \
+            /d 460000000000000001000000000000000000000000000000 /f </dev/null >/dev/null 2>&1
+        wineserver -w
+        touch "$WINEPREFIX/.zavora-direct"
     fi
 }
 

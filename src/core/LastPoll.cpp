@@ -12,7 +12,8 @@ CString LastPollText(const LastPoll& poll) {
         text += "nothing new";
         break;
     case PollOutcome::Error:
-        text += poll.reason.text.IsEmpty() ? CString("failed") : "failed:\r\n" + poll.reason.text;
+        text += poll.reason.text.IsEmpty() ? "failed" : "failed:\r\n";
+        text += poll.reason.text;
         break;
     }
     if (!poll.route.IsEmpty())

@@ -143,9 +143,7 @@ bool CClientSocket::StartAttempt(const SocketAddress& address, NativeSocket* pen
 const char* CClientSocket::TriedFamilies() const {
     if (!m_triedIPv6)
         return "";
-    if (!m_triedIPv4)
-        return "IPv6";
-    return m_addresses[0].ipv6 ? "IPv6 and IPv4" : "IPv4 and IPv6";
+    return m_triedIPv4 ? "IPv6 and IPv4" : "IPv6";
 }
 
 int CClientSocket::SendAll(const char* text) {

@@ -76,8 +76,8 @@ public:
     // the deadline of the connection that the request started on.
     int ConnectBy(Clock::time_point deadline);
     Clock::time_point Deadline() const { return m_deadline; }
-    // The address families Connect tried, in their order, when IPv6 was among them:
-    // "IPv6", "IPv6 and IPv4" or "IPv4 and IPv6"; empty for IPv4 alone.
+    // The address families Connect tried when IPv6 was among them: "IPv6" or "IPv6 and
+    // IPv4"; empty for IPv4 alone.
     const char* TriedFamilies() const;
     // The number of bytes sent, or -1.
     int SendAll(const char* text);

@@ -95,9 +95,21 @@ void AddRoute(const char* word, bool direct, RoutePlan& plan) {
 
 // The words of a proxy list that are no proxy: PROXY and HTTP stand before a proxy, as a
 // script writes it; the other kinds are proxies the agent cannot speak through.
-const char* const kKeywords[] = {"PROXY", "HTTP", "DIRECT", "HTTPS", "SOCKS", "SOCKS4", "SOCKS5"};
+// One after the other, each ended by a zero.
+const char kKeywords[] = "PROXY\0HTTP\0DIRECT\0HTTPS\0SOCKS\0SOCKS4\0SOCKS5";
 constexpr int kDirect = 2;
 constexpr int kNoKeyword = 7;
+
+// The word's place among the keywords, in any case; kNoKeyword when it is none.
+int KeywordOf(const CString& word) {
+    const char* keyword = kKeywords;
+    int index = 0;
+    while (index < kNoKeyword && word.CompareNoCase(keyword) != 0) {
+        keyword += std::strlen(keyword) + 1;
+        ++index;
+    }
+    return index;
+}
 
 } // namespace
 
@@ -115,9 +127,7 @@ void ParseProxyList(const CString& list, bool https, RoutePlan& plan) {
     bool skipNext = false;
     CString word;
     for (int at = 0; NextWord(list, at, word);) {
-        int keyword = 0;
-        while (keyword < kNoKeyword && word.CompareNoCase(kKeywords[keyword]) != 0)
-            ++keyword;
+        const int keyword = KeywordOf(word);
         const int equals = word.Find('=');
         if (skipNext || keyword < kDirect) {
             skipNext = false;
@@ -157,11 +167,14 @@ void PlanWindowsRoutes(const WindowsProxy& windows, bool https, const CString& h
 }
 
 CString DescribeRoute(const RoutePlan& plan, const Route& used) {
+    CString route;
+    const char* failed = plan.scriptFailed ? "; the proxy script failed" : "";
     if (!plan.fromWindows)
-        return CString();
-    CString route = "direct";
+        return route;
     if (used.ViaProxy())
-        route.Format("through %s:%d", UrlHostForm(used.proxyHost).c_str(), used.proxyPort);
-    return route + (plan.scriptFailed ? " (Windows settings; the proxy script failed)"
-                                      : " (Windows settings)");
+        route.Format("through %s:%d (Windows settings%s)", UrlHostForm(used.proxyHost).c_str(),
+                     used.proxyPort, failed);
+    else
+        route.Format("direct (Windows settings%s)", failed);
+    return route;
 }

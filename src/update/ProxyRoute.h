@@ -18,13 +18,11 @@ constexpr int kMostRoutes = 4;
 
 enum class ScriptOutcome { NotRun, Answered, Failed };
 
-// Windows' proxy settings of the current user, and what the proxy script (or the one found
-// by automatic detection) answered for the site's address.
+// Windows' fixed proxy settings of the current user, and what the proxy script (at the
+// script address, or the one automatic detection found) answered for the site's address.
 struct WindowsProxy {
-    bool autoDetect = false;
-    CString scriptUrl; // the proxy script's address, empty when none is set
-    CString proxy;     // "host:port", per scheme "http=host:port;https=host:port", or a list
-    CString bypass;    // "<local>;*.corp.example;10.*"
+    CString proxy;  // "host:port", per scheme "http=host:port;https=host:port", or a list
+    CString bypass; // "<local>;*.corp.example;10.*"
     ScriptOutcome script = ScriptOutcome::NotRun;
     CString scriptAnswer; // the proxies the script named; empty: straight to the site
 };

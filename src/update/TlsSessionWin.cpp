@@ -35,6 +35,56 @@ FailureKind CertificateFailure(DWORD policyError) {
     }
 }
 
+// The agent's one Schannel credentials handle, acquired on the first HTTPS connection and
+// kept for the agent's life: Schannel caches sessions per credentials handle, so the GET's
+// connection resumes the session of the HEAD's instead of running a full handshake again.
+// The certificate is still checked on every connection.
+class CAgentCredentials {
+public:
+    ~CAgentCredentials();
+    // Null when Schannel refused the credentials.
+    CredHandle* Handle(PSecurityFunctionTableA sspi);
+
+private:
+    static BOOL CALLBACK Acquire(PINIT_ONCE, PVOID self, PVOID*);
+
+    INIT_ONCE m_once = INIT_ONCE_STATIC_INIT;
+    PSecurityFunctionTableA m_sspi = nullptr;
+    CredHandle m_handle = {};
+    bool m_acquired = false;
+} g_credentials;
+
+CAgentCredentials::~CAgentCredentials() {
+    if (m_acquired) {
+        m_sspi->FreeCredentialsHandle(&m_handle);
+    }
+}
+
+CredHandle* CAgentCredentials::Handle(PSecurityFunctionTableA sspi) {
+    m_sspi = sspi;
+    InitOnceExecuteOnce(&m_once, Acquire, this, nullptr);
+    return m_acquired ? &m_handle : nullptr;
+}
+
+BOOL CALLBACK CAgentCredentials::Acquire(PINIT_ONCE, PVOID self, PVOID*) {
+    CAgentCredentials& agent = *static_cast<CAgentCredentials*>(self);
+    // SCHANNEL_CRED rather than the newer SCH_CREDENTIALS, which Windows 7 lacks; through it
+    // TLS 1.3 cannot be asked for, so TLS 1.2 is the one protocol offered. The certificate is
+    // checked by hand, against the site's name and the root store.
+    SCHANNEL_CRED credentials;
+    std::memset(&credentials, 0, sizeof credentials);
+    credentials.dwVersion = SCHANNEL_CRED_VERSION;
+    credentials.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
+    // Strong cryptography only: no RC4, no 3DES, no keys that are too short.
+    credentials.dwFlags =
+        SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS | SCH_USE_STRONG_CRYPTO;
+    TimeStamp expiry;
+    agent.m_acquired = agent.m_sspi->AcquireCredentialsHandleA(
+                           nullptr, const_cast<char*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr,
+                           &credentials, nullptr, nullptr, &agent.m_handle, &expiry) == SEC_E_OK;
+    return TRUE;
+}
+
 class CTlsSession : public CSecureLayer {
 public:
     CTlsSession(CClientSocket& socket) : m_socket(socket) {}
@@ -69,9 +119,8 @@ private:
     CClientSocket& m_socket;
     std::string m_serverName;
     PSecurityFunctionTableA m_sspi = nullptr;
-    CredHandle m_credentials;
+    CredHandle* m_credentials = nullptr;
     CtxtHandle m_context;
-    bool m_haveCredentials = false;
     bool m_haveContext = false;
     SecPkgContext_StreamSizes m_sizes;
     std::string m_input;
@@ -81,9 +130,6 @@ CTlsSession::~CTlsSession() {
     if (m_haveContext) {
         m_sspi->DeleteSecurityContext(&m_context);
     }
-    if (m_haveCredentials) {
-        m_sspi->FreeCredentialsHandle(&m_credentials);
-    }
 }
 
 FailureKind CTlsSession::Open(const char* serverName) {
@@ -91,27 +137,8 @@ FailureKind CTlsSession::Open(const char* serverName) {
     auto init =
         SystemFunctionOf<PSecurityFunctionTableA WINAPI()>("secur32.dll", "InitSecurityInterfaceA");
     m_sspi = init ? init() : nullptr;
-    if (!m_sspi) {
-        return FailureKind::TlsHandshake;
-    }
-    // SCHANNEL_CRED rather than the newer SCH_CREDENTIALS, which Windows 7 lacks; through it
-    // TLS 1.3 cannot be asked for, so TLS 1.2 is the one protocol offered. The certificate is
-    // checked by hand below, against the site's name and the root store.
-    SCHANNEL_CRED credentials;
-    std::memset(&credentials, 0, sizeof credentials);
-    credentials.dwVersion = SCHANNEL_CRED_VERSION;
-    credentials.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
-    // Strong cryptography only: no RC4, no 3DES, no keys that are too short.
-    credentials.dwFlags =
-        SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS | SCH_USE_STRONG_CRYPTO;
-    TimeStamp expiry;
-    if (m_sspi->AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A),
-                                          SECPKG_CRED_OUTBOUND, nullptr, &credentials, nullptr,
-                                          nullptr, &m_credentials, &expiry) != SEC_E_OK) {
-        return FailureKind::TlsHandshake;
-    }
-    m_haveCredentials = true;
-    if (!Handshake()) {
+    m_credentials = m_sspi ? g_credentials.Handle(m_sspi) : nullptr;
+    if (!m_credentials || !Handshake()) {
         return FailureKind::TlsHandshake;
     }
     return CheckCertificate();
@@ -141,7 +168,7 @@ bool CTlsSession::Handshake() {
         // The first call names the server (SNI) and makes the context; later ones feed it
         // the server's messages.
         SECURITY_STATUS status = m_sspi->InitializeSecurityContextA(
-            &m_credentials, m_haveContext ? &m_context : nullptr, &m_serverName[0], wanted, 0, 0,
+            m_credentials, m_haveContext ? &m_context : nullptr, &m_serverName[0], wanted, 0, 0,
             m_haveContext ? &inDesc : nullptr, 0, &m_context, &outDesc, &granted, nullptr);
         bool first = !m_haveContext;
         if (first && (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK)) {

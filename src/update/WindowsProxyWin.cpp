@@ -16,17 +16,18 @@ template <typename Function> Function* WinHttp(const char* name) {
 }
 
 // Appends the text of a string that WinHTTP handed over to the empty into, and frees it.
+// GlobalFree takes null as well.
 void TakeText(LPWSTR text, CString& into) {
     into += NarrowText(text);
-    if (text)
-        GlobalFree(text);
+    GlobalFree(text);
 }
 
 // Asks WinHTTP what the proxy script says for the site: the script found by automatic
 // detection first, then the one at the script address, as Windows goes. Detection that
 // finds no script is the usual case on a network without one, so only a script address
 // that cannot be fetched or run counts as a failure.
-void RunProxyScript(const CString& siteUrl, WindowsProxy& windows) {
+void RunProxyScript(const CString& siteUrl, const WINHTTP_CURRENT_USER_IE_PROXY_CONFIG& config,
+                    WindowsProxy& windows) {
     const auto open = WinHttp<decltype(WinHttpOpen)>("WinHttpOpen");
     const auto getProxy = WinHttp<decltype(WinHttpGetProxyForUrl)>("WinHttpGetProxyForUrl");
     const auto close = WinHttp<decltype(WinHttpCloseHandle)>("WinHttpCloseHandle");
@@ -35,29 +36,27 @@ void RunProxyScript(const CString& siteUrl, WindowsProxy& windows) {
                                          WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0)
                                   : nullptr;
     const WideText url = DecodeAnsi(siteUrl);
-    const WideText scriptUrl = DecodeAnsi(windows.scriptUrl);
     WINHTTP_AUTOPROXY_OPTIONS options = {};
     options.fAutoLogonIfChallenged = TRUE;
     WINHTTP_PROXY_INFO info = {};
     bool answered = false;
-    if (session && windows.autoDetect) {
+    if (session && config.fAutoDetect) {
         options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
         options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
         answered = getProxy(session, WideChars(url), &options, &info);
     }
-    if (!answered && !windows.scriptUrl.IsEmpty()) {
+    if (!answered && config.lpszAutoConfigUrl) {
         windows.script = ScriptOutcome::Failed;
         options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
         options.dwAutoDetectFlags = 0;
-        options.lpszAutoConfigUrl = WideChars(scriptUrl);
+        options.lpszAutoConfigUrl = config.lpszAutoConfigUrl;
         answered = session && getProxy(session, WideChars(url), &options, &info);
     }
     if (answered) {
         windows.script = ScriptOutcome::Answered;
         // A script's DIRECT comes back as no proxy, whose texts are empty.
         TakeText(info.lpszProxy, windows.scriptAnswer);
-        CString bypass;
-        TakeText(info.lpszProxyBypass, bypass);
+        GlobalFree(info.lpszProxyBypass);
     }
     if (session)
         close(session);
@@ -73,12 +72,11 @@ bool PlanRoutesFromWindows(const CString& siteUrl, bool https, const CString& ho
     if (!read || !read(&config))
         return false;
     WindowsProxy windows;
-    windows.autoDetect = config.fAutoDetect != FALSE;
-    TakeText(config.lpszAutoConfigUrl, windows.scriptUrl);
     TakeText(config.lpszProxy, windows.proxy);
     TakeText(config.lpszProxyBypass, windows.bypass);
-    if (windows.autoDetect || !windows.scriptUrl.IsEmpty())
-        RunProxyScript(siteUrl, windows);
+    if (config.fAutoDetect || config.lpszAutoConfigUrl)
+        RunProxyScript(siteUrl, config, windows);
+    GlobalFree(config.lpszAutoConfigUrl);
     PlanWindowsRoutes(windows, https, host, plan);
     return true;
 }

@@ -7,6 +7,9 @@ also found inside an absolute proxy URI (``GET http://host:port/fault/x HTTP/1.0
 server can stand in for a proxy as well. Three more ports misbehave before any request is
 read: ``silent_port`` accepts and never reads or answers (so a large request stalls), ``close_port`` accepts and closes
 at once, ``blackhole_port`` never completes a connection (its accept queue is kept full).
+``ipv6_port`` serves as ``port`` does, on ::1 only; ``dual_ports`` give one port on both ::1
+and 127.0.0.1 for a name with both addresses: "v4-closed" serves on ::1 only, "v6-stalls"
+and "v4-stalls" serve on one address while the other is a blackhole.
 
 Every request is recorded as it arrived (``requests``), and, when a log directory is given,
 written to ``<log>/request-<n>.bin`` and ``<log>/last-request.bin`` before any reply byte
@@ -259,10 +262,11 @@ class Request:
         return f"Request({self.method} {self.path} at {self.arrived:.3f})"
 
 
-def _listener(port=0, backlog=16):
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+def _listener(port=0, backlog=16, host="127.0.0.1"):
+    listener = socket.socket(socket.AF_INET6 if ":" in host else socket.AF_INET,
+                             socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", port))
+    listener.bind((host, port))
     listener.listen(backlog)
     return listener
 
@@ -291,15 +295,17 @@ class FaultServer:
         self.silent_port = self.listen(lambda conn: self.stopping.wait())
         self.close_port = self.listen(self._close_at_once)
         self.blackhole_port = self._start_blackhole()
+        self.ipv6_port = self.listen(self._serve, host="::1")
+        self._start_dual_stack()
         self.signin_port = self.listen(self._sign_in)
         if self.certificates:
             self._start_tls()
         return self
 
-    def listen(self, handler, port=0):
-        """Hands every connection to port (0: a free one) to handler(conn) on a thread of
-        its own, until stop; returns the port."""
-        listener = _listener(port)
+    def listen(self, handler, port=0, host="127.0.0.1"):
+        """Hands every connection to port (0: a free one) of host to handler(conn) on a
+        thread of its own, until stop; returns the port."""
+        listener = _listener(port, host=host)
         self._listeners.append(listener)
         self._spawn(self._accept_loop, listener, handler)
         return listener.getsockname()[1]
@@ -431,20 +437,39 @@ class FaultServer:
             self._spawn(_relay, upstream, conn)
             _relay(conn, upstream)
 
-    def _start_blackhole(self):
+    def _start_blackhole(self, port=0, host="127.0.0.1"):
         # A listener that never accepts, with its queue filled by connections of our own:
         # further connection attempts get no answer and hang until the client gives up.
-        listener = _listener(backlog=0)
+        listener = _listener(port, backlog=0, host=host)
         self._listeners.append(listener)
         port = listener.getsockname()[1]
         for _ in range(8):
-            filler = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            filler = socket.socket(listener.family, socket.SOCK_STREAM)
             filler.setblocking(False)
-            filler.connect_ex(("127.0.0.1", port))
+            filler.connect_ex((host, port))
             self._fillers.append(filler)
         # The queue is full once one of them is established.
         select.select([], self._fillers, [], 5)
         return port
+
+    def _start_dual_stack(self):
+        """One port on both loopback addresses per kind, for a name with both: the news on
+        ::1 with 127.0.0.1 closed, and the news on one address with the other a blackhole."""
+        self.dual_ports = {}
+        for kind, first in (("v4-closed", None), ("v6-stalls", "::1"), ("v4-stalls", "127.0.0.1")):
+            for _ in range(5):
+                try:
+                    if first is None:
+                        port = self.listen(self._serve, host="::1")
+                        _listener(port).close()  # 127.0.0.1 is free: nothing listens there
+                    else:
+                        port = self._start_blackhole(host=first)
+                        other = "127.0.0.1" if first == "::1" else "::1"
+                        self.listen(self._serve, port, host=other)
+                    self.dual_ports[kind] = port
+                    break
+                except OSError:
+                    continue
 
     def _spawn(self, target, *args):
         thread = threading.Thread(target=target, args=args, daemon=True)

@@ -16,14 +16,14 @@ def free_port():
         return probe.getsockname()[1]
 
 
-def wait_for_port(port, process, seconds=10):
+def wait_for_port(port, process, seconds=10, host="127.0.0.1"):
     """True once something accepts on the port; False if the process died or time ran out."""
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
         if process.poll() is not None:
             return False
         try:
-            with socket.create_connection(("127.0.0.1", port), timeout=0.2):
+            with socket.create_connection((host, port), timeout=0.2):
                 return True
         except OSError:
             time.sleep(0.05)
@@ -54,6 +54,8 @@ class LocalDaemon:
     name = "server"
     # How long a stop may take before the process is killed.
     stop_seconds = 5
+    # The loopback address the server is reached at.
+    address = "127.0.0.1"
 
     def __init__(self):
         self._dir = None
@@ -74,7 +76,8 @@ class LocalDaemon:
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                 env={**os.environ, **self.daemon_environment()},
             )
-            if all(wait_for_port(port, self._process) for port in self.ports()):
+            if all(wait_for_port(port, self._process, host=self.address)
+                   for port in self.ports()):
                 return self
             stop_process(self._process, self.stop_seconds)
         log = self.error_log()

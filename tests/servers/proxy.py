@@ -29,8 +29,10 @@ PidFile "{dir}/tinyproxy.pid"
 """
 
 # Started by root, squid works as the user proxy. Nothing is cached, so every request
-# reaches the site.
+# reaches the site. It listens on both loopback addresses and resolves names through
+# /etc/hosts, where the tests' own names are (tests/servers/test_hosts.py).
 SQUID_CONFIG = """http_port 127.0.0.1:{port}
+http_port [::1]:{port}
 cache_effective_user proxy
 pid_filename {dir}/squid.pid
 access_log stdio:{dir}/access.log
@@ -91,6 +93,12 @@ class SquidProxy(BasicAuthProxy):
             port=port, dir=self._dir, auth=SQUID_BASIC.format(dir=self._dir)))
         self.hand_to("proxy")
         return ["squid", "-f", config, "-N"]
+
+    def requests(self):
+        """What squid passed on, as (method, URL) from its access log."""
+        entries = [line.split()[5:7] for line in self.read("access.log").splitlines()]
+        # Connections that sent no request (a probe for the open port) are logged as "-".
+        return [tuple(entry) for entry in entries if entry[0] != "-"]
 
 
 class SquidSignInProxy(LocalDaemon):

@@ -47,7 +47,7 @@ http {{
     default_type text/plain;
     etag off;
     server {{
-        listen 127.0.0.1:{port};
+        listen {address}:{port};
 {tls}        root {dir}/www;
         location / {{ }}
     }}
@@ -114,6 +114,11 @@ class NewsSite(LocalDaemon):
         os.makedirs(os.path.dirname(self.news_file), mode=0o755)
         self.set_news(self._initial_news, mtime=DEFAULT_MTIME)
 
+    def put(self, name, text):
+        """Serves text at /name."""
+        with open(self.file("www", name), "w") as f:
+            f.write(text)
+
     def set_news(self, text, mtime=None):
         with open(self.news_file, "w", newline="") as f:
             f.write(text)
@@ -125,12 +130,17 @@ class NewsSite(LocalDaemon):
 
 
 class NginxSite(NewsSite):
+    """nginx on 127.0.0.1, or given ipv6, on ::1 only (its host then "[::1]")."""
+
     name = "nginx"
 
-    def __init__(self, certificates=None, ask_client_certificate=False, **site):
+    def __init__(self, certificates=None, ask_client_certificate=False, ipv6=False, **site):
         self.certificates = certificates
         self.ask_client_certificate = ask_client_certificate
         self.tls_port = None
+        if ipv6:
+            self.address = "::1"
+            self.host = "[::1]"
         super().__init__(**site)
 
     def configure(self, port):
@@ -139,12 +149,13 @@ class NginxSite(NewsSite):
         if self.certificates:
             self.tls_port = free_port()
             cert, key = self.certificates.pair("good")
-            tls = (f"        listen 127.0.0.1:{self.tls_port} ssl;\n"
+            tls = (f"        listen {self.host}:{self.tls_port} ssl;\n"
                    f"        ssl_certificate {cert};\n        ssl_certificate_key {key};\n")
             if self.ask_client_certificate:
                 tls += (f"        ssl_verify_client optional;\n"
                         f"        ssl_client_certificate {self.certificates.ca_pem};\n")
-        config = self.write("nginx.conf", NGINX_CONFIG.format(dir=self._dir, port=port, tls=tls))
+        config = self.write("nginx.conf", NGINX_CONFIG.format(dir=self._dir, port=port, tls=tls,
+                                                              address=self.host))
         return ["nginx", "-c", config, "-p", self._dir, "-e", self.file("error.log")]
 
     def ports(self):

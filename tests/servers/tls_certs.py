@@ -3,7 +3,8 @@
 A test CA (``ca_pem``, and ``ca_der`` for Windows' root store) signs the server
 certificates; ``pair(kind)`` gives (certificate file, key file) for each kind:
 
-    good          localhost (and mixed-ends.localhost, for a proxy test), from the test CA
+    good          localhost (and mixed-ends.localhost, for a proxy test, and
+                  ip6.zavora.test, a name of test_hosts.py), from the test CA
     other-name    www.other.example, from the test CA
     expired       localhost, from the test CA, no longer valid
     self-signed   localhost, signed by itself
@@ -40,7 +41,7 @@ class TestCertificates:
         other_ca, other_key = self._make_ca("other-ca", "Nobody's CA")
         self._pairs = {
             "good": self._issue("good", "localhost", self.ca_pem, ca_key, days=30,
-                                also="mixed-ends.localhost"),
+                                also=("mixed-ends.localhost", "ip6.zavora.test")),
             "other-name": self._issue("other-name", "www.other.example", self.ca_pem, ca_key,
                                       days=30),
             # openssl takes a negative count of days: the validity ends before it begins.
@@ -65,11 +66,11 @@ class TestCertificates:
                  "-days", "30", "-subj", f"/CN={common_name}")
         return pem, key
 
-    def _issue(self, name, host, ca_pem, ca_key, days, also=None):
+    def _issue(self, name, host, ca_pem, ca_key, days, also=()):
         csr, pem, ext = self._path(f"{name}.csr"), self._path(f"{name}.pem"), self._path(
             f"{name}.ext")
         with open(ext, "w") as f:
-            names = f"DNS:{host}" + (f",DNS:{also}" if also else "")
+            names = ",".join(f"DNS:{name}" for name in (host, *also))
             f.write(f"subjectAltName={names}\nextendedKeyUsage=serverAuth\n"
                     "basicConstraints=CA:FALSE\n")
         _openssl("req", "-new", "-key", self.key, "-out", csr, "-subj", f"/CN={host}")

@@ -16,6 +16,9 @@ The command sees these environment variables (Wine hands them on to Windows prog
     ZV_FAULT_SILENT_PORT accepts, never reads or answers
     ZV_FAULT_CLOSE_PORT  accepts and closes at once
     ZV_FAULT_BLACKHOLE_PORT  never completes a connection
+    ZV_FAULT_IPV6_PORT   the fault server on ::1
+    ZV_FAULT_DUAL_<KIND>_PORT  a port on ::1 and 127.0.0.1, KIND one of V4_CLOSED,
+                         V6_STALLS, V4_STALLS (see fault_server.py)
     ZV_FAULT_SIGNIN_PORT a proxy that asks for Windows sign-in (/signin/<offer>[-<variant>])
     ZV_FAULT_LOG         directory with last-request.bin, request-<n>.bin and, for the
                          sign-in proxy's requests, connections.txt
@@ -99,8 +102,11 @@ def main():
                            ZV_FAULT_SILENT_PORT=str(fault.silent_port),
                            ZV_FAULT_CLOSE_PORT=str(fault.close_port),
                            ZV_FAULT_BLACKHOLE_PORT=str(fault.blackhole_port),
+                           ZV_FAULT_IPV6_PORT=str(fault.ipv6_port),
                            ZV_FAULT_SIGNIN_PORT=str(fault.signin_port),
                            ZV_FAULT_LOG=log_dir)
+                for kind, port in fault.dual_ports.items():
+                    env[f"ZV_FAULT_DUAL_{kind.upper().replace('-', '_')}_PORT"] = str(port)
                 for kind, port in fault.tls_ports.items():
                     name = kind.upper().replace("-", "_").replace(".", "_")
                     env[f"ZV_FAULT_TLS_{name}_PORT"] = str(port)

@@ -11,6 +11,7 @@ process that is ended (and checked to be gone) afterwards.
 import os
 import pathlib
 import re
+import struct
 import subprocess
 import tempfile
 import time
@@ -426,6 +427,31 @@ def registry(agent_exe, server):
     })
     yield reg
     reg.clear()
+
+
+CONNECTIONS_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections"
+
+
+def connection_settings(proxy="", bypass="", script="", detect=False):
+    """Windows' proxy settings as Windows stores them in DefaultConnectionSettings: version
+    0x46, a counter, the flags (1 direct, 2 fixed proxy, 4 script, 8 detection), then the
+    proxy, the bypass list and the script's address, each after its length."""
+    flags = 1 | (2 if proxy else 0) | (4 if script else 0) | (8 if detect else 0)
+    value = struct.pack("<III", 0x46, 0, flags)
+    for text in (proxy, bypass, script):
+        value += struct.pack("<I", len(text)) + text.encode("ascii")
+    return value
+
+
+@pytest.fixture
+def windows_proxy(agent_exe):
+    """windows_proxy(**settings) sets the user's proxy settings (see connection_settings) for
+    the agents started afterwards; a machine without a proxy's again after the test."""
+    def set_settings(**settings):
+        run(["wine", "reg", "add", CONNECTIONS_KEY, "/v", "DefaultConnectionSettings", "/t",
+             "REG_BINARY", "/d", connection_settings(**settings).hex(), "/f"], check=True)
+    yield set_settings
+    set_settings()
 
 
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"

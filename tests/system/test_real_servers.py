@@ -7,6 +7,13 @@ expired Kerberos ticket and through its tunnel, and through squid with NTLM and 
 credentials; and through the fault server's sign-in proxy, which shows the legs of each
 handshake on one connection, closes between legs, or refuses the last leg.
 
+With the agent's own proxy off, squid serves as the proxy of Windows' settings: fixed, or
+named by a proxy script that nginx serves, with the bypass list, a script that fails and
+an automatic detection that finds nothing. nginx on ::1 alone is polled by IPv6 literals,
+by a name with ::1 only, by a name with both addresses whose IPv4 port is closed, and over
+HTTPS through squid's tunnel (the names come from tests/servers/test_hosts.py). The About
+box names the route that Windows' settings chose.
+
 A good row sees HEAD then GET at the site, finds the list stored in place of the old one,
 and on Refresh sends only HEAD, the Last-Modified being unchanged. A refused row reaches
 no site and keeps the old list. Each server starts once for the module, when a row first
@@ -19,6 +26,8 @@ import email.utils
 from dataclasses import dataclass, field
 
 import pytest
+
+import os
 
 from agent_contract import ID_TASKBAR_REFRESH
 from conftest import (
@@ -57,6 +66,8 @@ SERVERS = {
     "nginx": lambda certificates: NginxSite(news=NEWS, certificates=certificates),
     "nginx asking for a client certificate": lambda certificates: NginxSite(
         news=NEWS, certificates=certificates, ask_client_certificate=True),
+    "nginx on ::1": lambda certificates: NginxSite(news=NEWS, certificates=certificates,
+                                                   ipv6=True),
     "apache": lambda _: ApacheSite(news=NEWS),
     "apache-vhosts": lambda _: ApacheSite(news=NEWS, other_news=news_text(
         "other-1", [("2026-12-08", "Another site", "http://other.zavora.example/1")])),
@@ -77,6 +88,17 @@ STORED_WINDOWS = {"useProxyAuth": 1, "authUsername": "ZAVORA\\agent"}
 NO_TICKET = "no Kerberos ticket for localhost"
 
 
+# Proxy scripts on the "nginx" site: localhost goes through squid, any other host direct;
+# the other script fails when it runs.
+SCRIPTS = {
+    "proxy.pac": 'function FindProxyForURL(url, host) {\n'
+                 '    return host == "localhost" ? "PROXY 127.0.0.1:{squid}; DIRECT" : "DIRECT";\n'
+                 '}\n',
+    "broken.pac": "function FindProxyForURL(url, host) { return noSuchFunction(host); }\n",
+}
+SQUID = "127.0.0.1:{squid}"
+
+
 @dataclass(frozen=True)
 class Row:
     site: str
@@ -84,7 +106,16 @@ class Row:
     credentials: dict = field(default_factory=dict)
     polls: bool = True
     scheme: str = "http"
+    # urlHost instead of the site's: "$ZV_IPV6_NAME" and "$ZV_DUAL_NAME" are names of
+    # test_hosts.py, without which the row is skipped.
+    host: str = None
     proxy_host: str = " 127.0.0.1 "
+    # Windows' proxy settings (conftest.connection_settings), "{squid}" for squid's port and
+    # "{nginx}" for the script site's address; the agent's own proxy stays off.
+    windows: dict = None
+    # The route the About box names ("" for none); squid carries the requests when it says
+    # "through".
+    route: str = None
     ticket: str = None  # Kerberos: "valid", "expired" or "none"
     reason: str = None  # the About box's reason after a refused poll
 
@@ -108,6 +139,29 @@ ROWS = {
                                             scheme="https"),
     "tinyproxy tunnel, no credentials": Row("nginx", "tinyproxy", MISSING, polls=False,
                                             scheme="https"),
+    "Windows' fixed proxy": Row("nginx", credentials=RIGHT, windows={"proxy": SQUID},
+                                route=f"through {SQUID} (Windows settings)"),
+    "Windows' bypass list, <local>": Row(
+        "nginx", host="localhost", windows={"proxy": SQUID, "bypass": "<local>;127.0.0.*"},
+        route="direct (Windows settings)"),
+    "Windows' bypass list, a wildcard": Row(
+        "nginx", windows={"proxy": SQUID, "bypass": "<local>;127.0.0.*"},
+        route="direct (Windows settings)"),
+    "proxy script, through squid": Row(
+        "nginx", host="localhost", credentials=RIGHT,
+        windows={"script": "http://{nginx}/proxy.pac"}, route=f"through {SQUID} (Windows settings)"),
+    "proxy script, direct": Row("nginx", windows={"script": "http://{nginx}/proxy.pac"},
+                                route="direct (Windows settings)"),
+    "proxy script that fails, then the fixed proxy": Row(
+        "nginx", credentials=RIGHT, windows={"script": "http://{nginx}/broken.pac", "proxy": SQUID},
+        route=f"through {SQUID} (Windows settings; the proxy script failed)"),
+    "automatic detection that finds nothing": Row("nginx", windows={"detect": True}, route=""),
+    "IPv6 name with ::1 only": Row("nginx on ::1", host="$ZV_IPV6_NAME"),
+    "IPv6 literal without brackets": Row("nginx on ::1", host="::1"),
+    "IPv6 and IPv4 name, IPv4 port closed": Row("nginx on ::1", host="$ZV_DUAL_NAME"),
+    "squid tunnel at [::1] to an IPv6 site": Row(
+        "nginx on ::1", "squid", RIGHT, scheme="https", host="$ZV_IPV6_NAME",
+        proxy_host="[::1]"),
     # The service name is HTTP/<proxy host>, so the proxy goes by the keytab's name.
     "squid with Kerberos, valid ticket": Row("nginx", "squid-kerberos", OWN,
                                              proxy_host="localhost", ticket="valid"),
@@ -162,6 +216,14 @@ def servers(certificates, sign_in_servers):
         yield get
 
 
+def url_host(row):
+    if not row.host or not row.host.startswith("$"):
+        return row.host
+    if row.host[1:] not in os.environ:
+        pytest.skip("the tests' host names are missing: run through tests/servers/test_hosts.py")
+    return os.environ[row.host[1:]]
+
+
 def settings_for(row, servers):
     site = servers(row.site)
     # Only a failed poll clears the flag; a new list sets it.
@@ -170,11 +232,25 @@ def settings_for(row, servers):
     if row.scheme == "https":
         # The scheme is read in any case; the certificate is for localhost.
         settings.update(urlScheme="HTTPS", urlHost="localhost", urlPort=site.tls_port)
+    settings["urlHost"] = url_host(row) or settings["urlHost"]
     if row.proxy:
-        settings.update(useProxy=1, proxyHost=row.proxy_host, proxyPort=servers(row.proxy).port,
-                        authUsername=PROXY_USER)
-        settings.update(row.credentials)
+        settings.update(useProxy=1, proxyHost=row.proxy_host, proxyPort=servers(row.proxy).port)
+    if row.proxy or row.windows:
+        settings.update({"authUsername": PROXY_USER, **row.credentials})
     return settings
+
+
+def windows_settings(row, servers):
+    """The row's Windows settings with the servers' addresses filled in."""
+    if row.windows is None:
+        return {}
+    squid = servers("squid")
+    scripts = servers("nginx")
+    for name, text in SCRIPTS.items():
+        scripts.put(name, text.replace("{squid}", str(squid.port)))
+    address = f"127.0.0.1:{scripts.port}"
+    return {name: value.replace("{squid}", str(squid.port)).replace("{nginx}", address)
+            if isinstance(value, str) else value for name, value in row.windows.items()}
 
 
 def give_ticket(row, agent, sign_in_servers, folder):
@@ -191,10 +267,16 @@ def give_ticket(row, agent, sign_in_servers, folder):
 
 @pytest.mark.parametrize("row", ROWS.values(), ids=ROWS.keys())
 def test_poll_stores_the_list_and_refresh_finds_it_unchanged(row, servers, agent, registry,
-                                                             drive, sign_in_servers, tmp_path):
+                                                             drive, windows_proxy, sign_in_servers,
+                                                             tmp_path):
     site = servers(row.site)
     registry.write(DATA_KEY, STORED)
     registry.write(SETTINGS_KEY, settings_for(row, servers))
+    windows = windows_settings(row, servers)
+    if windows:
+        windows_proxy(**windows)
+    squid = servers("squid") if windows or row.proxy == "squid" else None
+    proxied = len(squid.requests()) if squid else 0
     earlier = len(site.requests())
     if row.ticket:
         give_ticket(row, agent, sign_in_servers, tmp_path)
@@ -207,10 +289,22 @@ def test_poll_stores_the_list_and_refresh_finds_it_unchanged(row, servers, agent
         drive.command(ID_TASKBAR_REFRESH)
         assert wait_for(lambda: len(site.requests()) >= earlier + 3, 10), "no second poll"
         wait_until_idle(drive)
+    if row.route is not None:
+        # The About box joins its lines with two blanks.
+        route = row.route.replace("{squid}", str(servers("squid").port))
+        assert about_last_poll(drive).endswith("  " + route if route else ", nothing new")
     assert agent.exit() == 0
 
     methods = ["HEAD", "GET", "HEAD"] if row.polls else []
-    assert site.requests()[earlier:] == [(method, site.path, "200") for method in methods]
+    # The proxy scripts come from the same nginx.
+    news = [request for request in site.requests()[earlier:] if request[1] == site.path]
+    assert news == [(method, site.path, "200") for method in methods]
+    if squid:
+        # squid logs a request once it has ended, tunnels too.
+        carried = row.proxy == "squid" or (row.route or "").startswith("through")
+        expected = len(methods) if carried else 0
+        assert wait_for(lambda: len(squid.requests()) - proxied >= expected, 5)
+        assert len(squid.requests()) - proxied == expected
     data = POLLED if row.polls else STORED
     assert registry.query(DATA_KEY) == {name: str(value) for name, value in data.items()}
     settings = registry.query(SETTINGS_KEY)

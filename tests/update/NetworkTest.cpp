@@ -310,13 +310,31 @@ TEST_F(NetworkTest, ExactRequestBytes) {
                                 "\r\nUser-Agent: Zavora News Agent\r\nAccept: */*\r\n"
                                 "Accept: text/html\r\n\r\n";
     const std::string mixed = "mixed-ends.localhost:" + tlsPort;
+    auto directTo = [](const std::string& host) {
+        return "HEAD /p/x HTTP/1.0\r\nHost: " + host +
+               "\r\nUser-Agent: Zavora News Agent\r\nAccept: */*\r\nAccept: text/html\r\n\r\n";
+    };
+    const std::string proxied = "HEAD http://news.example:8080/p/x HTTP/1.0\r\n"
+                                "Host: news.example\r\nCache-control: no-cache\r\n";
+    const std::string basic = "Proxy-Authorization: Basic YWdlbnQ6czNjcmV0\r\n";
+    const std::string v6 = std::to_string(EnvPort("ZV_FAULT_IPV6_PORT"));
+    const std::string ip6Name = EnvText("ZV_IPV6_NAME"), dualName = EnvText("ZV_DUAL_NAME");
+    auto dual = [](const char* kind) { return std::to_string(EnvPort(kind)); };
+    const std::string v4Closed = dual("ZV_FAULT_DUAL_V4_CLOSED_PORT");
+    const std::string v6Stalls = dual("ZV_FAULT_DUAL_V6_STALLS_PORT");
+    const std::string v4Stalls = dual("ZV_FAULT_DUAL_V4_STALLS_PORT");
+    const std::string refusing = "127.0.0.1:" + std::to_string(ClosedPort());
     struct Row {
         int useProxy, useProxyAuth;
-        const char* urlHost;
+        const char* urlHost; // empty: the test's host names are missing, the row is left out
         std::string urlPort;
         std::string head; // the GET differs only in its method
         const char* scheme = "http";
-        std::string connect = ""; // what the proxy receives before the tunnelled request
+        std::string connect = "";      // what the proxy receives before the tunnelled request
+        std::string windowsProxy = ""; // Windows' fixed proxy setting (Windows only)
+        const char* bypass = "";
+        bool followWindows = true; // proxySource other than "none"
+        std::string script = "";   // Windows' proxy script (Windows only)
     } rows[] = {
         {0, 0, "  127.0.0.1 \t", port, "HEAD /p/x" + direct},
         {0, 1, "127.0.0.1", std::to_string(65536 + EnvPort("ZV_FAULT_PORT")), "HEAD /p/x" + direct},
@@ -345,9 +363,32 @@ TEST_F(NetworkTest, ExactRequestBytes) {
          "HEAD /p/x HTTP/1.0\r\nHost: " + mixed +
              "\r\nUser-Agent: Zavora News Agent\r\nAccept: */*\r\nAccept: text/html\r\n\r\n",
          "https", "CONNECT " + mixed + " HTTP/1.0\r\nHost: " + mixed + "\r\n\r\n"},
+        // IPv6: literals with and without brackets, a name with ::1 alone, and a name with
+        // both addresses whose IPv4 port is closed or whose one family never answers.
+        {0, 0, "::1", v6, directTo("[::1]:" + v6)},
+        {0, 0, "[::1]", v6, directTo("[::1]:" + v6)},
+        {0, 0, ip6Name.c_str(), v6, directTo(ip6Name + ":" + v6)},
+        {0, 0, dualName.c_str(), v4Closed, directTo(dualName + ":" + v4Closed)},
+        {0, 0, dualName.c_str(), v6Stalls, directTo(dualName + ":" + v6Stalls)},
+        {0, 0, dualName.c_str(), v4Stalls, directTo(dualName + ":" + v4Stalls)},
+        // Windows' proxy settings: the same bytes as through the agent's own proxy, the
+        // proxies tried in order, the bypass list, proxySource "none", a proxy per scheme,
+        // and the agent's own proxy first of all.
+        {0, 0, "news.example", "8080", proxied + "\r\n", "http", "", "127.0.0.1:" + port},
+        {0, 1, "news.example", "8080", proxied + basic + "\r\n", "http", "",
+         refusing + " 127.0.0.1:" + port},
+        {0, 0, "127.0.0.1", port, "HEAD /p/x" + direct, "http", "", refusing, "<local>;127.0.0.*"},
+        {0, 0, "127.0.0.1", port, "HEAD /p/x" + direct, "http", "", refusing, "", false},
+        {0, 0, "localhost", tlsPort, "HEAD /p/x" + overTls, "https",
+         "CONNECT localhost:" + tlsPort + " HTTP/1.0\r\nHost: localhost:" + tlsPort + "\r\n\r\n",
+         "http=" + refusing + ";https=127.0.0.1:" + port},
+        {1, 0, "news.example", "8080", proxied + "\r\n", "http", "", refusing},
+        {0, 0, "news.example", "8080", proxied + "\r\n", "http", "", "", "", true,
+         "function FindProxyForURL(url, host) { return 'PROXY 127.0.0.1:" + port + "'; }"},
     };
     for (const Row& row : rows) {
-        if (std::string(row.scheme) != "http" && !HaveTls()) {
+        if ((std::string(row.scheme) != "http" && !HaveTls()) || !*row.urlHost ||
+            !SetWindowsProxy(row.windowsProxy, row.bypass, row.script)) {
             continue;
         }
         PollSettings settings = Fault("/p/x");
@@ -360,6 +401,7 @@ TEST_F(NetworkTest, ExactRequestBytes) {
         settings.proxyPort = port.c_str();
         settings.authUsername = "agent";
         settings.authPassword = "s3cret";
+        settings.windowsProxy = row.followWindows;
         CUpdateChecker checker(settings, ShortLimits());
         ASSERT_TRUE(checker.SendHeadRequest()) << row.head << checker.Message();
         EXPECT_EQ(row.head, LastFaultRequest());
@@ -372,6 +414,7 @@ TEST_F(NetworkTest, ExactRequestBytes) {
         EXPECT_EQ(row.useProxy ? CString("127.0.0.1") : trimmed.Trim(),
                   row.useProxy ? checker.Settings().proxyHost : checker.Settings().urlHost);
     }
+    SetWindowsProxy("", "");
 }
 
 TEST_F(NetworkTest, ConnectionFailureMessages) {
@@ -380,9 +423,10 @@ TEST_F(NetworkTest, ConnectionFailureMessages) {
     const std::string unknown = "could not find the address of no-such-host.invalid";
     const std::string ftp = "unknown scheme \"ftp\": the site's urlScheme must be http or https";
     const std::string noScheme = "unknown scheme \"\": the site's urlScheme must be http or https";
+    const std::string dualName = EnvText("ZV_DUAL_NAME");
     struct Row {
         int useProxy;
-        const char* host;
+        const char* host; // empty: the test's host names are missing, the row is left out
         std::string port;
         std::string message;
         std::string reason;
@@ -390,6 +434,10 @@ TEST_F(NetworkTest, ConnectionFailureMessages) {
     } rows[] = {
         {0, " 127.0.0.1 ", closed, "Could not connect to 127.0.0.1:" + closed,
          "could not connect to 127.0.0.1:" + closed},
+        {0, "::1", closed, "Could not connect to ::1:" + closed,
+         "could not connect to [::1]:" + closed + " (IPv6 tried)"},
+        {0, dualName.c_str(), closed, "Could not connect to " + dualName + ":" + closed,
+         "could not connect to " + dualName + ":" + closed + " (IPv6 and IPv4 tried)"},
         {0, "no-such-host.invalid", "", "Could not connect to no-such-host.invalid:80", unknown},
         {0, "no-such-host.invalid", "-5", "Could not connect to no-such-host.invalid:80", unknown},
         {0, "no-such-host.invalid", "70000", "Could not connect to no-such-host.invalid:70000",
@@ -419,6 +467,9 @@ TEST_F(NetworkTest, ConnectionFailureMessages) {
          "https"},
     };
     for (const Row& row : rows) {
+        if (!*row.host) {
+            continue;
+        }
         int requestsBefore = FaultRequestCount();
         PollSettings settings = Fault("/.newsupdate");
         settings.urlScheme = row.scheme;

@@ -2,6 +2,7 @@
 
 #include "ClientSocket.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -81,6 +82,50 @@ int FaultRequestCount() {
         std::fclose(file);
         ++count;
     }
+}
+
+bool SetWindowsProxy(const std::string& proxy, const std::string& bypass,
+                     const std::string& script) {
+#ifdef _WIN32
+    // WinHTTP keeps a downloaded script for a minute: each script gets an address of its own.
+    static int scripts = 0;
+    std::string scriptUrl;
+    if (!script.empty()) {
+        const std::string name = "/route-" + std::to_string(++scripts) + ".pac";
+        const std::string news = EnvText("ZV_NEWS_FILE");
+        FILE* file = std::fopen(LocalPath(news.substr(0, news.rfind('/')) + name).c_str(), "wb");
+        if (!file) {
+            return false;
+        }
+        std::fwrite(script.data(), 1, script.size(), file);
+        std::fclose(file);
+        scriptUrl = "http://127.0.0.1:" + EnvText("ZV_NGINX_PORT") + name;
+    }
+    // Version 0x46, a counter, the flags (1 direct, 2 fixed proxy, 4 script, 8 detection),
+    // then the proxy, the bypass list and the script's address, each after its length.
+    std::string value;
+    auto put = [&value](uint32_t number) { value.append(reinterpret_cast<char*>(&number), 4); };
+    put(0x46);
+    put(0);
+    put(1 | (proxy.empty() ? 0 : 2) | (script.empty() ? 0 : 4));
+    for (const std::string& text : {proxy, bypass, scriptUrl}) {
+        put(static_cast<uint32_t>(text.size()));
+        value += text;
+    }
+    HKEY key = nullptr;
+    const bool written =
+        RegCreateKeyExA(
+            HKEY_CURRENT_USER,
+            "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections", 0,
+            nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS &&
+        RegSetValueExA(key, "DefaultConnectionSettings", 0, REG_BINARY,
+                       reinterpret_cast<const BYTE*>(value.data()),
+                       static_cast<DWORD>(value.size())) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return written;
+#else
+    return proxy.empty() && bypass.empty() && script.empty();
+#endif
 }
 
 int ClosedPort() {

@@ -16,6 +16,11 @@ std::string LastFaultRequest();
 // How many requests the fault server has received, and the bytes of the one numbered from 1.
 int FaultRequestCount();
 std::string FaultRequest(int number);
+// Sets Windows' proxy settings of the current user to a fixed proxy (none when empty) with
+// its bypass list and a proxy script (none when empty), which nginx serves, as Windows
+// stores them. False where there are none (the host build).
+bool SetWindowsProxy(const std::string& proxy, const std::string& bypass,
+                     const std::string& script = "");
 // A loopback port that nothing listens on.
 int ClosedPort();
 // The processor time this process has used so far.
