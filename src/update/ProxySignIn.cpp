@@ -6,8 +6,10 @@
 namespace {
 
 bool IsBase64Char(char ch) {
-    return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') ||
-           ch == '+' || ch == '/';
+    // Upper and lower case letters alike, by the bit that tells them apart in ASCII.
+    const unsigned letter = static_cast<unsigned char>(ch | 0x20) - 'a';
+    const unsigned digit = static_cast<unsigned char>(ch) - '0';
+    return letter < 26 || digit < 10 || ch == '+' || ch == '/';
 }
 
 // Base64 characters, then nothing but padding: a token that does not decode cleanly is no
