@@ -376,12 +376,16 @@ int CUpdateChecker::SignInLegs(Leg leg, CString& answer) {
         if (more > 0) {
             m_signInLines += "Proxy-Connection: Keep-Alive\r\n";
         }
-        const bool answered = (this->*leg)(more > 0, answer);
+        bool answered = (this->*leg)(more > 0, answer);
+        if (answered && answer.IsEmpty()) {
+            NoteFailure(FailureKind::EmptyAnswer);
+            answered = false;
+        }
+        // After the first leg, a connection that ends is one that the proxy closed between legs.
         const FailureKind failed = m_failure.kind;
-        if (legs > 0 &&
-            (answered ? answer.IsEmpty()
-                      : failed == FailureKind::SendFailed || failed == FailureKind::EmptyAnswer ||
-                            failed == FailureKind::ConnectionBroken)) {
+        if (!answered && legs > 0 &&
+            (failed == FailureKind::SendFailed || failed == FailureKind::EmptyAnswer ||
+             failed == FailureKind::ConnectionBroken)) {
             return 0;
         }
         if (!answered || !AsksForProxySignIn(answer)) {

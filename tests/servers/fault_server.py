@@ -47,8 +47,8 @@ The path ``/signin/<offer>[-<variant>]`` (a CONNECT: always ``ntlm``) chooses it
 offer ``ntlm`` (NTLM and Basic), ``negotiate`` (Negotiate, NTLM and Basic) or ``digest``
 (Digest only). A first NTLM message gets a real NTLM challenge, the last message the news list
 (or, for CONNECT, the tunnel), a Kerberos token at once the same. Variants: ``close`` closes
-the first connection of the path after the challenge, ``again`` answers the last message with
-407, ``slow`` waits 1.2 s before each answer. Each request of this listener is recorded with
+the first connection of the path after the challenge, ``closing`` every one, ``again``
+answers the last message with 407, ``slow`` waits 1.2 s before each answer. Each request of this listener is recorded with
 the number of its connection (``Request.connection``; in the log, ``connections.txt`` holds
 "<request number> <connection>" lines).
 """
@@ -578,8 +578,9 @@ class FaultServer:
             if message.startswith(b"NTLMSSP\0\x01"):
                 offers = [f"{scheme} {base64.b64encode(NTLM_CHALLENGE).decode()}"]
                 conn.sendall(_sign_in_reply(request, offers, keep_alive))
-                first_close = variant == "close" and request.path not in self._closed_paths
-                if not keep_alive or first_close:
+                closes = variant == "closing" or (
+                    variant == "close" and request.path not in self._closed_paths)
+                if not keep_alive or closes:
                     self._closed_paths.add(request.path)
                     return
                 continue
