@@ -114,7 +114,10 @@ int KeywordOf(const CString& word) {
 } // namespace
 
 CString UrlHostForm(const CString& host) {
-    return IsIPv6Literal(host) && host[0] != '[' ? "[" + host + "]" : host;
+    CString form = host;
+    if (IsIPv6Literal(host) && host[0] != '[')
+        form.Format("[%s]", host.c_str());
+    return form;
 }
 
 CString BareHost(const CString& host) {

@@ -77,8 +77,10 @@ int CUpdateChecker::EndpointPort() const {
 }
 
 CString CUpdateChecker::SiteUrl() const {
-    return (m_scheme == Scheme::Https ? "https://" : "http://") + HostHeaderValue() +
-           m_settings.urlPath;
+    CString url;
+    url.Format("%s://%s%s", m_scheme == Scheme::Https ? "https" : "http",
+               HostHeaderValue().c_str(), m_settings.urlPath.c_str());
+    return url;
 }
 
 void CUpdateChecker::PlanRoutes() {
