@@ -69,22 +69,23 @@ const Route& CUpdateChecker::CurrentRoute() const {
 }
 
 CString CUpdateChecker::EndpointHost() const {
-    return CurrentRoute().ViaProxy() ? CurrentRoute().proxyHost : m_settings.urlHost;
+    return CurrentRoute().viaProxy ? CurrentRoute().proxyHost : m_settings.urlHost;
 }
 
 int CUpdateChecker::EndpointPort() const {
-    return CurrentRoute().ViaProxy() ? CurrentRoute().proxyPort : SitePort();
+    return CurrentRoute().viaProxy ? CurrentRoute().proxyPort : SitePort();
 }
 
 CString CUpdateChecker::SiteUrl() const {
     CString url;
-    url.Format("%s://%s%s", m_scheme == Scheme::Https ? "https" : "http",
-               HostHeaderValue().c_str(), m_settings.urlPath.c_str());
+    url.Format("%s://%s%s", m_scheme == Scheme::Https ? "https" : "http", HostHeaderValue().c_str(),
+               m_settings.urlPath.c_str());
     return url;
 }
 
 void CUpdateChecker::PlanRoutes() {
     if (m_settings.useProxy > 0) {
+        m_plan.routes[0].viaProxy = true;
         m_plan.routes[0].proxyHost = m_settings.proxyHost;
         m_plan.routes[0].proxyPort = PortNumber(m_settings.proxyPort, 8001);
     } else if (m_settings.windowsProxy) {
@@ -113,8 +114,8 @@ bool CUpdateChecker::OpenConnection() {
             return true;
         }
         m_message.Format("%s%s:%d",
-                         CurrentRoute().ViaProxy() ? "Could not connect to proxy "
-                                                   : "Could not connect to ",
+                         CurrentRoute().viaProxy ? "Could not connect to proxy "
+                                                 : "Could not connect to ",
                          host.c_str(), port);
         NoteSocketFailure(true);
         m_connection.reset();
@@ -130,7 +131,7 @@ void CUpdateChecker::NoteFailure(FailureKind kind, int limit) {
     m_failure.scheme = m_settings.urlScheme;
     m_failure.siteUrl = SiteUrl();
     m_failure.limit = limit;
-    m_failure.viaProxy = CurrentRoute().ViaProxy();
+    m_failure.viaProxy = CurrentRoute().viaProxy;
     m_failure.sentCredentials = m_failure.viaProxy && m_settings.useProxyAuth > 0;
     m_failure.host = UrlHostForm(EndpointHost());
     m_failure.port = EndpointPort();
@@ -215,7 +216,7 @@ bool CUpdateChecker::Exchange(AnswerTo request, RequestBuilder direct, RequestBu
 }
 
 bool CUpdateChecker::StartSecureChannel(const char* writeError, const char* readError) {
-    if (CurrentRoute().ViaProxy() && !OpenTunnel(writeError, readError)) {
+    if (CurrentRoute().viaProxy && !OpenTunnel(writeError, readError)) {
         return false;
     }
     const FailureKind failure = m_connection->StartTls(BareHost(m_settings.urlHost));
@@ -357,7 +358,7 @@ int CUpdateChecker::SitePort() const {
 }
 
 bool CUpdateChecker::UsesProxyRequests() const {
-    return m_scheme == Scheme::Http && CurrentRoute().ViaProxy();
+    return m_scheme == Scheme::Http && CurrentRoute().viaProxy;
 }
 
 CString CUpdateChecker::RouteDescription() const {
