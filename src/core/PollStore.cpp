@@ -18,8 +18,9 @@ PollSettings SnapshotPollSettings(CAgentSettings& settings) {
     snapshot.authUsername = settings.authUsername;
     snapshot.authPassword = settings.authPassword;
     snapshot.urlScheme = settings.urlScheme;
-    // Any proxySource but "none" follows Windows' proxy settings, as the default "system" does.
-    snapshot.windowsProxy = CString(settings.proxySource).Trim().CompareNoCase("none") != 0;
+    // Any proxySource but "none", in any case, follows Windows' proxy settings, as the default
+    // "system" does.
+    snapshot.windowsProxy = settings.proxySource.CompareNoCase("none") != 0;
     snapshot.lastModified = settings.lastModified;
     snapshot.epoch = settings.epoch;
     return snapshot;

@@ -58,7 +58,10 @@ CString PeerWithPort(const PollFailure& failure) {
 
 // The address families a connection tried, when they tell more than IPv4 alone.
 CString Families(const PollFailure& failure) {
-    return *failure.families ? CString(" (") + failure.families + " tried)" : CString();
+    CString families;
+    if (*failure.families)
+        families.Format(" (%s tried)", failure.families);
+    return families;
 }
 
 struct Status {

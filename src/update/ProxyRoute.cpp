@@ -84,11 +84,12 @@ void AddRoute(const char* word, bool direct, RoutePlan& plan) {
         }
         const char* portText = *hostEnd == ']' ? hostEnd + 1 : hostEnd;
         const long port = *portText == ':' ? std::strtol(portText + 1, nullptr, 10) : 0;
+        if (hostEnd == word)
+            return;
+        route.viaProxy = true;
         route.proxyHost.Empty();
         route.proxyHost.Append(word, static_cast<int>(hostEnd - word));
         route.proxyPort = port > 0 && port < 65536 ? static_cast<int>(port) : 80;
-        if (!route.ViaProxy())
-            return;
     }
     ++plan.count;
 }
@@ -114,7 +115,10 @@ int KeywordOf(const CString& word) {
 } // namespace
 
 CString UrlHostForm(const CString& host) {
-    return IsIPv6Literal(host) && host[0] != '[' ? "[" + host + "]" : host;
+    CString form = host;
+    if (IsIPv6Literal(host) && host[0] != '[')
+        form.Format("[%s]", host.c_str());
+    return form;
 }
 
 CString BareHost(const CString& host) {
@@ -142,12 +146,12 @@ void ParseProxyList(const CString& list, bool https, RoutePlan& plan) {
 }
 
 bool BypassesProxy(const CString& bypass, const CString& host) {
+    // IPv6 literals are compared without their brackets.
     const CString bare = BareHost(host);
-    const CString bracketed = UrlHostForm(bare);
     CString entry;
     for (int at = 0; NextWord(bypass, at, entry);) {
         if (entry.CompareNoCase("<local>") == 0 ? bare.Find('.') < 0 && bare.Find(':') < 0
-                                                : Matches(entry, bare) || Matches(entry, bracketed))
+                                                : Matches(BareHost(entry), bare))
             return true;
     }
     return false;
@@ -171,7 +175,7 @@ CString DescribeRoute(const RoutePlan& plan, const Route& used) {
     const char* failed = plan.scriptFailed ? "; the proxy script failed" : "";
     if (!plan.fromWindows)
         return route;
-    if (used.ViaProxy())
+    if (used.viaProxy)
         route.Format("through %s:%d (Windows settings%s)", UrlHostForm(used.proxyHost).c_str(),
                      used.proxyPort, failed);
     else

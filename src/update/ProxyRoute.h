@@ -7,9 +7,9 @@
 
 // One way to the site.
 struct Route {
-    CString proxyHost; // empty: straight to the site
+    bool viaProxy = false; // false: straight to the site
+    CString proxyHost;     // may be empty for the agent's own proxy, which then cannot be found
     int proxyPort = 0;
-    bool ViaProxy() const { return !proxyHost.IsEmpty(); }
 };
 
 // Routes beyond these of a long proxy list are not tried: each one that fails to connect

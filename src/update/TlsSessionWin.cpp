@@ -232,9 +232,10 @@ FailureKind CTlsSession::CheckCertificate() {
     auto verify =
         Crypt32<decltype(CertVerifyCertificateChainPolicy)>("CertVerifyCertificateChainPolicy");
     auto freeChain = Crypt32<decltype(CertFreeCertificateChain)>("CertFreeCertificateChain");
+    auto verifyRevocation = Crypt32<decltype(CertVerifyRevocation)>("CertVerifyRevocation");
     auto freeCertificate =
         Crypt32<decltype(CertFreeCertificateContext)>("CertFreeCertificateContext");
-    if (!getChain || !verify || !freeChain || !freeCertificate) {
+    if (!getChain || !verify || !freeChain || !freeCertificate || !verifyRevocation) {
         return FailureKind::CertificateUntrusted;
     }
     // A host name has at most 253 characters; a longer one, which the conversion refuses for
@@ -258,7 +259,9 @@ FailureKind CTlsSession::CheckCertificate() {
     chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
     // Missing issuers are not fetched: a slow or unreachable server would stall the poll.
-    const DWORD chainFlags = CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL;
+    // Windows may keep what it learnt of the site's certificate for the next connection;
+    // the chain is built and judged every time all the same.
+    const DWORD chainFlags = CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL | CERT_CHAIN_CACHE_END_CERT;
     FailureKind result = FailureKind::CertificateUntrusted;
     PCCERT_CHAIN_CONTEXT chain = nullptr;
     if (getChain(nullptr, certificate, nullptr, certificate->hCertStore, &chainPara, chainFlags,
@@ -285,22 +288,30 @@ FailureKind CTlsSession::CheckCertificate() {
             result = chainErrors & CERT_TRUST_IS_NOT_TIME_VALID ? FailureKind::CertificateExpired
                                                                 : FailureKind::CertificateUntrusted;
         }
-        freeChain(chain);
-    }
-    // Revocation only as far as the system already knows it: fetching lists could stall the
-    // poll. A separate chain, since an unknown state must not fail the check, and Wine's
-    // policy ignores the flags that would say so. crypt32 loads the revocation provider for
-    // each check and unloads it afterwards; kept loaded, a check takes a few milliseconds
-    // instead of tens.
-    if (result == FailureKind::None) {
-        SystemFunction("cryptnet.dll", "CertDllVerifyRevocation");
-    }
-    if (result == FailureKind::None &&
-        getChain(nullptr, certificate, nullptr, certificate->hCertStore, &chainPara,
-                 chainFlags | CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT |
-                     CERT_CHAIN_REVOCATION_CHECK_CACHE_ONLY,
-                 nullptr, &chain)) {
-        if (chain->TrustStatus.dwErrorStatus & CERT_TRUST_IS_REVOKED) {
+        // Revocation of the chain's certificates but its root, each issued by the next one,
+        // only as far as the system already knows it: fetching lists could stall the poll.
+        // crypt32 loads the revocation provider for each check and unloads it afterwards;
+        // kept loaded, a check takes a few milliseconds instead of tens.
+        const CERT_SIMPLE_CHAIN& path = *chain->rgpChain[0];
+        PVOID contexts[8];
+        DWORD count = 0;
+        for (; count + 1 < path.cElement && count < 8; ++count) {
+            contexts[count] = const_cast<CERT_CONTEXT*>(path.rgpElement[count]->pCertContext);
+        }
+        CERT_REVOCATION_PARA revocation;
+        std::memset(&revocation, 0, sizeof revocation);
+        revocation.cbSize = sizeof revocation;
+        revocation.pIssuerCert = path.rgpElement[count]->pCertContext;
+        CERT_REVOCATION_STATUS revoked;
+        std::memset(&revoked, 0, sizeof revoked);
+        revoked.cbSize = sizeof revoked;
+        if (result == FailureKind::None && count > 0 &&
+            SystemFunction("cryptnet.dll", "CertDllVerifyRevocation") &&
+            !verifyRevocation(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, CERT_CONTEXT_REVOCATION_TYPE,
+                              count, contexts,
+                              CERT_VERIFY_REV_CHAIN_FLAG | CERT_VERIFY_CACHE_ONLY_BASED_REVOCATION,
+                              &revocation, &revoked) &&
+            revoked.dwError == static_cast<DWORD>(CRYPT_E_REVOKED)) {
             result = FailureKind::CertificateUntrusted;
         }
         freeChain(chain);

@@ -79,20 +79,23 @@ const Route& CUpdateChecker::CurrentRoute() const {
 }
 
 CString CUpdateChecker::EndpointHost() const {
-    return CurrentRoute().ViaProxy() ? CurrentRoute().proxyHost : m_settings.urlHost;
+    return CurrentRoute().viaProxy ? CurrentRoute().proxyHost : m_settings.urlHost;
 }
 
 int CUpdateChecker::EndpointPort() const {
-    return CurrentRoute().ViaProxy() ? CurrentRoute().proxyPort : SitePort();
+    return CurrentRoute().viaProxy ? CurrentRoute().proxyPort : SitePort();
 }
 
 CString CUpdateChecker::SiteUrl() const {
-    return (m_scheme == Scheme::Https ? "https://" : "http://") + HostHeaderValue() +
-           m_settings.urlPath;
+    CString url;
+    url.Format("%s://%s%s", m_scheme == Scheme::Https ? "https" : "http", HostHeaderValue().c_str(),
+               m_settings.urlPath.c_str());
+    return url;
 }
 
 void CUpdateChecker::PlanRoutes() {
     if (m_settings.useProxy > 0) {
+        m_plan.routes[0].viaProxy = true;
         m_plan.routes[0].proxyHost = m_settings.proxyHost;
         m_plan.routes[0].proxyPort = PortNumber(m_settings.proxyPort, 8001);
     } else if (m_settings.windowsProxy) {
@@ -140,7 +143,7 @@ bool CUpdateChecker::Reconnect() {
 
 void CUpdateChecker::NoteConnectFailure() {
     m_message.Format("%s%s:%d",
-                     CurrentRoute().ViaProxy() ? "Could not connect to proxy "
+                     CurrentRoute().viaProxy ? "Could not connect to proxy "
                                                : "Could not connect to ",
                      EndpointHost().c_str(), EndpointPort());
     NoteSocketFailure(true);
@@ -152,7 +155,7 @@ void CUpdateChecker::NoteFailure(FailureKind kind, int limit) {
     m_failure.scheme = m_settings.urlScheme;
     m_failure.siteUrl = SiteUrl();
     m_failure.limit = limit;
-    m_failure.viaProxy = CurrentRoute().ViaProxy();
+    m_failure.viaProxy = CurrentRoute().viaProxy;
     m_failure.sentCredentials = m_failure.viaProxy && m_settings.useProxyAuth > 0;
     m_failure.host = UrlHostForm(EndpointHost());
     m_failure.port = EndpointPort();
@@ -329,7 +332,7 @@ bool CUpdateChecker::ToProxy(Leg leg, CString& answer) {
         if (!(this->*leg)(false, answer)) {
             return false;
         }
-        if (!CurrentRoute().ViaProxy() || !AsksForProxySignIn(answer)) {
+        if (!CurrentRoute().viaProxy || !AsksForProxySignIn(answer)) {
             return true;
         }
         const SignInScheme offered = ReadProxyChallenge(answer).scheme;
@@ -404,7 +407,7 @@ int CUpdateChecker::SignInLegs(Leg leg, CString& answer) {
 }
 
 bool CUpdateChecker::StartSecureChannel() {
-    if (CurrentRoute().ViaProxy() && !OpenTunnel()) {
+    if (CurrentRoute().viaProxy && !OpenTunnel()) {
         return false;
     }
     const FailureKind failure = m_connection->StartTls(BareHost(m_settings.urlHost));
@@ -524,7 +527,7 @@ int CUpdateChecker::SitePort() const {
 }
 
 bool CUpdateChecker::UsesProxyRequests() const {
-    return m_scheme == Scheme::Http && CurrentRoute().ViaProxy();
+    return m_scheme == Scheme::Http && CurrentRoute().viaProxy;
 }
 
 CString CUpdateChecker::RouteDescription() const {

@@ -142,7 +142,7 @@ TEST_F(ApplyPollResultTest, SnapshotFollowsWindowsProxyUnlessSourceIsNone) {
     const struct {
         const char* source;
         bool follows;
-    } rows[] = {{"system", true}, {"none", false}, {" None\t", false}, {"direct", true}};
+    } rows[] = {{"system", true}, {"none", false}, {"NONE", false}, {" none", true}};
     for (const auto& row : rows) {
         settings.proxySource = row.source;
         EXPECT_EQ(row.follows, SnapshotPollSettings(settings).windowsProxy) << row.source;

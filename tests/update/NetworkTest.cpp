@@ -446,6 +446,9 @@ TEST_F(NetworkTest, ConnectionFailureMessages) {
          "Could not connect to no-such-host.invalid:2147483647", unknown},
         {1, "127.0.0.1", closed, "Could not connect to proxy 127.0.0.1:" + closed,
          "could not connect to the proxy 127.0.0.1:" + closed},
+        // The agent's own proxy without a name is still the way, which leads nowhere.
+        {1, " ", "3128", "Could not connect to proxy :3128",
+         "could not find the address of the proxy "},
         {1, " no-such-host.invalid", "junk", "Could not connect to proxy no-such-host.invalid:8001",
          "could not find the address of the proxy no-such-host.invalid"},
         {0, "127.0.0.1", blackhole, "Could not connect to 127.0.0.1:" + blackhole,

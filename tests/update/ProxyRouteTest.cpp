@@ -12,8 +12,8 @@ std::string Routes(const RoutePlan& plan) {
     for (int i = 0; i < plan.count; ++i) {
         const Route& route = plan.routes[i];
         text += text.empty() ? "" : " ";
-        text += route.ViaProxy() ? route.proxyHost.str() + ":" + std::to_string(route.proxyPort)
-                                 : "DIRECT";
+        text += route.viaProxy ? route.proxyHost.str() + ":" + std::to_string(route.proxyPort)
+                               : "DIRECT";
     }
     return text;
 }
