@@ -74,9 +74,9 @@ int CClientSocket::ConnectBy(Clock::time_point deadline) {
     m_failure = SocketFailure::None;
     m_triedIPv4 = m_triedIPv6 = false;
     // Times in milliseconds since the start.
-    const int left = static_cast<int>(std::max<long long>(
-        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - start).count()));
-    const int connectEnd = std::min(m_limits.connectMs, left);
+    const long long left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - start).count();
+    const int connectEnd = static_cast<int>(std::min<long long>(m_limits.connectMs, left));
     int nextStart = 0;
     // An unresolved name must not become a connection to 0.0.0.0, which some socket
     // layers take for the local host.

@@ -24,10 +24,11 @@ bool IsBase64Token(const char* at, const char* end) {
     return characters && at == end;
 }
 
+// Whether the word of that length is the name, a word of letters and hyphens, in any case:
+// the bit that tells the cases of an ASCII letter apart is left out.
 bool SameWord(const char* word, int length, const char* name) {
     for (int i = 0; i < length; ++i) {
-        if (std::tolower(static_cast<unsigned char>(word[i])) !=
-            std::tolower(static_cast<unsigned char>(name[i])))
+        if ((word[i] | 0x20) != (name[i] | 0x20))
             return false;
     }
     return !name[length];

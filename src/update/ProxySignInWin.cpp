@@ -29,7 +29,7 @@ private:
     CredHandle m_credentials;
     CtxtHandle m_context;
     bool m_haveContext = false;
-    std::string m_target;
+    CString m_target;
 };
 
 CSspiSignIn::~CSspiSignIn() {
@@ -50,9 +50,9 @@ int CSspiSignIn::Next(const std::string& received, std::string& token) {
     SecBufferDesc outDesc = {SECBUFFER_VERSION, 1, &out};
     ULONG granted = 0;
     const SECURITY_STATUS status = m_sspi->InitializeSecurityContextA(
-        &m_credentials, m_haveContext ? &m_context : nullptr, &m_target[0], 0, 0,
-        SECURITY_NATIVE_DREP, m_haveContext ? &inDesc : nullptr, 0, &m_context, &outDesc, &granted,
-        nullptr);
+        &m_credentials, m_haveContext ? &m_context : nullptr, const_cast<char*>(m_target.c_str()),
+        0, 0, SECURITY_NATIVE_DREP, m_haveContext ? &inDesc : nullptr, 0, &m_context, &outDesc,
+        &granted, nullptr);
     const bool made = status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED;
     m_haveContext = m_haveContext || made;
     token.resize(made ? out.cbBuffer : 0);

@@ -116,14 +116,10 @@ bool CUpdateChecker::OpenConnection() {
     // A route that cannot be connected to gives way to the next; the GET starts on the
     // route that served the HEAD.
     for (;; ++m_routeIndex) {
-        const CString host = EndpointHost();
-        const int port = EndpointPort();
-        m_connection.reset(new CClientSocket(BareHost(host), port, m_limits));
-        if (m_connection->Connect() == 0) {
+        if (ConnectEndpoint(nullptr)) {
             m_message.Empty();
             return true;
         }
-        NoteConnectFailure();
         m_connection.reset();
         if (m_routeIndex + 1 == m_plan.count) {
             return false;
@@ -133,20 +129,22 @@ bool CUpdateChecker::OpenConnection() {
 
 bool CUpdateChecker::Reconnect() {
     const CClientSocket::Clock::time_point deadline = m_connection->Deadline();
-    m_connection.reset(new CClientSocket(BareHost(EndpointHost()), EndpointPort(), m_limits));
-    if (m_connection->ConnectBy(deadline) == 0) {
-        return true;
-    }
-    NoteConnectFailure();
-    return false;
+    return ConnectEndpoint(&deadline);
 }
 
-void CUpdateChecker::NoteConnectFailure() {
+bool CUpdateChecker::ConnectEndpoint(const CClientSocket::Clock::time_point* deadline) {
+    const CString host = EndpointHost();
+    const int port = EndpointPort();
+    m_connection.reset(new CClientSocket(BareHost(host), port, m_limits));
+    if ((deadline ? m_connection->ConnectBy(*deadline) : m_connection->Connect()) == 0) {
+        return true;
+    }
     m_message.Format("%s%s:%d",
                      CurrentRoute().viaProxy ? "Could not connect to proxy "
-                                               : "Could not connect to ",
-                     EndpointHost().c_str(), EndpointPort());
+                                             : "Could not connect to ",
+                     host.c_str(), port);
     NoteSocketFailure(true);
+    return false;
 }
 
 void CUpdateChecker::NoteFailure(FailureKind kind, int limit) {
@@ -347,11 +345,8 @@ bool CUpdateChecker::ToProxy(Leg leg, CString& answer) {
     }
     for (int attempt = 0;; ++attempt) {
         const int ended = SignInLegs(leg, answer);
-        if (ended != 0 || attempt == 1) {
+        if (ended != 0 || attempt == 1 || !Reconnect()) {
             return ended > 0;
-        }
-        if (!Reconnect()) {
-            return false;
         }
     }
 }
@@ -384,11 +379,11 @@ int CUpdateChecker::SignInLegs(Leg leg, CString& answer) {
             NoteFailure(FailureKind::EmptyAnswer);
             answered = false;
         }
-        // After the first leg, a connection that ends is one that the proxy closed between legs.
-        const FailureKind failed = m_failure.kind;
+        // After the first leg, a connection that ends, rather than stalls, is one that the
+        // proxy closed between legs.
+        const SocketFailure failed = m_connection->Failure();
         if (!answered && legs > 0 &&
-            (failed == FailureKind::SendFailed || failed == FailureKind::EmptyAnswer ||
-             failed == FailureKind::ConnectionBroken)) {
+            (failed == SocketFailure::None || failed == SocketFailure::Broken)) {
             return 0;
         }
         if (!answered || !AsksForProxySignIn(answer)) {

@@ -93,7 +93,9 @@ private:
     // A further connection for the request along the route that it took, within the
     // request's time.
     bool Reconnect();
-    void NoteConnectFailure();
+    // Connects to the current route's host and port, by the deadline when one is given,
+    // else within the limits from now on; on failure the message and reason say where to.
+    bool ConnectEndpoint(const CClientSocket::Clock::time_point* deadline);
     // Through the proxy's tunnel when the proxy is used, then the TLS session.
     bool StartSecureChannel();
     bool OpenTunnel();
