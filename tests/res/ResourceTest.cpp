@@ -307,8 +307,8 @@ const std::vector<ItemRow>& ConnectionItems() {
         {IDC_USERNAME, "Edit", "", 61, 92, 59, 14, kEdit | WS_DISABLED},
         {IDC_PASSWORD_LABEL, "Static", "password:", 130, 93, 33, 8, kRightLabel},
         {IDC_PASSWORD, "Edit", "", 168, 92, 54, 14, kEdit | ES_PASSWORD | WS_DISABLED},
-        {IDC_STATIC, "Static", "Unchecked, the agent follows Windows' proxy settings.", 13, 110,
-         217, 8, kLabel},
+        {IDC_STATIC, "Static", "Without the proxy above, the agent uses Windows' proxy settings.",
+         13, 110, 217, 8, kLabel},
     };
     return rows;
 }
