@@ -27,6 +27,11 @@ public:
     virtual void PostClose() = 0;
     // The date and time now, as the user's settings write it.
     virtual CString LocalTime() = 0;
+    // Whether the popup and the sound must wait for the user (UserPresence.h).
+    virtual bool UserIsBusy() = 0;
+    // Starts or stops listening for the user's return: the session's unlock and a check
+    // every kUserReturnCheckMs, each ending in OnUserMayBeBack.
+    virtual void WatchForUserReturn(bool watch) = 0;
 };
 
 class CAgentController {
@@ -57,6 +62,9 @@ public:
     void OnConfigurationAccepted();
     // The computer woke from sleep: poll soon, once the network has had time to come back.
     void OnResume();
+    // The session changed or the check for the user's return came: a held alert comes now
+    // if the user is no longer busy.
+    void OnUserMayBeBack();
 
     void UpdateTrayState();
 
@@ -65,6 +73,8 @@ public:
     // The delay the poll timer was last armed with; 0 while it is not armed.
     unsigned PollTimerDelayMs() const { return m_pollTimerArmed ? m_pollTimerDelayMs : 0; }
     const LastPoll& LastPollEnded() const { return m_lastPoll; }
+    // New articles came while the user was busy; their alert waits for the user's return.
+    bool AlertHeld() const { return m_alertHeld; }
     // Waiting for the user's sound before the next poll is scheduled.
     bool PollWaitsForSound() const { return m_armAfterSound; }
     bool TrayClicksIgnored() const { return m_flags.shuttingDown; }
@@ -81,6 +91,8 @@ private:
     void KillPollTimer();
     void RecordPoll(PollOutcome outcome, const FailureReason& reason = FailureReason());
     void Alert();
+    bool PlayAlerts();
+    void DropHeldAlert();
     void FinishQuietPoll();
 
     IAgentHost& m_host;
@@ -89,6 +101,7 @@ private:
     bool m_pollTimerArmed = false;
     unsigned m_pollTimerDelayMs = 0;
     bool m_armAfterSound = false;
+    bool m_alertHeld = false;
     // Polls in a row that failed; they bring the next poll forward (NextPollDelayMs).
     int m_failedPolls = 0;
     LastPoll m_lastPoll;
