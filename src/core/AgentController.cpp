@@ -2,7 +2,6 @@
 
 #include "AgentSettings.h"
 #include "PollInterval.h"
-#include "UserPresence.h"
 
 namespace {
 
@@ -238,4 +237,19 @@ void CAgentController::OnResume() {
 void CAgentController::UpdateTrayState() {
     if (const auto display = ChooseTrayDisplay(m_flags))
         m_host.ShowTray(*display);
+}
+
+bool AlertsMustWait(int systemState, bool fullScreenInFront) {
+    switch (static_cast<UserNotificationState>(systemState)) {
+    case UserNotificationState::NotPresent:
+    case UserNotificationState::Busy:
+    case UserNotificationState::FullScreenDirect3D:
+    case UserNotificationState::PresentationMode:
+    case UserNotificationState::QuietTime:
+        return true;
+    case UserNotificationState::AcceptsNotifications:
+    case UserNotificationState::App:
+        break;
+    }
+    return fullScreenInFront;
 }

@@ -1,12 +1,31 @@
 #pragma once
-// The agent's state machine: the five state flags, the poll schedule and the reports of a
-// poll, free of window handles. The hidden main window drives it with events and carries
-// out what it asks through IAgentHost.
+// The agent's state machine: the five state flags, the poll schedule, the reports of a
+// poll and the alerts that wait while the user is busy, free of window handles. The hidden main
+// window drives it with events and carries out what it asks through IAgentHost.
 #include "CString.h"
 #include "LastPoll.h"
 #include "TrayState.h"
 
 class CAgentSettings;
+
+// The user's states as SHQueryUserNotificationState reports them.
+enum class UserNotificationState {
+    NotPresent = 1, // locked, screen saver, another user's session
+    Busy,           // a full-screen application
+    FullScreenDirect3D,
+    PresentationMode,
+    AcceptsNotifications,
+    QuietTime, // Focus Assist, Do Not Disturb
+    App,       // a store app in front; desktop notifications still show
+};
+
+// True while alerts wait: the user is away, presents, asked for quiet or runs something full
+// screen, or a full-screen window is in front on the popup's monitor (which the system may
+// not report). An unknown state, or none (0: the question failed), lets alerts through.
+bool AlertsMustWait(int systemState, bool fullScreenInFront);
+
+// While alerts wait, the agent asks again this often whether the user is back.
+constexpr unsigned kUserReturnCheckMs = 30000;
 
 class IAgentHost {
 public:
@@ -27,7 +46,7 @@ public:
     virtual void PostClose() = 0;
     // The date and time now, as the user's settings write it.
     virtual CString LocalTime() = 0;
-    // Whether the popup and the sound must wait for the user (UserPresence.h).
+    // Whether the popup and the sound must wait for the user (AlertsMustWait).
     virtual bool UserIsBusy() = 0;
     // Starts or stops listening for the user's return: the session's unlock and a check
     // every kUserReturnCheckMs, each ending in OnUserMayBeBack.

@@ -67,6 +67,7 @@
 #define ID_TIMER_ANIMATE 104
 #define ID_TIMER_POLL 105
 #define ID_TIMER_POPUP 122
+#define ID_TIMER_USER_RETURN 160
 
 // Controls that code never addresses (labels, the About box's icon)
 #define IDC_STATIC (-1)

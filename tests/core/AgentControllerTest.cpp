@@ -1,7 +1,6 @@
 #include "AgentController.h"
 
 #include "PollInterval.h"
-#include "UserPresence.h"
 
 #include "AgentSettings.h"
 #include "RegistryMem.h"
