@@ -537,6 +537,49 @@ TEST_P(ResourceTest, SmallIconsAreAllDifferent) {
     }
 }
 
+// A high-contrast theme paints the taskbar black or white but leaves the icons as they are:
+// the pictures of the states (a first frame each) must still differ where they are drawn,
+// by their shapes and not by shades the background could swallow.
+TEST_P(ResourceTest, StatePicturesStayApartOnABlackAndAWhiteTaskbar) {
+    const int states[] = {IDI_IDLE,  IDI_POLL_1,   IDI_FAILED,
+                          IDI_NEW_1, IDI_DISABLED, IDI_SHUTTING_DOWN};
+    for (int background : {BLACK_BRUSH, WHITE_BRUSH}) {
+        std::vector<std::vector<COLORREF>> shown;
+        const HDC dc = CreateCompatibleDC(nullptr);
+        const HDC screen = GetDC(nullptr);
+        const HBITMAP target = CreateCompatibleBitmap(screen, 16, 16);
+        ReleaseDC(nullptr, screen);
+        const HGDIOBJ previous = SelectObject(dc, target);
+        for (int id : states) {
+            const RECT all = {0, 0, 16, 16};
+            FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(background)));
+            const HICON icon = static_cast<HICON>(
+                LoadImageA(m_module, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
+            ASSERT_NE(nullptr, icon);
+            DrawIconEx(dc, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
+            DestroyIcon(icon);
+            std::vector<COLORREF> pixels;
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x)
+                    pixels.push_back(GetPixel(dc, x, y));
+            shown.push_back(pixels);
+        }
+        SelectObject(dc, previous);
+        DeleteObject(target);
+        DeleteDC(dc);
+        for (size_t a = 0; a < shown.size(); ++a) {
+            for (size_t b = a + 1; b < shown.size(); ++b) {
+                int differing = 0;
+                for (size_t i = 0; i < shown[a].size(); ++i)
+                    differing += shown[a][i] != shown[b][i];
+                // Of 256 pixels; the corner badge of a state covers about 80.
+                EXPECT_GE(differing, 32) << "icons " << states[a] << " and " << states[b] << " on "
+                                         << (background == BLACK_BRUSH ? "black" : "white");
+            }
+        }
+    }
+}
+
 // ---- The popup's picture ------------------------------------------------------------------
 
 double Luminance(int r, int g, int b) {
