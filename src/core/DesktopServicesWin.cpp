@@ -10,8 +10,6 @@
 
 namespace {
 
-const char kSessions[] = "wtsapi32.dll";
-
 // The desktop's own full-screen windows (Progman, WorkerW) are in front whenever the user
 // clicks the desktop; the shell's desktop thread owns them all.
 bool IsDesktop(HWND window) {
@@ -28,9 +26,7 @@ bool FullScreenWindowInFront() {
     info.cbSize = sizeof(info);
     RECT rect;
     if (!front || IsDesktop(front) || !GetWindowRect(front, &rect) ||
-        !GetMonitorInfoA(
-            MonitorFromWindow(FindWindowA("Shell_TrayWnd", nullptr), MONITOR_DEFAULTTOPRIMARY),
-            &info))
+        !GetMonitorInfoA(MonitorFromWindow(FindShellTaskbar(), MONITOR_DEFAULTTOPRIMARY), &info))
         return false;
     return rect.left <= info.rcMonitor.left && rect.top <= info.rcMonitor.top &&
            rect.right >= info.rcMonitor.right && rect.bottom >= info.rcMonitor.bottom;
@@ -81,10 +77,10 @@ void CDesktopServices::ListenForSessionChanges(HWND window, bool listen) {
     if (listen) {
         using Register = BOOL WINAPI(HWND, DWORD);
         if (const auto start =
-                SystemFunctionOf<Register>(kSessions, "WTSRegisterSessionNotification"))
+                SystemFunctionOf<Register>("wtsapi32.dll", "WTSRegisterSessionNotification"))
             start(window, 0); // NOTIFY_FOR_THIS_SESSION
     } else if (const auto stop = SystemFunctionOf<BOOL WINAPI(HWND)>(
-                   kSessions, "WTSUnRegisterSessionNotification")) {
+                   "wtsapi32.dll", "WTSUnRegisterSessionNotification")) {
         stop(window);
     }
 }

@@ -20,15 +20,15 @@ HRESULT StartOle() {
     return initialize ? initialize(nullptr) : E_NOTIMPL;
 }
 
-BSTR AllocBstr(const CString& text) {
+BSTR AllocBstr(const char* text, int length) {
     const auto allocate =
         SystemFunctionOf<decltype(SysAllocStringLen)>(kOleAutomation, "SysAllocStringLen");
     if (!allocate)
         return nullptr;
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0);
-    BSTR wide = allocate(nullptr, static_cast<UINT>(length));
+    const int wideLength = MultiByteToWideChar(CP_ACP, 0, text, length, nullptr, 0);
+    BSTR wide = allocate(nullptr, static_cast<UINT>(wideLength));
     if (wide)
-        MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), wide, length);
+        MultiByteToWideChar(CP_ACP, 0, text, length, wide, wideLength);
     return wide;
 }
 

@@ -26,5 +26,8 @@ extern const char kOle32[];
 HRESULT StartOle();
 
 // Text in the system code page as a BSTR (null when it cannot be made), and its release.
-BSTR AllocBstr(const CString& text);
+BSTR AllocBstr(const char* text, int length);
+inline BSTR AllocBstr(const CString& text) {
+    return AllocBstr(text, text.GetLength());
+}
 void FreeBstr(BSTR text);

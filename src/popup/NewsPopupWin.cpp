@@ -28,10 +28,6 @@ ScreenRect PrimaryScreen() {
     return ScreenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
-HWND FindShellTaskbar() {
-    return FindWindowExA(nullptr, nullptr, "Shell_TrayWnd", nullptr);
-}
-
 bool IsInsidePopup(POINT point, const SlideState& slide) {
     // Both bounds inclusive: the pixel row and column just past the window still count.
     return point.x >= 0 && point.x <= FullWidth(slide) && point.y >= 0 &&
@@ -39,6 +35,10 @@ bool IsInsidePopup(POINT point, const SlideState& slide) {
 }
 
 } // namespace
+
+HWND FindShellTaskbar() {
+    return FindWindowExA(nullptr, nullptr, "Shell_TrayWnd", nullptr);
+}
 
 CNewsPopupWnd::CNewsPopupWnd(PageOpener openPage) : m_openPage(openPage) {}
 
@@ -64,8 +64,9 @@ void CNewsPopupWnd::Show(CString line1, CString line2, CString line3) {
         return;
     m_lines = PopupLines{line1, line2, line3};
     // The text a screen reader reads: the two lines of the message, then the third.
-    char name[256];
-    wsprintfA(name, "%.80s %.80s. %.80s", line1.c_str(), line2.c_str(), line3.c_str());
+    // wsprintfA writes at most 1,024 characters.
+    char name[1025];
+    wsprintfA(name, "%s %s. %s", line1.c_str(), line2.c_str(), line3.c_str());
     SetWindowText(name);
     MoveTo(m_hWnd, ComputePlacement());
     // Never activated: the user's keystrokes stay with the window they were typing in. The
@@ -119,7 +120,10 @@ int CNewsPopupWnd::MonitorDpi(ScreenPoint point) {
 }
 
 bool CNewsPopupWnd::HighContrast() {
-    return HighContrastOn();
+    HIGHCONTRASTA contrast = {};
+    contrast.cbSize = sizeof(contrast);
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
 RECT CNewsPopupWnd::ComputePlacement() {

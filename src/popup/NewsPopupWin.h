@@ -10,6 +10,9 @@
 #include "PopupPlacement.h"
 #include "WndWin.h"
 
+// The shell's taskbar window, which the popup comes out of; null when there is none.
+HWND FindShellTaskbar();
+
 class CNewsPopupWnd : public CWnd {
 public:
     // A click on the popup opens the site's home page through openPage.
@@ -45,8 +48,8 @@ protected:
     virtual ScreenPoint FindNotifyArea(const Taskbar& taskbar);
     // The DPI of the monitor the popup comes out on; virtual so that tests can choose it.
     virtual int MonitorDpi(ScreenPoint point);
-    // Whether a high-contrast theme is on; virtual so that tests and the screenshot can
-    // choose it.
+    // Whether the user has a high-contrast theme on; virtual so that tests and the
+    // screenshot can choose it.
     virtual bool HighContrast();
 
 private:

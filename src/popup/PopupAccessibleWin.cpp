@@ -11,8 +11,8 @@ constexpr IID kAccessibleIid = {
     0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 // The object has no children: every question is about itself.
-bool IsSelf(const VARIANT& child) {
-    return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
+bool IsSelf(VARTYPE type, LONG child) {
+    return type == VT_I4 && child == CHILDID_SELF;
 }
 
 HRESULT Nothing(BSTR* text) {
@@ -25,9 +25,10 @@ HRESULT Empty(VARIANT* result) {
     return S_FALSE;
 }
 
-HRESULT Number(const VARIANT& child, VARIANT* result, long value) {
+// One copy for the role and the state.
+__attribute__((noinline)) HRESULT Number(const VARIANT& child, VARIANT* result, long value) {
     result->vt = VT_EMPTY;
-    if (!IsSelf(child))
+    if (!IsSelf(child.vt, child.lVal))
         return E_INVALIDARG;
     result->vt = VT_I4;
     result->lVal = value;
@@ -40,9 +41,8 @@ public:
     explicit CAlertAccessible(HWND window) : m_window(window) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        *object = iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == kAccessibleIid
-                      ? this
-                      : nullptr;
+        *object =
+            iid == IID_IUnknown || iid == IID_IDispatch || iid == kAccessibleIid ? this : nullptr;
         if (!*object)
             return E_NOINTERFACE;
         AddRef();
@@ -81,12 +81,10 @@ public:
     // The window's text, which the popup sets to what it shows.
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
         *name = nullptr;
-        if (!IsSelf(child))
+        if (!IsSelf(child.vt, child.lVal))
             return E_INVALIDARG;
         char text[256];
-        text[0] = '\0';
-        GetWindowTextA(m_window, text, sizeof(text));
-        *name = AllocBstr(text);
+        *name = AllocBstr(text, GetWindowTextA(m_window, text, sizeof(text)));
         return *name ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT, BSTR* value) override { return Nothing(value); }
@@ -117,7 +115,7 @@ public:
     HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height,
                                           VARIANT child) override {
         RECT rect;
-        if (!IsSelf(child) || !GetWindowRect(m_window, &rect))
+        if (!IsSelf(child.vt, child.lVal) || !GetWindowRect(m_window, &rect))
             return E_INVALIDARG;
         *left = rect.left;
         *top = rect.top;

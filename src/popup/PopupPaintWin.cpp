@@ -51,13 +51,6 @@ HBRUSH SystemColourBrush(int index) {
 
 } // namespace
 
-bool HighContrastOn() {
-    HIGHCONTRASTA contrast = {};
-    contrast.cbSize = sizeof(contrast);
-    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
-           (contrast.dwFlags & HCF_HIGHCONTRASTON);
-}
-
 void DrawPopupBackground(HDC dc, const SlideState& slide, bool highContrast) {
     if (highContrast)
         DrawBox(dc, slide, SystemColourBrush(COLOR_WINDOW), SystemColourBrush(COLOR_WINDOWTEXT));

@@ -16,8 +16,6 @@ struct PopupLines {
     CString line3;
 };
 
-// Whether the user has a high-contrast theme on.
-bool HighContrastOn();
 // The picture on displays of more than 256 colours, the grey box on the others, at the
 // popup's full size for the slide's DPI. With high contrast instead a box in the theme's
 // window colour framed in its text colour.
