@@ -300,15 +300,9 @@ TEST_F(Controller, HeldAlertFollowsTheSettingsOnTheUsersReturn) {
     controller.OnUserSoundDone();
     EXPECT_EQ((Calls{"unwatch", "popup", "play ' '"}), host.calls);
     EXPECT_EQ(420000u, controller.PollTimerDelayMs());
-
-    settings->alertByMessage = 0;
-    settings->alertByUserSound = 0;
-    CAgentController quiet(host);
-    Replay(quiet, host, *settings, "start poll busy");
-    host.calls.clear();
-    quiet.ReportNewPostings();
-    EXPECT_EQ((Calls{"new", "arm 420000"}), host.calls);
-    EXPECT_FALSE(quiet.AlertHeld());
+    settings->alertByMessage = settings->alertByUserSound = 0;
+    Replay(controller, host, *settings, "poll busy new");
+    EXPECT_FALSE(controller.AlertHeld());
 }
 
 // Each row: the system's answer about the user (SHQueryUserNotificationState; 0 when the
