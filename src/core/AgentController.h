@@ -112,7 +112,10 @@ private:
     void Alert();
     bool PlayAlerts();
     void DropHeldAlert();
-    void FinishQuietPoll();
+    // afterWake: the poll failed after the computer woke while it ran.
+    void FinishQuietPoll(bool afterWake = false);
+    // The poll after waking, once the network has had time to come back.
+    void ArmWakePoll();
 
     IAgentHost& m_host;
     const CAgentSettings* m_settings = nullptr;
@@ -123,5 +126,7 @@ private:
     bool m_alertHeld = false;
     // Polls in a row that failed; they bring the next poll forward (NextPollDelayMs).
     int m_failedPolls = 0;
+    // The computer woke while the poll ran: a failure of that poll is the sleep's.
+    bool m_wokeDuringPoll = false;
     LastPoll m_lastPoll;
 };

@@ -1,6 +1,7 @@
 #include "TrayIconWin.h"
 
 #include "AgentMessagesWin.h"
+#include "TrayState.h"
 
 #include "resource.h"
 
@@ -10,6 +11,14 @@
 // has wider handles). Its tip holds 127 characters.
 static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V2_SIZE == 488,
               "the second form of the structure is 488 bytes");
+
+namespace {
+
+// The tip keeps to the 63 characters and terminator of the structure's first form, the
+// longest tooltip that TrayTip composes; the second form would take 127.
+constexpr int kTipCapacity = kLongestTrayTip + 1;
+
+} // namespace
 
 CTrayIcon::CTrayIcon() {
     std::memset(&m_data, 0, sizeof(m_data));
@@ -34,7 +43,7 @@ void CTrayIcon::Add(HWND window, HICON icon, const CString& tip) {
     m_data.uID = kIconId;
     m_data.uCallbackMessage = WM_TRAY_NOTIFY;
     m_data.hIcon = icon;
-    lstrcpynA(m_data.szTip, tip, sizeof(m_data.szTip));
+    lstrcpynA(m_data.szTip, tip, kTipCapacity);
     AddToShell();
     m_animTimer = 0;
     m_frames.clear();
@@ -78,7 +87,7 @@ void CTrayIcon::NextFrame() {
 }
 
 void CTrayIcon::SetTip(const CString& tip) {
-    lstrcpynA(m_data.szTip, tip, sizeof(m_data.szTip));
+    lstrcpynA(m_data.szTip, tip, kTipCapacity);
     Notify(NIM_MODIFY, NIF_TIP);
 }
 
