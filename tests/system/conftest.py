@@ -316,26 +316,41 @@ class Agent:
     def __init__(self, exe, drive):
         self.exe = str(exe)
         self.drive = drive
-        # The agent hands its environment on to the browsers it starts.
-        self.env = dict(os.environ)
+        # The agent hands its environment on to the browsers it starts. Wine's errors and
+        # exceptions go to a log that a failure shows, to tell a crash from an early end.
+        self.env = {**os.environ, "WINEDEBUG": "err+all,warn+seh"}
         self.process = None
         self.launched = None
         self.window_found = None
+        self.log = tempfile.TemporaryFile()
 
     def start(self):
         self.launched = time.monotonic()
+        self.log.seek(0)
+        self.log.truncate()
         self.process = subprocess.Popen(
             ["wine", self.exe],
             stdin=subprocess.DEVNULL,
             stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL,
+            stderr=self.log,
             env=self.env,
         )
         if not self.drive.wait_window(15000):
-            self.kill()
-            pytest.fail("the agent's hidden window did not appear")
+            pytest.fail("the agent's hidden window did not appear: " + self.last_words())
         self.window_found = time.monotonic()
         return self
+
+    def last_words(self):
+        """How the agent ended (or that it runs) and the last lines Wine wrote for it."""
+        code = self.process.poll() if self.process else None
+        if code is None:
+            self.kill()
+            state = "it was running"
+        else:
+            state = f"it had ended with exit code {code}"
+        self.log.seek(0)
+        lines = self.log.read().decode("utf-8", "replace").splitlines()
+        return state + "; Wine's last messages: " + (" | ".join(lines[-8:]) or "none")
 
     def running(self):
         return self.process is not None and self.process.poll() is None
@@ -348,7 +363,8 @@ class Agent:
             return None
 
     def exit(self, timeout=15):
-        self.drive.command(ID_TASKBAR_EXIT)
+        if self.drive("command", ID_TASKBAR_EXIT)[0] != 0:
+            pytest.fail("the agent's window was gone before Exit: " + self.last_words())
         code = self.wait_exit(timeout)
         assert code is not None, "the agent did not exit"
         return code
