@@ -129,6 +129,17 @@ if [ "$windows_tests" = build/cross64 ]; then
     stage "32-bit agent and installer"
     build build/cross --target ZavoraAgent installer
     count_ctest ctest --test-dir build/cross -R agent_size --output-on-failure
+else
+    # The x64 installer is tested on every machine: here in a 64-bit Wine environment of its
+    # own, beside the rest, where the x86 installer runs too and they replace each other.
+    stage "64-bit agent and x64 installer, their tests in the background"
+    cmake -S . -B build/cross64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+        -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+    build build/cross64 --target ZavoraAgent installer zv-drive zv-desktop-keeper \
+        zv-url-recorder zv-fake-ie
+    count_ctest ctest --test-dir build/cross64 -R agent_size --output-on-failure
+    start_background installer-tests tools/wine-env.sh build/cross64 ctest \
+        --test-dir build/cross64 -R installer_tests --output-on-failure
 fi
 
 stage "host tests"
@@ -140,6 +151,10 @@ stage "Windows tests under Wine, fuzz targets beside them (short runs over the s
 start_background fuzz nice -n 19 tools/fuzz.sh
 count_ctest tools/wine-env.sh "$windows_tests" ctest --test-dir "$windows_tests" \
     -E system_fault_tests --output-on-failure
+if [ "$windows_tests" = build/cross ]; then
+    finish_background installer-tests
+    count_ctest_log build/installer-tests.out "$background_rc"
+fi
 finish_background system-faults
 count_ctest_log build/system-faults.out "$background_rc"
 finish_background fuzz
