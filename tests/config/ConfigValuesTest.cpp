@@ -230,17 +230,4 @@ TEST_F(PageValues, TheControlsOfSettingsSetByPolicyAreLocked) {
     }
 }
 
-TEST(ControlSet, HoldsOnlyTheIdsOfItsRange) {
-    ControlSet set;
-    for (int id : {ControlSet::kFirstControl - 1, ControlSet::kFirstControl,
-                   ControlSet::kLastControl, ControlSet::kLastControl + 1, -1})
-        set.Add(id);
-    EXPECT_FALSE(set.Contains(ControlSet::kFirstControl - 1));
-    EXPECT_TRUE(set.Contains(ControlSet::kFirstControl));
-    EXPECT_FALSE(set.Contains(ControlSet::kFirstControl + 1));
-    EXPECT_TRUE(set.Contains(ControlSet::kLastControl));
-    EXPECT_FALSE(set.Contains(ControlSet::kLastControl + 1));
-    EXPECT_FALSE(set.Contains(-1));
-}
-
 } // namespace

@@ -14,8 +14,6 @@
 
 namespace {
 
-using RegistryMem::Op;
-
 const std::string kSettings = ZV_REG_SETTINGS_KEY;
 const std::string kPolicy = ZV_REG_POLICY_KEY;
 const RegistryRoot kMachine = RegistryRoot::LocalMachine;
@@ -117,21 +115,6 @@ TEST_F(AgentPolicyTest, TheMachinesReadableValueWinsOverTheUsersPolicy) {
         EXPECT_EQ(row.set, settings.IsSetByPolicy("urlHost"));
         EXPECT_EQ(row.set, settings.IsSetByPolicy("pollingDelay"));
     }
-}
-
-TEST_F(AgentPolicyTest, PolicyKeysAreOnlyLookedAt) {
-    RegistryMem::PutText(kPolicy, "urlHost", "news.corp", kUser);
-    {
-        CAgentSettings settings;
-        settings.SaveAll();
-    }
-    EXPECT_FALSE(RegistryMem::KeyExists(kPolicy, kMachine)) << "a policy key was created";
-    for (const Op& op : RegistryMem::Log()) {
-        if (op.path.rfind(ZV_REG_POLICY_COMPANY_KEY, 0) == 0) {
-            EXPECT_NE(Op::Set, op.kind) << op.name;
-        }
-    }
-    EXPECT_EQ(std::vector<std::string>{"urlHost"}, RegistryMem::ValueNames(kPolicy, kUser));
 }
 
 } // namespace
