@@ -78,6 +78,7 @@ void CAgentController::RecordPoll(PollOutcome outcome, const FailureReason& reas
     m_lastPoll.when = m_host.LocalTime();
     m_lastPoll.outcome = outcome;
     m_lastPoll.reason = reason;
+    m_wokeDuringPoll = false;
     if (outcome != PollOutcome::Error)
         m_failedPolls = 0;
     else if (m_failedPolls < kMostCountedFailures)
@@ -121,21 +122,26 @@ void CAgentController::ReportNothingNew() {
 }
 
 void CAgentController::ReportError(const FailureReason& reason) {
+    const bool afterWake = m_wokeDuringPoll;
     RecordPoll(PollOutcome::Error, reason);
     m_flags.connecting = false;
     m_flags.couldNotConnect = true;
     m_flags.newPostings = false;
-    FinishQuietPoll();
+    FinishQuietPoll(afterWake);
 }
 
 // The end of a poll without an alert: the exit that waited for it, or the next poll.
-void CAgentController::FinishQuietPoll() {
+void CAgentController::FinishQuietPoll(bool afterWake) {
     if (m_flags.shuttingDown) {
         RequestExit();
         return;
     }
-    if (!m_flags.disabled)
-        SetPollTimer();
+    if (!m_flags.disabled) {
+        if (afterWake)
+            ArmWakePoll();
+        else
+            SetPollTimer();
+    }
     UpdateTrayState();
 }
 
@@ -191,8 +197,16 @@ void CAgentController::OnConfigurationAccepted() {
 }
 
 void CAgentController::OnResume() {
-    if (!m_settings || m_flags.disabled || m_flags.connecting || m_flags.shuttingDown)
+    if (!m_settings || m_flags.disabled || m_flags.shuttingDown)
         return;
+    if (m_flags.connecting) {
+        m_wokeDuringPoll = true;
+        return;
+    }
+    ArmWakePoll();
+}
+
+void CAgentController::ArmWakePoll() {
     // A failure from before the sleep says nothing about the network after it.
     m_failedPolls = 0;
     KillPollTimer();

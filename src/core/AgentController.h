@@ -81,7 +81,10 @@ private:
     void KillPollTimer();
     void RecordPoll(PollOutcome outcome, const FailureReason& reason = FailureReason());
     void Alert();
-    void FinishQuietPoll();
+    // afterWake: the poll failed after the computer woke while it ran.
+    void FinishQuietPoll(bool afterWake = false);
+    // The poll after waking, once the network has had time to come back.
+    void ArmWakePoll();
 
     IAgentHost& m_host;
     const CAgentSettings* m_settings = nullptr;
@@ -91,5 +94,7 @@ private:
     bool m_armAfterSound = false;
     // Polls in a row that failed; they bring the next poll forward (NextPollDelayMs).
     int m_failedPolls = 0;
+    // The computer woke while the poll ran: a failure of that poll is the sleep's.
+    bool m_wokeDuringPoll = false;
     LastPoll m_lastPoll;
 };

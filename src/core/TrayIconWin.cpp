@@ -11,6 +11,14 @@
 static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88,
               "the first form of the structure is 88 bytes");
 
+namespace {
+
+// The first form of the structure has room for 63 characters of tip and the terminator; the
+// shell reads no further, whatever the array in the newer header holds.
+constexpr int kTipCapacity = 64;
+
+} // namespace
+
 CTrayIcon::CTrayIcon() {
     std::memset(&m_data, 0, sizeof(m_data));
 }
@@ -27,7 +35,7 @@ void CTrayIcon::Add(HWND window, HICON icon, const CString& tip) {
     m_data.uID = kIconId;
     m_data.uCallbackMessage = WM_TRAY_NOTIFY;
     m_data.hIcon = icon;
-    lstrcpynA(m_data.szTip, tip, sizeof(m_data.szTip));
+    lstrcpynA(m_data.szTip, tip, kTipCapacity);
     Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     m_animTimer = 0;
     m_frames.clear();
@@ -71,7 +79,7 @@ void CTrayIcon::NextFrame() {
 }
 
 void CTrayIcon::SetTip(const CString& tip) {
-    lstrcpynA(m_data.szTip, tip, sizeof(m_data.szTip));
+    lstrcpynA(m_data.szTip, tip, kTipCapacity);
     Notify(NIM_MODIFY, NIF_TIP);
 }
 

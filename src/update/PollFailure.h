@@ -26,6 +26,7 @@ enum class FailureKind {
     CertificateOtherName, // valid, but not for the site's host name
     CertificateExpired,   // outside its validity period
     TunnelRefused,        // the proxy answered CONNECT with a status that is not a success
+    AnswerCut,            // the answer ended before its Content-Length, or unannounced over TLS
 };
 
 struct PollFailure {

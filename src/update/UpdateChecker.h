@@ -79,9 +79,9 @@ private:
     // For the failures that HTTPS brought, the message is the reason itself.
     void FailWithReason(FailureKind kind);
     // Sends one request over a fresh connection and reads the whole response. A response
-    // that was partly received when a step failed is dropped.
-    bool Exchange(RequestBuilder build, const char* writeError, const char* readError,
-                  CString& response);
+    // that was partly received when a step failed, or that was cut short, is dropped.
+    bool Exchange(AnswerTo request, RequestBuilder build, const char* writeError,
+                  const char* readError, CString& response);
 
     PollSettings m_settings;
     SocketLimits m_limits;

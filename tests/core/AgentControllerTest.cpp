@@ -160,6 +160,16 @@ TEST_F(Controller, StateTable) {
         {"start poll error poll error wake poll", "error", {"arm 60000", "failed"}, "F", true},
         {"start poll error poll error wake poll", "nothing", {"arm 420000", "normal"}, "", true},
         {"start poll", "wake", {}, "C", false},
+        // A wake while a poll runs is remembered: a failure of that poll is retried once the
+        // network has settled, and no longer counts.
+        {"start poll error poll error poll wake", "error", {"arm 15000", "failed"}, "F", true},
+        {"start poll error poll error poll wake error poll",
+         "error",
+         {"arm 60000", "failed"},
+         "F",
+         true},
+        {"start poll wake", "nothing", {"arm 420000", "normal"}, "", true},
+        {"start poll wake toggle", "error", {"disabled"}, "DF", false},
         {"start toggle", "wake", {}, "D", false},
         {"start poll exit", "wake", {}, "CS", false},
         // Disabled: reports change no picture but the disabled one and arm nothing.

@@ -540,6 +540,20 @@ TEST_F(AgentWindow, FailedPollShowsItsReasonRetriesSoonAndWakingPollsAfterSettli
     EXPECT_EQ(15000, armedDelay()) << "only a wake schedules a poll";
 }
 
+// The shell reads 63 characters of tip and a terminator from the structure's first form.
+TEST(TrayIcon, TipKeepsToTheRoomTheShellReads) {
+    HWND window =
+        CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    CTrayIcon tray;
+    tray.Add(window, LoadIcon(nullptr, IDI_APPLICATION), std::string(100, 'a').c_str());
+    EXPECT_EQ(std::string(63, 'a'), tray.Data().szTip);
+    tray.SetTip(std::string(64, 'b').c_str());
+    EXPECT_EQ(std::string(63, 'b'), tray.Data().szTip);
+    tray.Remove();
+    DestroyWindow(window);
+}
+
 TEST_F(AgentWindow, IconAndMenuHandlesStayFlatOverManyStateChanges) {
     StartAgent();
     SettleIdle();
