@@ -24,6 +24,8 @@ from agent_contract import (
     IDC_ABOUT_LAST_POLL,
     REG_COMPANY_KEY,
     REG_DATA_KEY,
+    REG_POLICY_COMPANY_KEY,
+    REG_POLICY_KEY,
     REG_SETTINGS_KEY,
 )
 from news_server import NewsServer
@@ -32,6 +34,10 @@ from tls_certs import TestCertificates
 SETTINGS_KEY = "HKCU\\" + REG_SETTINGS_KEY
 DATA_KEY = "HKCU\\" + REG_DATA_KEY
 AGENT_ROOT_KEY = "HKCU\\" + REG_COMPANY_KEY
+# Where an administrator's policy lives, for the machine and for the user.
+MACHINE_POLICY_KEY = "HKLM\\" + REG_POLICY_KEY
+USER_POLICY_KEY = "HKCU\\" + REG_POLICY_KEY
+POLICY_ROOT_KEYS = ("HKLM\\" + REG_POLICY_COMPANY_KEY, "HKCU\\" + REG_POLICY_COMPANY_KEY)
 
 CROSS_DIR = pathlib.Path(os.environ.get("ZV_CROSS_DIR", "build/cross")).resolve()
 REPO_DIR = pathlib.Path(__file__).resolve().parents[2]
@@ -165,7 +171,9 @@ class Registry:
 
     def write(self, key, values):
         """Writes REG_SZ values in one import."""
-        lines = ["REGEDIT4", "", f"[{key.replace('HKCU', 'HKEY_CURRENT_USER')}]"]
+        root, _, path = key.partition("\\")
+        root = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE"}.get(root, root)
+        lines = ["REGEDIT4", "", f"[{root}\\{path}]"]
         for name, value in values.items():
             escaped = str(value).replace("\\", "\\\\").replace('"', '\\"')
             lines.append(f'"{name}"="{escaped}"')
@@ -442,6 +450,15 @@ def registry(agent_exe, server):
     })
     yield reg
     reg.clear()
+
+
+@pytest.fixture
+def policy(registry):
+    """Writes policy values as registry.write does; every policy value of the agent's
+    company is removed again after the test."""
+    yield registry.write
+    for key in POLICY_ROOT_KEYS:
+        run(["wine", "reg", "delete", key, "/f"])
 
 
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
