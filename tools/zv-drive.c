@@ -38,7 +38,8 @@
 //   wait-menu-gone <ms>       waits until no popup menu is open
 //   wait-title <text> <ms>    waits for a visible top-level window whose title holds <text>
 //   wait-no-title <text> <ms> waits until no visible top-level window's title holds <text>
-//   children <text> <ms>      waits for such a window, then lists its child windows
+//   children <text> <ms>      waits for such a window, then lists its child windows:
+//                             "child id=.. visible=0|1 enabled=0|1 class=.. text=.."
 //   press <text> <id> <ms>    waits for such a window, then clicks its button <id> (1 = OK)
 //   close <text> <ms>         waits for such a window, then asks it to close
 //   fullscreen                shows a window titled "zv-drive full screen" over the whole
@@ -515,8 +516,8 @@ static BOOL CALLBACK PrintChild(HWND child, LPARAM context) {
         if (*c == '\n' || *c == '\r')
             *c = ' ';
     }
-    printf("child id=%d visible=%d class=%s text=%s\n", GetDlgCtrlID(child),
-           IsWindowVisible(child) ? 1 : 0, className, text);
+    printf("child id=%d visible=%d enabled=%d class=%s text=%s\n", GetDlgCtrlID(child),
+           IsWindowVisible(child) ? 1 : 0, IsWindowEnabled(child) ? 1 : 0, className, text);
     return TRUE;
 }
 

@@ -76,6 +76,9 @@
 #define IDC_ABOUT_PRODUCT 1012
 #define IDC_ABOUT_LAST_POLL 1013
 
+// Controls of both pages of the configuration sheet
+#define IDC_POLICY_NOTE 1020
+
 // Controls of the Connection page (template 135)
 #define IDC_PROXY_PORT 1006
 #define IDC_POLL_INTERVAL 1007

@@ -231,6 +231,8 @@ struct ItemRow {
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kLabel = kChild | WS_GROUP | SS_LEFT;
 constexpr DWORD kRightLabel = kChild | WS_GROUP | SS_RIGHT | WS_DISABLED;
+// Shown only when a setting of the page is set by policy.
+constexpr DWORD kHiddenLabel = kLabel & ~WS_VISIBLE;
 constexpr DWORD kCheckBox = kChild | WS_TABSTOP | BS_AUTOCHECKBOX;
 constexpr DWORD kEdit = kChild | WS_BORDER | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
 constexpr DWORD kPage = DS_SETFONT | WS_CHILD | WS_DISABLED | WS_CAPTION;
@@ -307,6 +309,7 @@ const std::vector<ItemRow>& ConnectionItems() {
         {IDC_USERNAME, "Edit", "", 61, 92, 59, 14, kEdit | WS_DISABLED},
         {IDC_PASSWORD_LABEL, "Static", "password:", 130, 93, 33, 8, kRightLabel},
         {IDC_PASSWORD, "Edit", "", 168, 92, 54, 14, kEdit | ES_PASSWORD | WS_DISABLED},
+        {IDC_POLICY_NOTE, "Static", "Set by your administrator", 13, 110, 209, 8, kHiddenLabel},
     };
     return rows;
 }
@@ -322,6 +325,7 @@ const std::vector<ItemRow>& NotificationItems() {
          kChild | WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED},
         {IDC_ALERT_SYSTEM_SOUND, "Button", "Indicate update with standard Windows Alert sound", 16,
          38, 178, 10, kCheckBox},
+        {IDC_POLICY_NOTE, "Static", "Set by your administrator", 13, 110, 209, 8, kHiddenLabel},
     };
     return rows;
 }
