@@ -119,6 +119,19 @@ else
         -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
     build build/cross64
 fi
+if [ "$windows_tests" = build/cross ]; then
+    # The x64 installer is tested on every machine: here its tests run in a 64-bit Wine
+    # environment of their own, beside the rest, where the x86 installer runs too and the two
+    # replace each other.
+    stage "64-bit agent and x64 installer, their tests in the background"
+    cmake -S . -B build/cross64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+        -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+    build build/cross64 --target ZavoraAgent installer zv-drive zv-desktop-keeper \
+        zv-url-recorder zv-fake-ie
+    count_ctest ctest --test-dir build/cross64 -R agent_size --output-on-failure
+    start_background installer-tests tools/wine-env.sh build/cross64 ctest \
+        --test-dir build/cross64 -R installer_tests --output-on-failure
+fi
 
 # A Wine environment of its own for work that runs beside the Windows tests: its prefix is a
 # copy of theirs. Prints the folder to hand to tools/wine-env.sh as ZV_WINE_STATE.
@@ -158,6 +171,10 @@ if [ "$windows_tests" = build/cross64 ]; then
 fi
 count_ctest tools/wine-env.sh "$windows_tests" ctest --test-dir "$windows_tests" \
     -E system_fault_tests --output-on-failure
+if [ "$windows_tests" = build/cross ]; then
+    finish_background installer-tests
+    count_ctest_log build/installer-tests.out "$background_rc"
+fi
 finish_background system-faults
 count_ctest_log build/system-faults.out "$background_rc"
 finish_background fuzz

@@ -22,6 +22,7 @@ void CAgentController::Start(const CAgentSettings& settings, bool newPostings) {
 
 void CAgentController::Stop() {
     KillPollTimer();
+    DropHeldAlert();
     m_armAfterSound = false;
     m_settings = nullptr;
 }
@@ -102,17 +103,47 @@ void CAgentController::ReportNewPostings() {
         SetPollTimer();
 }
 
+// While the user is busy the alert waits; a later edition replaces what waits, so the user
+// gets one popup and one sound at most.
 void CAgentController::Alert() {
-    if (!m_settings)
+    if (!m_settings || (m_settings->alertByMessage <= 0 && m_settings->alertBySystemSound <= 0 &&
+                        m_settings->alertByUserSound <= 0))
         return;
+    if (!m_host.UserIsBusy()) {
+        m_armAfterSound = PlayAlerts();
+        return;
+    }
+    if (!m_alertHeld)
+        m_host.WatchForUserReturn(true);
+    m_alertHeld = true;
+}
+
+// True when the user's sound plays and OnUserSoundDone will follow.
+bool CAgentController::PlayAlerts() {
     if (m_settings->alertByMessage > 0)
         m_host.ShowPopup();
     // Both sounds set (the sheet never stores that, a hand-edited registry may): the system
     // sound wins.
-    if (m_settings->alertBySystemSound > 0)
+    if (m_settings->alertBySystemSound > 0) {
         m_host.PlaySystemSound();
-    else if (m_settings->alertByUserSound > 0)
-        m_armAfterSound = m_host.PlayUserSound(m_settings->soundPath);
+        return false;
+    }
+    return m_settings->alertByUserSound > 0 && m_host.PlayUserSound(m_settings->soundPath);
+}
+
+void CAgentController::DropHeldAlert() {
+    if (m_alertHeld)
+        m_host.WatchForUserReturn(false);
+    m_alertHeld = false;
+}
+
+// The poll timer was armed when the alert was held, so the sound's end arms nothing.
+void CAgentController::OnUserMayBeBack() {
+    if (!m_alertHeld || m_host.UserIsBusy())
+        return;
+    DropHeldAlert();
+    if (m_settings && !m_flags.disabled && !m_flags.shuttingDown)
+        PlayAlerts();
 }
 
 void CAgentController::ReportNothingNew() {
@@ -159,6 +190,7 @@ void CAgentController::ToggleDisabled() {
         m_flags.disabled = true;
         m_armAfterSound = false;
         KillPollTimer();
+        DropHeldAlert();
         m_host.ShowTray(TrayDisplay::Disabled);
         return;
     }
@@ -185,7 +217,9 @@ void CAgentController::OnUserSoundDone() {
     SetPollTimer();
 }
 
+// The user has seen the entries: a held alert would announce what is no longer news.
 void CAgentController::OnEntriesMenuClosed() {
+    DropHeldAlert();
     if (!m_flags.newPostings)
         return;
     m_flags.newPostings = false;
@@ -218,4 +252,19 @@ void CAgentController::ArmWakePoll() {
 void CAgentController::UpdateTrayState() {
     if (const auto display = ChooseTrayDisplay(m_flags))
         m_host.ShowTray(*display);
+}
+
+bool AlertsMustWait(int systemState, bool fullScreenInFront) {
+    switch (static_cast<UserNotificationState>(systemState)) {
+    case UserNotificationState::NotPresent:
+    case UserNotificationState::Busy:
+    case UserNotificationState::FullScreenDirect3D:
+    case UserNotificationState::PresentationMode:
+    case UserNotificationState::QuietTime:
+        return true;
+    case UserNotificationState::AcceptsNotifications:
+    case UserNotificationState::App:
+        break;
+    }
+    return fullScreenInFront;
 }

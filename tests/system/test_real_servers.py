@@ -8,7 +8,8 @@ credentials; and through the fault server's sign-in proxy, which shows the legs 
 handshake on one connection, closes between legs, or refuses the last leg.
 
 With the agent's own proxy off, squid serves as the proxy of Windows' settings: fixed, or
-named by a proxy script that nginx serves, with the bypass list, a script that fails and
+named by a proxy script that nginx serves, with the bypass list (its wildcards are rows of
+the network tests), a script that fails and
 an automatic detection that finds nothing. nginx on ::1 alone is polled by IPv6 literals,
 by a name with ::1 only, by a name with both addresses whose IPv4 port is closed, and over
 HTTPS through squid's tunnel (the names come from tests/servers/test_hosts.py). The About
@@ -143,9 +144,6 @@ ROWS = {
                                 route=f"through {SQUID} (Windows settings)"),
     "Windows' bypass list, <local>": Row(
         "nginx", host="localhost", windows={"proxy": SQUID, "bypass": "<local>;127.0.0.*"},
-        route="direct (Windows settings)"),
-    "Windows' bypass list, a wildcard": Row(
-        "nginx", windows={"proxy": SQUID, "bypass": "<local>;127.0.0.*"},
         route="direct (Windows settings)"),
     "proxy script, through squid": Row(
         "nginx", host="localhost", credentials=RIGHT,
