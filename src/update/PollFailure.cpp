@@ -1,6 +1,5 @@
 #include "PollFailure.h"
 
-#include "ProxySignIn.h"
 #include "ResponseParser.h"
 
 namespace {
@@ -224,8 +223,10 @@ FailureReason DescribeFailure(const PollFailure& failure) {
         return {"the site's answer was cut short", "answer cut short"};
     case FailureKind::SignInRefused:
         return {"the proxy refused your Windows sign-in", "proxy refused login"};
-    case FailureKind::NoKerberosTicket:
-        return {"no Kerberos ticket for " + failure.host, "no Kerberos ticket"};
+    case FailureKind::NoKerberosTicket: {
+        const CString brief = "no Kerberos ticket";
+        return {brief + " for " + failure.host, brief};
+    }
     }
     return {};
 }

@@ -1,13 +1,8 @@
 // Windows sign-in to a proxy through SSPI's NTLM and Negotiate packages in secur32, which is
 // loaded on the first sign-in: an agent whose proxy never asks never maps it.
-#define SECURITY_WIN32
 #include "ProxySignIn.h"
 
-#include "SystemLibraryWin.h"
-
-#include <windows.h>
-
-#include <security.h>
+#include "SecurityWin.h"
 
 namespace {
 
@@ -63,9 +58,7 @@ int CSspiSignIn::Next(const std::string& received, std::string& token) {
 
 std::unique_ptr<CSignInContext> StartWindowsSignIn(SignInScheme scheme, const CString& proxyHost,
                                                    const CString& user, const CString& password) {
-    auto init =
-        SystemFunctionOf<PSecurityFunctionTableA WINAPI()>("secur32.dll", "InitSecurityInterfaceA");
-    const PSecurityFunctionTableA sspi = init ? init() : nullptr;
+    const PSecurityFunctionTableA sspi = SecurityFunctions();
     if (!sspi) {
         return nullptr;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // Reading the two responses of a poll: the HEAD reply's status and Last-Modified value, and
-// the GET reply's news list. Pure functions, so the parsers can be fuzzed on their own.
+// the GET reply's news list; and what a proxy's 407 offers for signing in. Pure functions, so
+// the parsers can be fuzzed on their own.
 #include "CString.h"
 #include "contract.h"
 
@@ -47,6 +48,26 @@ enum class TunnelReply { Incomplete, Open, Refused };
 // once a final CR is removed has ended its head; then a 2xx status opens the tunnel.
 // statusLine receives the first line without its line end.
 TunnelReply ParseTunnelReply(const CString& head, CString& statusLine);
+
+// In the order of preference, the most wanted last.
+enum class SignInScheme { None, Basic, Ntlm, Negotiate };
+
+// What a proxy's 407 offers for signing in (ProxySignIn.h).
+struct ProxyChallenge {
+    SignInScheme scheme = SignInScheme::None; // the most wanted offer that the agent knows
+    CString token;   // NTLM, Negotiate: the Base64 token of that offer; empty when it has none
+    CString unknown; // the first scheme offered that the agent does not know
+};
+
+// Whether the answer's status is 407 Proxy Authentication Required.
+bool AsksForProxySignIn(const CString& answer);
+
+// Reads every Proxy-Authenticate line of the answer's head, each with one offer or several
+// separated by commas ("NTLM", "Negotiate <token>", "Basic realm=\"a, b\"").
+ProxyChallenge ReadProxyChallenge(const CString& answer);
+
+// The name of a known scheme, as headers and SSPI write it: "Basic", "NTLM", "Negotiate".
+const char* SchemeName(SignInScheme scheme);
 
 // The most entries a news list is read with, and so the most the store keeps and loads
 // back. Only the first ten are ever shown, while every stored entry costs three registry

@@ -3,6 +3,7 @@
 // that polls over plain HTTP never maps them.
 #define SECURITY_WIN32
 #include "ClientSocket.h"
+#include "SecurityWin.h"
 
 #include "SystemLibraryWin.h"
 
@@ -134,9 +135,7 @@ CTlsSession::~CTlsSession() {
 
 FailureKind CTlsSession::Open(const char* serverName) {
     m_serverName = serverName;
-    auto init =
-        SystemFunctionOf<PSecurityFunctionTableA WINAPI()>("secur32.dll", "InitSecurityInterfaceA");
-    m_sspi = init ? init() : nullptr;
+    m_sspi = SecurityFunctions();
     m_credentials = m_sspi ? g_credentials.Handle(m_sspi) : nullptr;
     if (!m_credentials || !Handshake()) {
         return FailureKind::TlsHandshake;

@@ -565,7 +565,7 @@ CString CUpdateChecker::BuildProxyRequest(const char* method, bool withCredentia
 }
 
 CString CUpdateChecker::BuildProxyAuthorization() const {
-    return AuthorizationLine("Basic",
+    return AuthorizationLine(SchemeName(SignInScheme::Basic),
                              (m_settings.authUsername + ":" + m_settings.authPassword).str());
 }
 

@@ -3,7 +3,7 @@
 // as a proxy's 407: a sign-in token that the challenge reader takes decodes to as many bytes
 // as its characters carry, and those bytes survive another round trip.
 #include "Base64Encoder.h"
-#include "ProxySignIn.h"
+#include "ResponseParser.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,5 @@
 #include "ResponseParser.h"
 
-#include "ProxySignIn.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
