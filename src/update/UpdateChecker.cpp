@@ -118,6 +118,7 @@ bool CUpdateChecker::OpenConnection() {
                                                  : "Could not connect to ",
                          host.c_str(), port);
         NoteSocketFailure(true);
+        m_failure.families = m_connection->TriedFamilies();
         m_connection.reset();
         if (m_routeIndex + 1 == m_plan.count) {
             return false;
@@ -144,10 +145,9 @@ void CUpdateChecker::NoteSocketFailure(bool connecting, bool answerBegun) {
         NoteFailure(FailureKind::HostNotFound);
         return;
     case SocketFailure::TimedOut:
-        if (connecting) {
+        if (connecting)
             NoteFailure(FailureKind::ConnectTimedOut, limits.connectMs);
-            m_failure.families = m_connection->TriedFamilies();
-        } else if (!answerBegun)
+        else if (!answerBegun)
             NoteFailure(FailureKind::NoAnswer, limits.idleMs);
         else
             NoteFailure(FailureKind::AnswerStalled, limits.idleMs);
@@ -165,7 +165,6 @@ void CUpdateChecker::NoteSocketFailure(bool connecting, bool answerBegun) {
         break;
     }
     NoteFailure(connecting ? FailureKind::ConnectFailed : FailureKind::ConnectionBroken);
-    m_failure.families = m_connection->TriedFamilies();
 }
 
 void CUpdateChecker::NoteBadAnswer(FailureKind kind, const CString& answer,
