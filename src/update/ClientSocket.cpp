@@ -17,20 +17,6 @@ CClientSocket::CClientSocket(const char* hostName, int port, const SocketLimits&
         m_addressCount = ResolveHost(hostName, static_cast<unsigned short>(port & 0xFFFF),
                                      m_addresses, kMostAddresses);
     }
-    // The families take turns, the resolver's first choice first: where two of a family
-    // would follow each other, the next address of the other family moves up between them.
-    for (int i = 1; i < m_addressCount; ++i) {
-        const bool family = m_addresses[i - 1].ipv6;
-        int other = i;
-        while (other < m_addressCount && m_addresses[other].ipv6 == family)
-            ++other;
-        if (other == m_addressCount)
-            break;
-        const SocketAddress moved = m_addresses[other];
-        std::memmove(&m_addresses[i + 1], &m_addresses[i],
-                     static_cast<size_t>(other - i) * sizeof moved);
-        m_addresses[i] = moved;
-    }
 }
 
 CClientSocket::~CClientSocket() {

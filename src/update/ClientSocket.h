@@ -3,11 +3,11 @@
 // everything until the server closes the connection. Winsock 2.2 in the Windows build, BSD
 // sockets on the host, with the same behaviour.
 //
-// A name may have IPv6 and IPv4 addresses. They are tried in the resolver's order with the
-// families taking turns; an address that is refused or unreachable gives way to the next at
-// once, and one that is still connecting after a short head start gets the next beside it,
-// so a family that stalls costs a quarter of a second, not the connect limit. The first
-// connection made wins. The connect limit holds for all the addresses together.
+// A name may have IPv6 and IPv4 addresses. They are tried in the resolver's order: an
+// address that is refused or unreachable gives way to the next at once, and one that is
+// still connecting after a short head start gets the next beside it, so an address that
+// stalls costs a quarter of a second, not the connect limit. The first connection made wins.
+// The connect limit holds for all the addresses together.
 //
 // A server or proxy that accepts and then stalls or trickles must not hold a poll (and the
 // agent's Exit, which waits for the poll) for ever, so every step runs under time limits;
@@ -116,7 +116,7 @@ private:
     bool WaitForProgress(WaitFor what, int limitMs);
 
     CString m_received;
-    SocketAddress m_addresses[kMostAddresses]; // the families taking turns
+    SocketAddress m_addresses[kMostAddresses];
     int m_addressCount = 0;
     bool m_triedIPv4 = false;
     bool m_triedIPv6 = false;

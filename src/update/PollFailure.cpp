@@ -51,16 +51,13 @@ CString Peer(const PollFailure& failure) {
     return failure.viaProxy ? "the proxy " + failure.host : failure.host;
 }
 
+// What a connection went to: the host spoken to and the port, and the address families
+// tried when they tell more than IPv4 alone.
 CString PeerWithPort(const PollFailure& failure) {
-    return Peer(failure) + ":" + Number(failure.port);
-}
-
-// The address families a connection tried, when they tell more than IPv4 alone.
-CString Families(const PollFailure& failure) {
     CString families;
     if (*failure.families)
         families.Format(" (%s tried)", failure.families);
-    return families;
+    return Peer(failure) + ":" + Number(failure.port) + families;
 }
 
 struct Status {
@@ -180,11 +177,11 @@ FailureReason DescribeFailure(const PollFailure& failure) {
         return {"could not find the address of " + Peer(failure),
                 proxy ? "unknown proxy" : "unknown host"};
     case FailureKind::ConnectFailed:
-        return {"could not connect to " + PeerWithPort(failure) + Families(failure),
+        return {"could not connect to " + PeerWithPort(failure),
                 proxy ? "proxy unreachable" : "site unreachable"};
     case FailureKind::ConnectTimedOut:
         return {"could not connect to " + PeerWithPort(failure) + " within " +
-                    Duration(failure.limit) + Families(failure),
+                    Duration(failure.limit),
                 "connect timed out"};
     case FailureKind::SendFailed:
         return {"could not send the request to " + Peer(failure), "send failed"};

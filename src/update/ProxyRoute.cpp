@@ -68,8 +68,8 @@ void AddRoute(const char* word, bool direct, RoutePlan& plan) {
         return;
     Route& route = plan.routes[plan.count];
     if (!direct) {
-        const char* scheme = std::strstr(word, "://");
-        if (scheme) {
+        const char* scheme = std::strchr(word, ':');
+        if (scheme && scheme[1] == '/' && scheme[2] == '/') {
             if (scheme - word != 4 || !StartsWithNoCase(word, "http"))
                 return;
             word = scheme + 3;

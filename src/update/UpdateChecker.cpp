@@ -144,6 +144,7 @@ bool CUpdateChecker::ConnectEndpoint(const CClientSocket::Clock::time_point* dea
                                              : "Could not connect to ",
                      host.c_str(), port);
     NoteSocketFailure(true);
+    m_failure.families = m_connection->TriedFamilies();
     return false;
 }
 
@@ -166,10 +167,9 @@ void CUpdateChecker::NoteSocketFailure(bool connecting, bool answerBegun) {
         NoteFailure(FailureKind::HostNotFound);
         return;
     case SocketFailure::TimedOut:
-        if (connecting) {
+        if (connecting)
             NoteFailure(FailureKind::ConnectTimedOut, limits.connectMs);
-            m_failure.families = m_connection->TriedFamilies();
-        } else if (!answerBegun)
+        else if (!answerBegun)
             NoteFailure(FailureKind::NoAnswer, limits.idleMs);
         else
             NoteFailure(FailureKind::AnswerStalled, limits.idleMs);
@@ -187,7 +187,6 @@ void CUpdateChecker::NoteSocketFailure(bool connecting, bool answerBegun) {
         break;
     }
     NoteFailure(connecting ? FailureKind::ConnectFailed : FailureKind::ConnectionBroken);
-    m_failure.families = m_connection->TriedFamilies();
 }
 
 void CUpdateChecker::NoteBadAnswer(FailureKind kind, const CString& answer,
