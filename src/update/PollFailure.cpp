@@ -220,10 +220,8 @@ FailureReason DescribeFailure(const PollFailure& failure) {
         return {"the site's answer was cut short", "answer cut short"};
     case FailureKind::SignInRefused:
         return {"the proxy refused your Windows sign-in", "proxy refused login"};
-    case FailureKind::NoKerberosTicket: {
-        const CString brief = "no Kerberos ticket";
-        return {brief + " for " + failure.host, brief};
-    }
+    case FailureKind::NoKerberosTicket:
+        return {"no Kerberos ticket for " + failure.host, "no Kerberos ticket"};
     }
     return {};
 }
