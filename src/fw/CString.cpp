@@ -39,6 +39,12 @@ bool IsBlankChar(char ch) {
     return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '\v' || ch == '\f';
 }
 
+CString::CString(const CString& other) = default;
+CString::CString(CString&& other) noexcept = default;
+CString::~CString() = default;
+CString& CString::operator=(const CString& other) = default;
+CString& CString::operator=(CString&& other) noexcept = default;
+
 CString& CString::operator=(const char* text) {
     m_text = text ? text : "";
     return *this;

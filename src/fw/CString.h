@@ -11,6 +11,13 @@ public:
     CString(const char* data, int length) : m_text(data, length > 0 ? length : 0) {}
     CString(char ch, int repeat) : m_text(repeat > 0 ? repeat : 0, ch) {}
     CString(const std::string& text) : m_text(text) {}
+    // Out of line: inlined, the string's copy, move and release code is repeated wherever a
+    // CString is copied, moved or destroyed, which made the agent 1 KB larger.
+    CString(const CString& other);
+    CString(CString&& other) noexcept;
+    ~CString();
+    CString& operator=(const CString& other);
+    CString& operator=(CString&& other) noexcept;
 
     int GetLength() const { return static_cast<int>(m_text.size()); }
     bool IsEmpty() const { return m_text.empty(); }
