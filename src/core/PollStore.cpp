@@ -1,5 +1,7 @@
 #include "PollStore.h"
 
+#include "Feed.h"
+
 #include <algorithm>
 
 PollSettings SnapshotPollSettings(CAgentSettings& settings) {
@@ -20,6 +22,8 @@ PollSettings SnapshotPollSettings(CAgentSettings& settings) {
     snapshot.urlScheme = settings.urlScheme;
     snapshot.lastModified = settings.lastModified;
     snapshot.epoch = settings.epoch;
+    for (int index = 0; index < settings.numEntries; ++index)
+        snapshot.knownEntries += FeedEntryKey(settings.Entry(index));
     return snapshot;
 }
 

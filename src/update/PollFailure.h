@@ -26,6 +26,12 @@ enum class FailureKind {
     CertificateOtherName, // valid, but not for the site's host name
     CertificateExpired,   // outside its validity period
     TunnelRefused,        // the proxy answered CONNECT with a status that is not a success
+    FeedNotWellFormed,    // an XML answer that is not well-formed, or is cut off
+    FeedHasDtd,           // an XML answer with a document type declaration (never read)
+    FeedEncoding,         // an XML answer in a character encoding that cannot be read
+    FeedTooDeep,          // an XML answer whose elements nest beyond the reader's limit
+    FeedUnknownFormat,    // well-formed XML that is neither RSS nor Atom
+    FeedReaderMissing,    // the system's XML reader could not be loaded
 };
 
 struct PollFailure {
@@ -39,6 +45,7 @@ struct PollFailure {
     CString answer;     // HttpStatus, TunnelRefused: the whole answer, for its header lines
     CString scheme;     // UnknownScheme: the stored scheme
     CString siteUrl;    // the address asked for, http://host[:port]/path, to resolve a Location
+    int line = 0;       // Feed*: the line of the document where reading stopped
 };
 
 struct FailureReason {

@@ -21,6 +21,7 @@ struct PollSettings {
     CString urlScheme = "http";
     CString lastModified; // stored marker to compare the HEAD reply with
     CString epoch;        // stored marker to compare the list's epoch with
+    CString knownEntries; // the stored entries' FeedEntryKey, to tell a feed's new entries
 };
 
 enum class PollOutcome { NewPostings, NothingNew, Error };

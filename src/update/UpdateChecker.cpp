@@ -1,6 +1,7 @@
 #include "UpdateChecker.h"
 
 #include "Base64Encoder.h"
+#include "Feed.h"
 
 #include <climits>
 #include <cstdlib>
@@ -102,8 +103,12 @@ void CUpdateChecker::NoteFailure(FailureKind kind, int limit) {
     m_failure.port = EndpointPort();
     m_failure.limit = limit;
     m_failure.scheme = m_settings.urlScheme;
-    m_failure.siteUrl = (m_scheme == Scheme::Https ? "https://" : "http://") + HostHeaderValue() +
-                        m_settings.urlPath;
+    m_failure.siteUrl = SiteUrl();
+}
+
+CString CUpdateChecker::SiteUrl() const {
+    return (m_scheme == Scheme::Https ? "https://" : "http://") + HostHeaderValue() +
+           m_settings.urlPath;
 }
 
 void CUpdateChecker::NoteSocketFailure(bool connecting, bool answerBegun) {
@@ -148,7 +153,7 @@ void CUpdateChecker::FailWithReason(FailureKind kind) {
 }
 
 bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, const char* readError,
-                              CString& response) {
+                              CString& response, CString* whole) {
     if (!OpenConnection()) {
         return false;
     }
@@ -171,6 +176,8 @@ bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, cons
     }
     // The response ends at its first zero byte.
     response = m_connection->GetReceivedText();
+    if (whole)
+        *whole = m_connection->Received();
     m_connection.reset();
     return true;
 }
@@ -248,7 +255,7 @@ bool CUpdateChecker::SendGetRequest() {
     RequestBuilder build = UsesProxyRequests() ? &CUpdateChecker::BuildProxyGetRequest
                                                : &CUpdateChecker::BuildGetRequest;
     return Exchange(build, "Failed to write GET request to socket",
-                    "Failed to read response from socket", m_getResponse);
+                    "Failed to read response from socket", m_getResponse, &m_getBytes);
 }
 
 bool CUpdateChecker::ParseHeadResponse() {
@@ -276,6 +283,13 @@ bool CUpdateChecker::CheckLastModified() {
 
 bool CUpdateChecker::ParseNewsList() {
     m_newPostings = false;
+    // A feed is read from all the bytes received: in UTF-16 most of them are zero.
+    const int body = FindBodyStart(m_getBytes);
+    XmlDocument document;
+    if (body >= 0 && IsSuccessStatus(StatusLineOf(m_getResponse, false)) &&
+        PrepareXmlDocument(m_getBytes.c_str() + body, m_getBytes.GetLength() - body, document)) {
+        return ParseFeed(document);
+    }
     switch (ParseNewsListText(m_getResponse, m_list)) {
     case ResponseCheck::Ok:
         m_newPostings = m_list.hasEpoch && m_list.epoch != m_settings.epoch;
@@ -289,6 +303,20 @@ bool CUpdateChecker::ParseNewsList() {
         break;
     }
     return false;
+}
+
+bool CUpdateChecker::ParseFeed(const XmlDocument& document) {
+    FeedList feed;
+    ReadFeed(document, SiteUrl(), feed);
+    if (feed.failure != FailureKind::None) {
+        NoteFailure(feed.failure);
+        m_failure.line = feed.line;
+        m_message = DescribeFailure(m_failure).text;
+        return false;
+    }
+    m_list = feed.list;
+    m_newPostings = FeedHasNews(feed, m_settings.epoch, m_settings.knownEntries);
+    return true;
 }
 
 // Every request line ends with CR LF: Apache and lighttpd refuse a request whose lines end

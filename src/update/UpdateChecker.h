@@ -8,6 +8,7 @@
 #include "PollFailure.h"
 #include "PollResult.h"
 #include "ResponseParser.h"
+#include "XmlDocument.h"
 
 #include <memory>
 
@@ -31,7 +32,8 @@ public:
     bool SendGetRequest();
     bool ParseHeadResponse();
     // Parses the GET response; a list whose epoch differs from the stored one is kept and
-    // counts as new postings.
+    // counts as new postings. A body that starts with "<" is read as a feed instead, and
+    // counts as new postings as FeedHasNews decides.
     bool ParseNewsList();
 
     CString BuildHeadRequest() const;
@@ -78,10 +80,15 @@ private:
     void NoteBadAnswer(FailureKind kind, const CString& answer, const CString& statusLine);
     // For the failures that HTTPS brought, the message is the reason itself.
     void FailWithReason(FailureKind kind);
-    // Sends one request over a fresh connection and reads the whole response. A response
-    // that was partly received when a step failed is dropped.
+    // The address asked for: scheme://host[:port]/path.
+    CString SiteUrl() const;
+    // The GET response's body read as a feed; a feed that cannot be read fails the poll.
+    bool ParseFeed(const XmlDocument& document);
+    // Sends one request over a fresh connection and reads the whole response, up to its
+    // first zero byte, and all its bytes into whole when given. A response that was partly
+    // received when a step failed is dropped.
     bool Exchange(RequestBuilder build, const char* writeError, const char* readError,
-                  CString& response);
+                  CString& response, CString* whole = nullptr);
 
     PollSettings m_settings;
     SocketLimits m_limits;
@@ -89,6 +96,7 @@ private:
     PollFailure m_failure;
     CString m_headResponse;
     CString m_getResponse;
+    CString m_getBytes; // the GET response with any zero bytes
     CString m_lastModified;
     std::unique_ptr<CClientSocket> m_connection;
     bool m_changed = false;
