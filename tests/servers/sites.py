@@ -114,8 +114,9 @@ class NewsSite(LocalDaemon):
         self.set_news(self._initial_news, mtime=DEFAULT_MTIME)
 
     def set_news(self, text, mtime=None):
-        with open(self.news_file, "w", newline="") as f:
-            f.write(text)
+        """text: a str, written in UTF-8, or bytes as they are."""
+        with open(self.news_file, "wb") as f:
+            f.write(text if isinstance(text, bytes) else text.encode())
         if mtime is not None:
             os.utime(self.news_file, (mtime, mtime))
 

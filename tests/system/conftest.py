@@ -210,6 +210,14 @@ class Registry:
             time.sleep(0.2)
 
 
+def ansi_bytes(text):
+    """The bytes a program reads back through the ANSI registry calls under the Western code
+    page (Windows-1252), whose five unassigned bytes stand for the control characters of
+    the same number."""
+    return b"".join(char.encode("cp1252") if char.encode("cp1252", "ignore") else
+                    bytes([ord(char)]) for char in text)
+
+
 def screenshot(name):
     """Saves the desktop as <name>.png in $ZV_SCREENSHOT_DIR, when that is set."""
     directory = os.environ.get("ZV_SCREENSHOT_DIR")
