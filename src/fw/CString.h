@@ -7,10 +7,10 @@
 class CString {
 public:
     CString() = default;
-    CString(const char* text) : m_text(text ? text : "") {}
-    CString(const char* data, int length) : m_text(data, length > 0 ? length : 0) {}
-    CString(char ch, int repeat) : m_text(repeat > 0 ? repeat : 0, ch) {}
-    CString(const std::string& text) : m_text(text) {}
+    CString(const char* text);
+    CString(const char* data, int length);
+    CString(char ch, int repeat);
+    CString(const std::string& text);
     // Out of line: inlined, the string's copy, move and release code is repeated wherever a
     // CString is copied, moved or destroyed, which made the agent 1 KB larger.
     CString(const CString& other);
