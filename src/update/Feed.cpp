@@ -4,6 +4,8 @@
 #include "WideText.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -24,7 +26,7 @@ struct Name {
     unsigned char format;
     unsigned char space;
     unsigned char role;
-    const char* local;
+    char local[10];
 };
 
 const Name kNames[] = {
@@ -97,20 +99,16 @@ bool AppendReference(const char* name, int length, CString& text) {
             return true;
         }
     }
-    const bool hex = length > 1 && (name[1] | 0x20) == 'x';
-    char32_t value = 0;
-    int i = hex ? 2 : 1;
-    for (; name[0] == '#' && i < length; ++i) {
-        const char ch = static_cast<char>(name[i] | 0x20); // hex digits in lower case
-        const bool digit = ch >= '0' && ch <= '9';
-        if (!digit && !(hex && ch >= 'a' && ch <= 'f'))
-            return false;
-        value = std::min<char32_t>(value * (hex ? 16 : 10) + (digit ? ch - '0' : ch - 'a' + 10),
-                                   0x110000);
-    }
-    if (name[0] != '#' || i == (hex ? 2 : 1))
+    // A number: decimal, or hexadecimal after "#x"; zero is no character.
+    const bool hex = length > 2 && name[0] == '#' && (name[1] | 0x20) == 'x';
+    const char* digits = name + (hex ? 2 : 1);
+    char* end = nullptr;
+    const long value = name[0] == '#' && std::isxdigit(static_cast<unsigned char>(*digits))
+                           ? std::strtol(digits, &end, hex ? 16 : 10)
+                           : -1;
+    if (end != name + length || value < 0)
         return false;
-    AppendUtf8(value == 0 ? 0xFFFD : value, text);
+    AppendUtf8(value == 0 || value > 0x10FFFF ? 0xFFFD : static_cast<char32_t>(value), text);
     return true;
 }
 
@@ -243,7 +241,8 @@ void CFeedBuilder::EndField() {
 }
 
 void CFeedBuilder::EndEntry() {
-    NewsEntry entry;
+    m_feed.list.entries.push_back(NewsEntry());
+    NewsEntry& entry = m_feed.list.entries.back();
     entry.title = m_fields[Title];
     // An RSS guid stands for the address when there is no link.
     const CString link = !m_fields[Link].IsEmpty() ? m_fields[Link]
@@ -271,7 +270,6 @@ void CFeedBuilder::EndEntry() {
         --cut;
     const CString kept = marker.Left(cut);
     m_feed.markers.push_back(kept);
-    m_feed.list.entries.push_back(std::move(entry));
     m_entryDepth = -1;
     m_idIsLink = false;
 }

@@ -24,15 +24,11 @@ struct ReleaseInterface {
 template <typename Interface> using InterfacePtr = std::unique_ptr<Interface, ReleaseInterface>;
 
 CString Utf8(const WCHAR* text, UINT length) {
+    // UTF-8 takes at most three bytes for each UTF-16 unit.
+    const int most = static_cast<int>(length) * 3;
     CString utf8;
-    const int size = text ? WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr,
-                                                0, nullptr, nullptr)
-                          : 0;
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.GetBuffer(size), size,
-                            nullptr, nullptr);
-        utf8.ReleaseBuffer(size);
-    }
+    utf8.ReleaseBuffer(WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length),
+                                           utf8.GetBuffer(most), most, nullptr, nullptr));
     return utf8;
 }
 

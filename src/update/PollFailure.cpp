@@ -137,7 +137,9 @@ FailureReason DescribeStatus(const PollFailure& failure) {
 
 // " (line 12)": where in the feed reading stopped.
 CString AtLine(const PollFailure& failure) {
-    return " (line " + Number(failure.line) + ")";
+    CString text;
+    text.Format(" (line %d)", failure.line);
+    return text;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -147,8 +148,9 @@ void CUpdateChecker::NoteBadAnswer(FailureKind kind, const CString& answer,
     m_failure.answer = answer;
 }
 
-void CUpdateChecker::FailWithReason(FailureKind kind) {
+void CUpdateChecker::FailWithReason(FailureKind kind, int line) {
     NoteFailure(kind);
+    m_failure.line = line;
     m_message = DescribeFailure(m_failure).text;
 }
 
@@ -309,13 +311,11 @@ bool CUpdateChecker::ParseFeed(const XmlDocument& document) {
     FeedList feed;
     ReadFeed(document, SiteUrl(), feed);
     if (feed.failure != FailureKind::None) {
-        NoteFailure(feed.failure);
-        m_failure.line = feed.line;
-        m_message = DescribeFailure(m_failure).text;
+        FailWithReason(feed.failure, feed.line);
         return false;
     }
-    m_list = feed.list;
     m_newPostings = FeedHasNews(feed, m_settings.epoch, m_settings.knownEntries);
+    m_list = std::move(feed.list);
     return true;
 }
 

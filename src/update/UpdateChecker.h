@@ -78,8 +78,9 @@ private:
     // answerBegun: part of the answer had arrived when the read failed.
     void NoteSocketFailure(bool connecting, bool answerBegun = false);
     void NoteBadAnswer(FailureKind kind, const CString& answer, const CString& statusLine);
-    // For the failures that HTTPS brought, the message is the reason itself.
-    void FailWithReason(FailureKind kind);
+    // For the failures that HTTPS and feeds brought, the message is the reason itself; line
+    // is where reading a feed stopped.
+    void FailWithReason(FailureKind kind, int line = 0);
     // The address asked for: scheme://host[:port]/path.
     CString SiteUrl() const;
     // The GET response's body read as a feed; a feed that cannot be read fails the poll.

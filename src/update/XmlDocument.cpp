@@ -66,40 +66,38 @@ void FindLastLine(XmlDocument& document, int unit) {
 } // namespace
 
 bool PrepareXmlDocument(const char* body, int size, XmlDocument& document) {
-    const char* text = body;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    const bool mark = size > 2 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(body);
     // UTF-16 has a zero byte in every character of ASCII; with a byte-order mark, the
     // document starts at that mark.
-    if (size > 3 && (bytes[0] == 0 || bytes[1] == 0 || bytes[2] == 0 || bytes[3] == 0)) {
-        const bool bigEndian = bytes[0] == 0 || (bytes[0] == 0xFE && bytes[1] == 0xFF);
-        document.bytes = CString(body, size);
-        // Wine's reader knows UTF-16 only in little-endian order.
-        char* units = document.bytes.GetBuffer(0);
-        for (int i = 0; bigEndian && i + 1 < size; i += 2)
-            std::swap(units[i], units[i + 1]);
-        document.firstLine = 1;
-        FindLastLine(document, 2);
-        return bytes[bigEndian ? 1 : 0] == '<' || bytes[bigEndian ? 3 : 2] == '<';
-    }
+    const bool utf16 = size > 3 && (!bytes[0] || !bytes[1] || !bytes[2] || !bytes[3]);
+    const bool bigEndian = utf16 && (!bytes[0] || bytes[0] == 0xFE);
+    const bool mark =
+        !utf16 && size > 2 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
     int start = mark ? 3 : 0;
-    for (document.firstLine = 1; start < size && IsBlank(bytes[start]); ++start)
+    document.firstLine = 1;
+    for (; !utf16 && start < size && IsBlank(bytes[start]); ++start)
         document.firstLine += bytes[start] == '\n' ? 1 : 0;
-    if (start == size || bytes[start] != '<')
+    const bool xml = utf16 ? bytes[bigEndian] == '<' || bytes[bigEndian + 2] == '<'
+                           : start < size && bytes[start] == '<';
+    if (!xml)
         return false;
     int name = 0;
     int length = 0;
     document.bytes.Empty();
     // A byte-order mark outweighs the declaration. The name is ASCII, so it keeps its place
     // through the conversion.
-    if (!mark && NamesLatinEncoding(text + start, name, length)) {
-        AppendWindows1252(text + start, name, document.bytes);
+    if (!utf16 && !mark && NamesLatinEncoding(body + start, name, length)) {
+        AppendWindows1252(body + start, name, document.bytes);
         document.bytes += "UTF-8";
-        AppendWindows1252(text + start + name + length, size - start - name - length,
-                          document.bytes);
+        start += name + length;
+        AppendWindows1252(body + start, size - start, document.bytes);
     } else {
-        document.bytes.Append(text + start, size - start);
+        document.bytes.Append(body + start, size - start);
     }
-    FindLastLine(document, 1);
+    // Wine's reader knows UTF-16 only in little-endian order.
+    char* units = document.bytes.GetBuffer(0);
+    for (int i = 0; bigEndian && i + 1 < size; i += 2)
+        std::swap(units[i], units[i + 1]);
+    FindLastLine(document, utf16 ? 2 : 1);
     return true;
 }
