@@ -5,10 +5,19 @@
 ;   AGENT_EXE    path of the built ZavoraAgent.exe
 ;   AGENT_ICON   path of the application icon (.ico)
 ;   OUTFILE      path of the installer to write
+;   X64          defined for the x64 installer of the 64-bit agent: a 64-bit program itself,
+;                which 32-bit Windows refuses to start
 ; Command line: /S silent; /AllUsers or /CurrentUser chooses the install mode;
 ; the uninstaller's /PURGE removes the settings and the cached news in silent mode too.
+; Both installers install into the same folder (Program Files, not Program Files (x86)) with
+; the same registration in the 64-bit registry, so either replaces the other. The values an
+; administrator sets by policy are never touched.
 
+!ifdef X64
+Target amd64-unicode
+!else
 Unicode true
+!endif
 SetCompressor /SOLID lzma
 
 !include "${CONTRACT}"
@@ -19,6 +28,7 @@ SetCompressor /SOLID lzma
 !define MULTIUSER_MUI
 !define MULTIUSER_INSTALLMODE_COMMANDLINE
 !define MULTIUSER_INSTALLMODE_INSTDIR "${PRODUCT_NAME}"
+!define MULTIUSER_USE_PROGRAMFILES64
 !define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_KEY "${UNINSTALL_KEY}"
 !define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_VALUENAME "InstallMode"
 !define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY "${UNINSTALL_KEY}"
@@ -28,6 +38,7 @@ SetCompressor /SOLID lzma
 !include FileFunc.nsh
 !include LogicLib.nsh
 !include WinMessages.nsh
+!include x64.nsh
 
 Name "${PRODUCT_NAME}"
 OutFile "${OUTFILE}"
@@ -85,9 +96,41 @@ FunctionEnd
 !insertmacro StopRunningAgent ""
 !insertmacro StopRunningAgent "un."
 
+; The 32-bit installer of earlier versions put the agent into Program Files (x86) on 64-bit
+; Windows and registered it in the 32-bit registry. Such an install elsewhere is removed
+; when this one is made, so that one agent stays, registered once.
+Var OldInstallDir
+
+Function FindOldInstall
+    !ifndef X64
+    ${IfNot} ${RunningX64}
+        Return
+    ${EndIf}
+    !endif
+    SetRegView 32
+    ReadRegStr $OldInstallDir SHCTX "${UNINSTALL_KEY}" "InstallLocation"
+    SetRegView 64
+FunctionEnd
+
+Function RemoveOldInstall
+    ${If} $OldInstallDir == ""
+    ${OrIf} $OldInstallDir == $INSTDIR
+        Return
+    ${EndIf}
+    DetailPrint "Removing ${PRODUCT_NAME} from $OldInstallDir..."
+    Delete /REBOOTOK "$OldInstallDir\ZavoraAgent.exe"
+    Delete "$OldInstallDir\Uninstall.exe"
+    RMDir /REBOOTOK "$OldInstallDir"
+    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT_NAME}"
+    SetRegView 32
+    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+    SetRegView 64
+FunctionEnd
+
 Section "!${PRODUCT_NAME}" SecAgent
     SectionIn RO
     Call StopRunningAgent
+    Call RemoveOldInstall
     SetOutPath "$INSTDIR"
     File "/oname=ZavoraAgent.exe" "${AGENT_EXE}"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
@@ -121,11 +164,26 @@ SectionEnd
         "Start the agent when you log on, so it watches the news site from the start."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
+; On 64-bit Windows both installers and their uninstallers keep the registration in the
+; 64-bit registry (a 32-bit installer would otherwise be shown its own copy of it).
+!macro UseTheNativeRegistry
+    !ifdef X64
+        SetRegView 64
+    !else
+        ${If} ${RunningX64}
+            SetRegView 64
+        ${EndIf}
+    !endif
+!macroend
+
 Function .onInit
+    !insertmacro UseTheNativeRegistry
     !insertmacro MULTIUSER_INIT
+    Call FindOldInstall
 FunctionEnd
 
 Function un.onInit
+    !insertmacro UseTheNativeRegistry
     !insertmacro MULTIUSER_UNINIT
 FunctionEnd
 

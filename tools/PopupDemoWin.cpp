@@ -1,6 +1,7 @@
 // Shows the popup over the taskbar for a screenshot: puts an icon in the notification area
 // (Wine shows its taskbar only then), slides the popup out and keeps running for the number
-// of seconds given on the command line (default 15).
+// of seconds given on the command line (default 15). "hc" after the seconds draws it as under
+// a high-contrast theme, which Wine cannot switch on, in the system's colours.
 #include "IconWin.h"
 #include "NewsPopupWin.h"
 #include "ResString.h"
@@ -9,10 +10,23 @@
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
 void IgnoreLaunch(const CString&) {}
+
+class CDemoPopup : public CNewsPopupWnd {
+public:
+    explicit CDemoPopup(bool highContrast)
+        : CNewsPopupWnd(IgnoreLaunch), m_highContrast(highContrast) {}
+
+protected:
+    bool HighContrast() override { return m_highContrast; }
+
+private:
+    bool m_highContrast;
+};
 
 } // namespace
 
@@ -35,7 +49,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     // Let the shell show its taskbar before the popup looks for it.
     Sleep(1000);
 
-    CNewsPopupWnd popup(IgnoreLaunch);
+    CDemoPopup popup(commandLine && std::strstr(commandLine, "hc"));
     if (!popup.Create(owner.m_hWnd))
         return 2;
     popup.Show(LoadResString(IDS_POPUP_LINE1), LoadResString(IDS_POPUP_LINE2),

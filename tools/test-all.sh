@@ -78,6 +78,15 @@ finish_background() {
     background_rc=$(cat "build/$name.rc")
 }
 
+# Counts one check that passed (exit code 0) or failed.
+count_result() {
+    if [ "$1" -eq 0 ]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+    fi
+}
+
 # Adds the counts of a finished fuzz run, given its log and exit code, to the totals.
 count_fuzz_log() {
     local log=$1 rc=$2 bad
@@ -95,55 +104,93 @@ build build/host
 
 cmake -S . -B build/cross -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    windows_tests=build/cross
+# shellcheck source=wine-build.sh
+. tools/wine-build.sh
+windows_tests=$zv_wine_build
+if [ "$zv_wine_arch" = win32 ]; then
     stage "cross build (PE32)"
     build build/cross
 else
     # A machine whose kernel runs no 32-bit programs cannot run 32-bit Wine: the same
-    # sources built as 64-bit programs run the Windows tests there, and of the 32-bit tree
-    # only the agent and its installer are built, and the agent's size checked.
-    windows_tests=build/cross64
+    # sources built as 64-bit programs run the Windows tests there, and the 32-bit tree is
+    # built beside them with warnings as errors, its agent's size checked.
     stage "no 32-bit Wine here: 64-bit build for the Windows tests"
-    cmake -S . -B build/cross64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+    cmake -S . -B build/cross64 -DCMAKE_TOOLCHAIN_FILE="$zv_wine_toolchain" \
         -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
     build build/cross64
 fi
+if [ "$windows_tests" = build/cross ]; then
+    # The x64 installer is tested on every machine: here its tests run in a 64-bit Wine
+    # environment of their own, beside the rest, where the x86 installer runs too and the two
+    # replace each other.
+    stage "64-bit agent and x64 installer, their tests in the background"
+    cmake -S . -B build/cross64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+        -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+    build build/cross64 --target ZavoraAgent installer zv-drive zv-desktop-keeper \
+        zv-url-recorder zv-fake-ie
+    count_ctest ctest --test-dir build/cross64 -R agent_size --output-on-failure
+    start_background installer-tests tools/wine-env.sh build/cross64 ctest \
+        --test-dir build/cross64 -R installer_tests --output-on-failure
+fi
 
-stage "system tests' fault runs and host tests, in the background"
-# Both mostly wait: the fault runs for the agent and the servers, the host tests for the
-# real network time limits. The fault runs take a second Wine environment of their own,
-# its prefix a copy of the first, and run beside everything that follows.
+# A Wine environment of its own for work that runs beside the Windows tests: its prefix is a
+# copy of theirs. Prints the folder to hand to tools/wine-env.sh as ZV_WINE_STATE.
+wine_state_copy() {
+    local state="$windows_tests/wine-$1"
+    if [ ! -f "$state/prefix/.zavora-ready" ]; then
+        rm -rf "$state"
+        mkdir -p "$state"
+        cp -a "$windows_tests/wine/prefix" "$state/prefix"
+    fi
+    echo "$state"
+}
+
+stage "system tests' fault runs, the demo and host tests, in the background"
+# They mostly wait: the fault runs and the demo for the agent and the servers, the host tests
+# for the real network time limits. The fault runs and the demo (the README's first command,
+# ended after its first alert) take Wine environments of their own and run beside
+# everything that follows.
 tools/wine-env.sh "$windows_tests" true
-faults_state="$windows_tests/wine-faults"
-if [ ! -f "$faults_state/prefix/.zavora-ready" ]; then
-    rm -rf "$faults_state"
-    mkdir -p "$faults_state"
-    cp -a "$windows_tests/wine/prefix" "$faults_state/prefix"
-fi
-start_background system-faults env ZV_WINE_STATE="$faults_state" tools/wine-env.sh \
+start_background system-faults env ZV_WINE_STATE="$(wine_state_copy faults)" tools/wine-env.sh \
     "$windows_tests" ctest --test-dir "$windows_tests" -R system_fault_tests --output-on-failure
+start_background demo env -u DISPLAY ZV_WINE_STATE="$(wine_state_copy demo)" ZV_BUILD_DIR="$windows_tests" \
+    tools/run-demo.sh --first-alert
 start_background host-tests ctest --test-dir build/host --output-on-failure -j"$jobs"
-
-if [ "$windows_tests" = build/cross64 ]; then
-    stage "32-bit agent and installer"
-    build build/cross --target ZavoraAgent installer
-    count_ctest ctest --test-dir build/cross -R agent_size --output-on-failure
-fi
 
 stage "host tests"
 finish_background host-tests
 count_ctest_log build/host-tests.out "$background_rc"
 
 stage "Windows tests under Wine, fuzz targets beside them (short runs over the seed corpora)"
-# The fuzzers take what is left of the cores, at the lowest priority.
+# The fuzzers take what is left of the cores, at the lowest priority; so does the whole 32-bit
+# tree where the Windows tests run on the 64-bit build, so that it is still built with
+# warnings as errors, tests and tools included.
 start_background fuzz nice -n 19 tools/fuzz.sh
+if [ "$windows_tests" = build/cross64 ]; then
+    start_background cross32 nice -n 19 cmake --build build/cross -j"$jobs"
+fi
 count_ctest tools/wine-env.sh "$windows_tests" ctest --test-dir "$windows_tests" \
     -E system_fault_tests --output-on-failure
+if [ "$windows_tests" = build/cross ]; then
+    finish_background installer-tests
+    count_ctest_log build/installer-tests.out "$background_rc"
+fi
 finish_background system-faults
 count_ctest_log build/system-faults.out "$background_rc"
 finish_background fuzz
 count_fuzz_log build/fuzz.out "$background_rc"
+finish_background demo
+count_result "$background_rc"
+if [ "$windows_tests" = build/cross64 ]; then
+    stage "32-bit tree"
+    finish_background cross32 >/dev/null
+    if [ "$background_rc" -ne 0 ]; then
+        tail -n 60 build/cross32.out
+        echo "build of build/cross failed (whole log: build/cross32.out)"
+    fi
+    count_result "$background_rc"
+    count_ctest ctest --test-dir build/cross -R agent_size --output-on-failure
+fi
 
 stage "done"
 echo "test-all: $passed passed, $failed failed"

@@ -38,14 +38,23 @@
 //   wait-menu-gone <ms>       waits until no popup menu is open
 //   wait-title <text> <ms>    waits for a visible top-level window whose title holds <text>
 //   wait-no-title <text> <ms> waits until no visible top-level window's title holds <text>
-//   children <text> <ms>      waits for such a window, then lists its child windows
+//   children <text> <ms>      waits for such a window, then lists its child windows:
+//                             "child id=.. visible=0|1 enabled=0|1 class=.. text=.."
 //   press <text> <id> <ms>    waits for such a window, then clicks its button <id> (1 = OK)
+//   close <text> <ms>         waits for such a window, then asks it to close
+//   fullscreen                shows a window titled "zv-drive full screen" over the whole
+//                             screen in front of all others and runs until it is closed
+//   accessible <class> <ms>   waits for a visible top-level window of <class>, then asks it
+//                             for the accessible object of its client area, as a screen
+//                             reader does: "accessible role=N text=<its name in UTF-8>"
 //
 // Menus belong to the process that shows them, so Wine refuses to read them from here. The
 // items are therefore read inside the agent's process by zv-drive-hook.dll, a window-procedure
 // hook that answers one registered message by writing the menu to a file.
 #include "agent-window.h"
 #include "resource.h"
+
+#include <oleacc.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -55,6 +64,7 @@
 #define MN_GETHMENU 0x01E1
 #endif
 #define POLL_MS 50
+#define FULL_SCREEN_TITLE "zv-drive full screen"
 
 typedef BOOL (*Probe)(void* context);
 
@@ -291,9 +301,11 @@ static BOOL CALLBACK PrintTopLevel(HWND window, LPARAM context) {
     GetClassNameA(window, className, sizeof className);
     GetWindowRect(window, &rect);
     GetWindowThreadProcessId(window, &pid);
-    printf("window hwnd=0x%lx pid=%lu visible=%d rect=%ld,%ld,%ld,%ld class=%s title=%s\n",
+    printf("window hwnd=0x%lx pid=%lu visible=%d front=%d rect=%ld,%ld,%ld,%ld class=%s "
+           "title=%s\n",
            (unsigned long)(UINT_PTR)window, (unsigned long)pid, IsWindowVisible(window) ? 1 : 0,
-           rect.left, rect.top, rect.right, rect.bottom, className, title);
+           GetForegroundWindow() == window ? 1 : 0, rect.left, rect.top, rect.right, rect.bottom,
+           className, title);
     return TRUE;
 }
 
@@ -504,8 +516,8 @@ static BOOL CALLBACK PrintChild(HWND child, LPARAM context) {
         if (*c == '\n' || *c == '\r')
             *c = ' ';
     }
-    printf("child id=%d visible=%d class=%s text=%s\n", GetDlgCtrlID(child),
-           IsWindowVisible(child) ? 1 : 0, className, text);
+    printf("child id=%d visible=%d enabled=%d class=%s text=%s\n", GetDlgCtrlID(child),
+           IsWindowVisible(child) ? 1 : 0, IsWindowEnabled(child) ? 1 : 0, className, text);
     return TRUE;
 }
 
@@ -526,6 +538,94 @@ static int Press(const char* text, int buttonId, DWORD timeoutMs) {
     }
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), (LPARAM)button);
     printf("pressed id=%d\n", buttonId);
+    return 0;
+}
+
+static int Close(const char* text, DWORD timeoutMs) {
+    HWND window = WaitTitledWindow(text, timeoutMs);
+    if (!window || !PostMessageA(window, WM_CLOSE, 0, 0))
+        return 1;
+    puts("closing");
+    return 0;
+}
+
+static LRESULT CALLBACK FullScreenProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY)
+        PostQuitMessage(0);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A window of ours in front of all others over the whole screen, as a presentation or a
+// game shows; the agent must hold its alerts while it is there.
+static int FullScreen(void) {
+    WNDCLASSA windowClass = {0};
+    windowClass.lpfnWndProc = FullScreenProc;
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.hbrBackground = (HBRUSH)GetStockObject(BLACK_BRUSH);
+    windowClass.lpszClassName = "ZvDriveFullScreen";
+    RegisterClassA(&windowClass);
+    HWND window =
+        CreateWindowExA(0, windowClass.lpszClassName, FULL_SCREEN_TITLE, WS_POPUP | WS_VISIBLE, 0,
+                        0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), NULL, NULL,
+                        windowClass.hInstance, NULL);
+    if (!window)
+        return 1;
+    SetForegroundWindow(window);
+    MSG message;
+    while (GetMessageA(&message, NULL, 0, 0) > 0)
+        DispatchMessageA(&message);
+    return 0;
+}
+
+struct ClassSearch {
+    const char* className;
+    HWND found;
+};
+
+static BOOL VisibleOfClass(void* context) {
+    struct ClassSearch* search = context;
+    search->found = NULL;
+    while ((search->found = FindWindowExA(NULL, search->found, search->className, NULL)) != NULL) {
+        if (IsWindowVisible(search->found))
+            return TRUE;
+    }
+    return FALSE;
+}
+
+// IAccessible's IID as the system has it: the toolchain's own was seen not to match.
+static const IID kAccessibleIid = {
+    0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+static int Accessible(const char* className, DWORD timeoutMs) {
+    struct ClassSearch search = {className, NULL};
+    if (!WaitFor(VisibleOfClass, &search, timeoutMs)) {
+        puts("timeout");
+        return 1;
+    }
+    IAccessible* object = NULL;
+    CoInitialize(NULL);
+    HRESULT result =
+        AccessibleObjectFromWindow(search.found, OBJID_CLIENT, &kAccessibleIid, (void**)&object);
+    if (FAILED(result) || !object) {
+        printf("error hresult=0x%lx\n", (unsigned long)result);
+        return 1;
+    }
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT role;
+    VariantInit(&role);
+    BSTR name = NULL;
+    object->lpVtbl->get_accRole(object, self, &role);
+    object->lpVtbl->get_accName(object, self, &name);
+    char text[1024] = "";
+    if (name)
+        WideCharToMultiByte(CP_UTF8, 0, name, -1, text, sizeof text, NULL, NULL);
+    printf("accessible role=%ld text=%s\n", role.vt == VT_I4 ? (long)role.lVal : -1L, text);
+    SysFreeString(name);
+    object->lpVtbl->Release(object);
+    CoUninitialize();
     return 0;
 }
 
@@ -550,6 +650,8 @@ int main(int argc, char** argv) {
         return Windows();
     if (strcmp(command, "escape") == 0)
         return EscapeToHidden();
+    if (strcmp(command, "fullscreen") == 0)
+        return FullScreen();
     if (argc > 2) {
         if (strcmp(command, "watch-poll") == 0)
             return WatchPoll(Milliseconds(argv[2]));
@@ -584,6 +686,10 @@ int main(int argc, char** argv) {
             return WaitNoTitle(argv[2], Milliseconds(argv[3]));
         if (strcmp(command, "children") == 0)
             return Children(argv[2], Milliseconds(argv[3]));
+        if (strcmp(command, "close") == 0)
+            return Close(argv[2], Milliseconds(argv[3]));
+        if (strcmp(command, "accessible") == 0)
+            return Accessible(argv[2], Milliseconds(argv[3]));
     }
     if (argc > 4 && strcmp(command, "press") == 0)
         return Press(argv[2], atoi(argv[3]), Milliseconds(argv[4]));
@@ -591,7 +697,8 @@ int main(int argc, char** argv) {
           "wait-report ms|wait-window ms|wait-gone ms|command name-or-id|"
           "post message wparam|tray left|right|n|menu ms|look-menu left|right ms|"
           "choose name-or-id ms|close-menu ms|wait-menu-gone ms|"
-          "wait-title text ms|wait-no-title text ms|children text ms|press text id ms\n",
+          "wait-title text ms|wait-no-title text ms|children text ms|press text id ms|"
+          "close text ms|fullscreen|accessible class ms\n",
           stderr);
     return 2;
 }

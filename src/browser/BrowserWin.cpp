@@ -9,24 +9,14 @@
 
 namespace {
 
-// Automation is needed only when a page opens through Internet Explorer, so its DLLs are
-// loaded then rather than with the agent.
-const char kOle[] = "ole32.dll";
-const char kOleAutomation[] = "oleaut32.dll";
-
-HRESULT StartOle() {
-    const auto initialize = SystemFunctionOf<decltype(OleInitialize)>(kOle, "OleInitialize");
-    return initialize ? initialize(nullptr) : E_NOTIMPL;
-}
-
 HRESULT ClassOfProgram(const wchar_t* program, CLSID* clsid) {
-    const auto find = SystemFunctionOf<decltype(CLSIDFromProgID)>(kOle, "CLSIDFromProgID");
+    const auto find = SystemFunctionOf<decltype(CLSIDFromProgID)>(kOle32, "CLSIDFromProgID");
     return find ? find(program, clsid) : E_NOTIMPL;
 }
 
 HRESULT CreateObject(REFCLSID clsid, IUnknown** object) {
     using CreateInstance = HRESULT WINAPI(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
-    const auto create = SystemFunctionOf<CreateInstance>(kOle, "CoCreateInstance");
+    const auto create = SystemFunctionOf<CreateInstance>(kOle32, "CoCreateInstance");
     if (!create)
         return E_NOTIMPL;
     return create(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
@@ -257,22 +247,4 @@ void CPageOpener::WaitForPage() {
         if (GetTickCount() - start >= m_pageWaitLimitMs)
             return;
     }
-}
-
-BSTR AllocBstr(const CString& text) {
-    const auto allocate =
-        SystemFunctionOf<decltype(SysAllocStringLen)>(kOleAutomation, "SysAllocStringLen");
-    if (!allocate)
-        return nullptr;
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), nullptr, 0);
-    BSTR wide = allocate(nullptr, static_cast<UINT>(length));
-    if (wide)
-        MultiByteToWideChar(CP_ACP, 0, text, text.GetLength(), wide, length);
-    return wide;
-}
-
-void FreeBstr(BSTR text) {
-    const auto free = SystemFunctionOf<decltype(SysFreeString)>(kOleAutomation, "SysFreeString");
-    if (free && text)
-        free(text);
 }

@@ -2,9 +2,9 @@
 // Opening web pages: through the command line of the program registered for ".html", or by
 // driving Internet Explorer through COM automation. Main thread only.
 #include "CString.h"
+#include "SystemLibraryWin.h"
 
 #include <windows.h>
-#include <ole2.h>
 
 struct IWebBrowser2;
 
@@ -13,11 +13,6 @@ struct IWebBrowser2;
 void LaunchDefaultBrowser(const CString& url);
 // The same for a wide string, converted to the system code page. url stays the caller's.
 void LaunchDefaultBrowser(const wchar_t* url);
-
-// The wide strings that CPageOpener::Open takes over: text in the system code page as a
-// BSTR (null when it cannot be made), and its release.
-BSTR AllocBstr(const CString& text);
-void FreeBstr(BSTR text);
 
 // True when the program registered for ".html" names "iexplore" (case-sensitive), or when
 // no program is registered.

@@ -2,6 +2,9 @@
 
 #include "AgentSettings.h"
 #include "DecimalNumber.h"
+#include "resource.h"
+
+#include <iterator>
 
 namespace {
 
@@ -15,6 +18,48 @@ const PollChoice kPollChoices[] = {
     {5, "5 minutes"}, {10, "10 minutes"}, {30, "30 minutes"},
     {60, "1 hour"},   {120, "2 hours"},   {240, "4 hours"},
 };
+
+// Each control of a page with the setting it edits.
+struct ControlSetting {
+    int id;
+    const char* setting;
+};
+
+constexpr ControlSetting kConnectionControls[] = {
+    {IDC_POLL_INTERVAL, "pollingDelay"},  {IDC_USE_PROXY, "useProxy"},
+    {IDC_PROXY_HOST, "proxyHost"},        {IDC_PROXY_PORT, "proxyPort"},
+    {IDC_USE_PROXY_AUTH, "useProxyAuth"}, {IDC_USERNAME, "authUsername"},
+    {IDC_PASSWORD, "authPassword"},
+};
+
+constexpr ControlSetting kNotificationControls[] = {
+    {IDC_ALERT_MESSAGE, "alertByMessage"},
+    {IDC_ALERT_USER_SOUND, "alertByUserSound"},
+    {IDC_SOUND_PATH, "soundPath"},
+    {IDC_SOUND_BROWSE, "soundPath"},
+    {IDC_ALERT_SYSTEM_SOUND, "alertBySystemSound"},
+};
+
+constexpr bool FitControlSet(const ControlSetting* controls, const ControlSetting* end) {
+    for (; controls != end; ++controls) {
+        if (controls->id < ControlSet::kFirstControl || controls->id > ControlSet::kLastControl)
+            return false;
+    }
+    return true;
+}
+static_assert(FitControlSet(std::begin(kConnectionControls), std::end(kConnectionControls)) &&
+                  FitControlSet(std::begin(kNotificationControls), std::end(kNotificationControls)),
+              "a page's control id lies outside ControlSet's range");
+
+ControlSet LockedControls(const CAgentSettings& settings, const ControlSetting* controls,
+                          const ControlSetting* end) {
+    ControlSet locked;
+    for (; controls != end; ++controls) {
+        if (settings.IsSetByPolicy(controls->setting))
+            locked.Add(controls->id);
+    }
+    return locked;
+}
 
 int Flag(int setting) {
     return setting > 0 ? 1 : 0;
@@ -65,6 +110,15 @@ void WriteNotificationValues(const NotificationValues& values, CAgentSettings& s
     settings.alertBySystemSound = Flag(values.systemSoundOn);
     settings.alertByUserSound = Flag(values.userSoundOn);
     settings.soundPath = values.soundPath;
+}
+
+ControlSet LockedConnectionControls(const CAgentSettings& settings) {
+    return LockedControls(settings, std::begin(kConnectionControls), std::end(kConnectionControls));
+}
+
+ControlSet LockedNotificationControls(const CAgentSettings& settings) {
+    return LockedControls(settings, std::begin(kNotificationControls),
+                          std::end(kNotificationControls));
 }
 
 CString PollTextForDelay(int minutes) {

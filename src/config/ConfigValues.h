@@ -36,6 +36,30 @@ NotificationValues ReadNotificationValues(const CAgentSettings& settings);
 // soundPath is written exactly as it is, blanks included.
 void WriteNotificationValues(const NotificationValues& values, CAgentSettings& settings);
 
+// A set of the pages' control ids, which lie in kFirstControl .. kFirstControl + 31; an id
+// outside is never in the set.
+class ControlSet {
+public:
+    static const int kFirstControl = 1000;
+    static const int kLastControl = kFirstControl + 31;
+
+    void Add(int id) { m_bits |= Bit(id); }
+    bool Contains(int id) const { return (m_bits & Bit(id)) != 0; }
+    bool IsEmpty() const { return m_bits == 0; }
+
+private:
+    static unsigned Bit(int id) {
+        return id >= kFirstControl && id <= kLastControl ? 1u << (id - kFirstControl) : 0;
+    }
+
+    unsigned m_bits = 0;
+};
+
+// The controls of each page whose settings the administrator sets by policy: they stay
+// disabled and the page shows its note, so their values are the policy's.
+ControlSet LockedConnectionControls(const CAgentSettings& settings);
+ControlSet LockedNotificationControls(const CAgentSettings& settings);
+
 // The interval list's text for a delay in minutes: the shortest interval that is not
 // shorter, so 7 shows as "10 minutes" and anything up to 5 as "5 minutes". Above 240 no
 // entry fits and the text is empty.

@@ -38,5 +38,8 @@ bool RunConfiguration(HWND owner, CAgentSettings& settings, PageOpener openPage)
     WriteConnectionValues(connection.Values(), settings);
     WriteNotificationValues(notification.Values(), settings);
     settings.SaveSettings();
+    // The pages wrote back what their controls showed, in their own forms; loading again
+    // gives the settings the administrator sets the policy's values exactly.
+    settings.LoadSettings();
     return true;
 }

@@ -8,9 +8,10 @@ const int kProxyGroup[] = {IDC_PROXY_HOST, IDC_PROXY_PORT, IDC_PROXY_PORT_LABEL,
                            IDC_PROXY_HOST_LABEL, IDC_USE_PROXY_AUTH};
 const int kAuthGroup[] = {IDC_USERNAME, IDC_PASSWORD, IDC_PASSWORD_LABEL, IDC_USERNAME_LABEL};
 
-template <size_t N> void EnableControls(HWND page, const int (&ids)[N], bool enable) {
+template <size_t N>
+void EnableControls(HWND page, const CPolicyLocks& locks, const int (&ids)[N], bool enable) {
     for (const int id : ids)
-        EnableWindow(GetDlgItem(page, id), enable ? TRUE : FALSE);
+        locks.Enable(page, id, enable);
 }
 
 } // namespace
@@ -30,6 +31,7 @@ BOOL CConnectPropPage::OnInitDialog() {
     const bool proxyOn = m_values.proxyOn > 0;
     EnableProxyGroup(proxyOn);
     EnableAuthGroup(proxyOn && m_values.proxyAuthOn > 0);
+    m_locks.Show(m_hWnd);
     return TRUE;
 }
 
@@ -63,9 +65,9 @@ bool CConnectPropPage::IsChecked(int id) const {
 }
 
 void CConnectPropPage::EnableProxyGroup(bool enable) {
-    EnableControls(m_hWnd, kProxyGroup, enable);
+    EnableControls(m_hWnd, m_locks, kProxyGroup, enable);
 }
 
 void CConnectPropPage::EnableAuthGroup(bool enable) {
-    EnableControls(m_hWnd, kAuthGroup, enable);
+    EnableControls(m_hWnd, m_locks, kAuthGroup, enable);
 }

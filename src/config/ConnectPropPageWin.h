@@ -3,6 +3,7 @@
 // values are copies taken from the settings when the sheet is built.
 #include "ConfigValues.h"
 #include "PageOpener.h"
+#include "PolicyLocksWin.h"
 #include "PropertySheetWin.h"
 #include "resource.h"
 
@@ -11,7 +12,7 @@ public:
     // Also removes the leading blanks of settings.proxyHost.
     CConnectPropPage(CAgentSettings& settings, PageOpener openPage)
         : CPropertyPage(IDD_CONNECTION), m_values(ReadConnectionValues(settings)),
-          m_openPage(openPage) {}
+          m_locks(LockedConnectionControls(settings)), m_openPage(openPage) {}
 
     // What the page holds: as constructed until the page has been shown and left.
     const ConnectionValues& Values() const { return m_values; }
@@ -40,5 +41,6 @@ private:
     void EnableAuthGroup(bool enable);
 
     ConnectionValues m_values;
+    CPolicyLocks m_locks;
     PageOpener m_openPage;
 };

@@ -61,6 +61,7 @@ void CNotificationPropsPage::DoDataExchange(CDataExchange& dx) {
 BOOL CNotificationPropsPage::OnInitDialog() {
     CPropertyPage::OnInitDialog();
     FollowUserSound();
+    m_locks.Show(m_hWnd);
     return TRUE;
 }
 
@@ -77,13 +78,13 @@ void CNotificationPropsPage::OnUserSoundClicked() {
 
 void CNotificationPropsPage::FollowUserSound() {
     const bool userSound = IsChecked(IDC_ALERT_USER_SOUND);
-    if (userSound)
+    if (userSound && !m_locks.Contains(IDC_ALERT_SYSTEM_SOUND))
         CheckDlgButton(m_hWnd, IDC_ALERT_SYSTEM_SOUND, BST_UNCHECKED);
     EnableSoundGroup(userSound);
 }
 
 void CNotificationPropsPage::OnSystemSoundClicked() {
-    if (!IsChecked(IDC_ALERT_SYSTEM_SOUND))
+    if (!IsChecked(IDC_ALERT_SYSTEM_SOUND) || m_locks.Contains(IDC_ALERT_USER_SOUND))
         return;
     CheckDlgButton(m_hWnd, IDC_ALERT_USER_SOUND, BST_UNCHECKED);
     EnableSoundGroup(false);
@@ -99,6 +100,6 @@ bool CNotificationPropsPage::IsChecked(int id) const {
 }
 
 void CNotificationPropsPage::EnableSoundGroup(bool enable) {
-    EnableWindow(GetDlgItem(IDC_SOUND_PATH), enable ? TRUE : FALSE);
-    EnableWindow(GetDlgItem(IDC_SOUND_BROWSE), enable ? TRUE : FALSE);
+    m_locks.Enable(m_hWnd, IDC_SOUND_PATH, enable);
+    m_locks.Enable(m_hWnd, IDC_SOUND_BROWSE, enable);
 }

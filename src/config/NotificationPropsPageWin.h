@@ -4,6 +4,7 @@
 // sheet is built.
 #include "ConfigValues.h"
 #include "PageOpener.h"
+#include "PolicyLocksWin.h"
 #include "PropertySheetWin.h"
 #include "resource.h"
 
@@ -11,7 +12,7 @@ class CNotificationPropsPage : public CPropertyPage {
 public:
     CNotificationPropsPage(const CAgentSettings& settings, PageOpener openPage)
         : CPropertyPage(IDD_NOTIFICATION), m_values(ReadNotificationValues(settings)),
-          m_openPage(openPage) {}
+          m_locks(LockedNotificationControls(settings)), m_openPage(openPage) {}
 
     // What the page holds: as constructed until the page has been shown and left.
     const NotificationValues& Values() const { return m_values; }
@@ -36,11 +37,13 @@ private:
     BOOL OnHelpInfo(HELPINFO* info);
 
     // The user's sound excludes the system sound and is the only one that needs the path.
+    // A sound set by policy is not unchecked: then both may be on.
     void FollowUserSound();
     bool IsChecked(int id) const;
     // The path edit and its browse button. Disabling keeps the path: it is saved all the same.
     void EnableSoundGroup(bool enable);
 
     NotificationValues m_values;
+    CPolicyLocks m_locks;
     PageOpener m_openPage;
 };

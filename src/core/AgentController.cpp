@@ -22,6 +22,7 @@ void CAgentController::Start(const CAgentSettings& settings, bool newPostings) {
 
 void CAgentController::Stop() {
     KillPollTimer();
+    DropHeldAlert();
     m_armAfterSound = false;
     m_settings = nullptr;
 }
@@ -78,6 +79,7 @@ void CAgentController::RecordPoll(PollOutcome outcome, const FailureReason& reas
     m_lastPoll.when = m_host.LocalTime();
     m_lastPoll.outcome = outcome;
     m_lastPoll.reason = reason;
+    m_wokeDuringPoll = false;
     if (outcome != PollOutcome::Error)
         m_failedPolls = 0;
     else if (m_failedPolls < kMostCountedFailures)
@@ -100,17 +102,47 @@ void CAgentController::ReportNewPostings() {
         SetPollTimer();
 }
 
+// While the user is busy the alert waits; a later edition replaces what waits, so the user
+// gets one popup and one sound at most.
 void CAgentController::Alert() {
-    if (!m_settings)
+    if (!m_settings || (m_settings->alertByMessage <= 0 && m_settings->alertBySystemSound <= 0 &&
+                        m_settings->alertByUserSound <= 0))
         return;
+    if (!m_host.UserIsBusy()) {
+        m_armAfterSound = PlayAlerts();
+        return;
+    }
+    if (!m_alertHeld)
+        m_host.WatchForUserReturn(true);
+    m_alertHeld = true;
+}
+
+// True when the user's sound plays and OnUserSoundDone will follow.
+bool CAgentController::PlayAlerts() {
     if (m_settings->alertByMessage > 0)
         m_host.ShowPopup();
     // Both sounds set (the sheet never stores that, a hand-edited registry may): the system
     // sound wins.
-    if (m_settings->alertBySystemSound > 0)
+    if (m_settings->alertBySystemSound > 0) {
         m_host.PlaySystemSound();
-    else if (m_settings->alertByUserSound > 0)
-        m_armAfterSound = m_host.PlayUserSound(m_settings->soundPath);
+        return false;
+    }
+    return m_settings->alertByUserSound > 0 && m_host.PlayUserSound(m_settings->soundPath);
+}
+
+void CAgentController::DropHeldAlert() {
+    if (m_alertHeld)
+        m_host.WatchForUserReturn(false);
+    m_alertHeld = false;
+}
+
+// The poll timer was armed when the alert was held, so the sound's end arms nothing.
+void CAgentController::OnUserMayBeBack() {
+    if (!m_alertHeld || m_host.UserIsBusy())
+        return;
+    DropHeldAlert();
+    if (m_settings && !m_flags.disabled && !m_flags.shuttingDown)
+        PlayAlerts();
 }
 
 void CAgentController::ReportNothingNew() {
@@ -121,21 +153,26 @@ void CAgentController::ReportNothingNew() {
 }
 
 void CAgentController::ReportError(const FailureReason& reason) {
+    const bool afterWake = m_wokeDuringPoll;
     RecordPoll(PollOutcome::Error, reason);
     m_flags.connecting = false;
     m_flags.couldNotConnect = true;
     m_flags.newPostings = false;
-    FinishQuietPoll();
+    FinishQuietPoll(afterWake);
 }
 
 // The end of a poll without an alert: the exit that waited for it, or the next poll.
-void CAgentController::FinishQuietPoll() {
+void CAgentController::FinishQuietPoll(bool afterWake) {
     if (m_flags.shuttingDown) {
         RequestExit();
         return;
     }
-    if (!m_flags.disabled)
-        SetPollTimer();
+    if (!m_flags.disabled) {
+        if (afterWake)
+            ArmWakePoll();
+        else
+            SetPollTimer();
+    }
     UpdateTrayState();
 }
 
@@ -152,6 +189,7 @@ void CAgentController::ToggleDisabled() {
         m_flags.disabled = true;
         m_armAfterSound = false;
         KillPollTimer();
+        DropHeldAlert();
         m_host.ShowTray(TrayDisplay::Disabled);
         return;
     }
@@ -178,7 +216,9 @@ void CAgentController::OnUserSoundDone() {
     SetPollTimer();
 }
 
+// The user has seen the entries: a held alert would announce what is no longer news.
 void CAgentController::OnEntriesMenuClosed() {
+    DropHeldAlert();
     if (!m_flags.newPostings)
         return;
     m_flags.newPostings = false;
@@ -191,8 +231,16 @@ void CAgentController::OnConfigurationAccepted() {
 }
 
 void CAgentController::OnResume() {
-    if (!m_settings || m_flags.disabled || m_flags.connecting || m_flags.shuttingDown)
+    if (!m_settings || m_flags.disabled || m_flags.shuttingDown)
         return;
+    if (m_flags.connecting) {
+        m_wokeDuringPoll = true;
+        return;
+    }
+    ArmWakePoll();
+}
+
+void CAgentController::ArmWakePoll() {
     // A failure from before the sleep says nothing about the network after it.
     m_failedPolls = 0;
     KillPollTimer();
@@ -203,4 +251,19 @@ void CAgentController::OnResume() {
 void CAgentController::UpdateTrayState() {
     if (const auto display = ChooseTrayDisplay(m_flags))
         m_host.ShowTray(*display);
+}
+
+bool AlertsMustWait(int systemState, bool fullScreenInFront) {
+    switch (static_cast<UserNotificationState>(systemState)) {
+    case UserNotificationState::NotPresent:
+    case UserNotificationState::Busy:
+    case UserNotificationState::FullScreenDirect3D:
+    case UserNotificationState::PresentationMode:
+    case UserNotificationState::QuietTime:
+        return true;
+    case UserNotificationState::AcceptsNotifications:
+    case UserNotificationState::App:
+        break;
+    }
+    return fullScreenInFront;
 }

@@ -1,12 +1,31 @@
 #pragma once
-// The agent's state machine: the five state flags, the poll schedule and the reports of a
-// poll, free of window handles. The hidden main window drives it with events and carries
-// out what it asks through IAgentHost.
+// The agent's state machine: the five state flags, the poll schedule, the reports of a
+// poll and the alerts that wait while the user is busy, free of window handles. The hidden main
+// window drives it with events and carries out what it asks through IAgentHost.
 #include "CString.h"
 #include "LastPoll.h"
 #include "TrayState.h"
 
 class CAgentSettings;
+
+// The user's states as SHQueryUserNotificationState reports them.
+enum class UserNotificationState {
+    NotPresent = 1, // locked, screen saver, another user's session
+    Busy,           // a full-screen application
+    FullScreenDirect3D,
+    PresentationMode,
+    AcceptsNotifications,
+    QuietTime, // Focus Assist, Do Not Disturb
+    App,       // a store app in front; desktop notifications still show
+};
+
+// True while alerts wait: the user is away, presents, asked for quiet or runs something full
+// screen, or a full-screen window is in front on the popup's monitor (which the system may
+// not report). An unknown state, or none (0: the question failed), lets alerts through.
+bool AlertsMustWait(int systemState, bool fullScreenInFront);
+
+// While alerts wait, the agent asks again this often whether the user is back.
+constexpr unsigned kUserReturnCheckMs = 30000;
 
 class IAgentHost {
 public:
@@ -27,6 +46,11 @@ public:
     virtual void PostClose() = 0;
     // The date and time now, as the user's settings write it.
     virtual CString LocalTime() = 0;
+    // Whether the popup and the sound must wait for the user (AlertsMustWait).
+    virtual bool UserIsBusy() = 0;
+    // Starts or stops listening for the user's return: the session's unlock and a check
+    // every kUserReturnCheckMs, each ending in OnUserMayBeBack.
+    virtual void WatchForUserReturn(bool watch) = 0;
 };
 
 class CAgentController {
@@ -57,6 +81,9 @@ public:
     void OnConfigurationAccepted();
     // The computer woke from sleep: poll soon, once the network has had time to come back.
     void OnResume();
+    // The session changed or the check for the user's return came: a held alert comes now
+    // if the user is no longer busy.
+    void OnUserMayBeBack();
 
     void UpdateTrayState();
 
@@ -65,6 +92,8 @@ public:
     // The delay the poll timer was last armed with; 0 while it is not armed.
     unsigned PollTimerDelayMs() const { return m_pollTimerArmed ? m_pollTimerDelayMs : 0; }
     const LastPoll& LastPollEnded() const { return m_lastPoll; }
+    // New articles came while the user was busy; their alert waits for the user's return.
+    bool AlertHeld() const { return m_alertHeld; }
     // Waiting for the user's sound before the next poll is scheduled.
     bool PollWaitsForSound() const { return m_armAfterSound; }
     bool TrayClicksIgnored() const { return m_flags.shuttingDown; }
@@ -81,7 +110,12 @@ private:
     void KillPollTimer();
     void RecordPoll(PollOutcome outcome, const FailureReason& reason = FailureReason());
     void Alert();
-    void FinishQuietPoll();
+    bool PlayAlerts();
+    void DropHeldAlert();
+    // afterWake: the poll failed after the computer woke while it ran.
+    void FinishQuietPoll(bool afterWake = false);
+    // The poll after waking, once the network has had time to come back.
+    void ArmWakePoll();
 
     IAgentHost& m_host;
     const CAgentSettings* m_settings = nullptr;
@@ -89,7 +123,10 @@ private:
     bool m_pollTimerArmed = false;
     unsigned m_pollTimerDelayMs = 0;
     bool m_armAfterSound = false;
+    bool m_alertHeld = false;
     // Polls in a row that failed; they bring the next poll forward (NextPollDelayMs).
     int m_failedPolls = 0;
+    // The computer woke while the poll ran: a failure of that poll is the sleep's.
+    bool m_wokeDuringPoll = false;
     LastPoll m_lastPoll;
 };

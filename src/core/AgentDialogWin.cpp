@@ -68,6 +68,8 @@ void CAgentDialog::OnTimer(UINT_PTR id) {
         m_tray.NextFrame();
     else if (id == ID_TIMER_POLL)
         m_controller.OnPollTimer();
+    else if (id == ID_TIMER_USER_RETURN)
+        m_controller.OnUserMayBeBack();
     Default();
 }
 
@@ -103,6 +105,12 @@ LRESULT CAgentDialog::OnPowerBroadcast(WPARAM event, LPARAM) {
     return TRUE;
 }
 
+// An unlock, a logon or a reconnected session may bring the user back.
+LRESULT CAgentDialog::OnSessionChange(WPARAM, LPARAM) {
+    m_controller.OnUserMayBeBack();
+    return 0;
+}
+
 // The shell can be restarted; its new taskbar knows nothing of our icon.
 LRESULT CAgentDialog::OnTaskbarCreated(WPARAM, LPARAM) {
     m_tray.AddAgain();
@@ -126,9 +134,9 @@ LRESULT CAgentDialog::OnHandleCountQuery(WPARAM kind, LPARAM) {
     return -1;
 }
 
-LRESULT CAgentDialog::OnTrayNotify(WPARAM, LPARAM mouseMessage) {
-    const UINT mouse = static_cast<UINT>(mouseMessage);
-    if (mouse != WM_RBUTTONUP && mouse != WM_LBUTTONUP)
+LRESULT CAgentDialog::OnTrayNotify(WPARAM, LPARAM notification) {
+    const TrayMenu menu = CTrayIcon::MenuAskedFor(static_cast<UINT>(notification));
+    if (menu == TrayMenu::None || m_trayMenuOpen)
         return 0;
     if (m_controller.TrayClicksIgnored() || !m_settings)
         return 0;
@@ -138,15 +146,18 @@ LRESULT CAgentDialog::OnTrayNotify(WPARAM, LPARAM mouseMessage) {
     const HMENU entriesPopup = entries.SubMenu(0);
     if (!commandPopup || !entriesPopup)
         return 0;
-    if (mouse == WM_RBUTTONUP) {
+    m_trayMenuOpen = true;
+    if (menu == TrayMenu::Commands) {
         PrepareCommandMenu(commandPopup);
         TrackTrayMenu(commandPopup);
-        return 0;
+    } else {
+        SetMenuDefaultItem(entriesPopup, ID_SITE_HOME, FALSE);
+        AddNewsItems(entriesPopup);
+        TrackTrayMenu(entriesPopup);
     }
-    SetMenuDefaultItem(entriesPopup, ID_SITE_HOME, FALSE);
-    AddNewsItems(entriesPopup);
-    TrackTrayMenu(entriesPopup);
-    m_controller.OnEntriesMenuClosed();
+    m_trayMenuOpen = false;
+    if (menu == TrayMenu::Entries)
+        m_controller.OnEntriesMenuClosed();
     return 0;
 }
 
@@ -262,6 +273,14 @@ bool CAgentDialog::ArmPollTimer(unsigned milliseconds) {
 
 void CAgentDialog::StopPollTimer() {
     KillTimer(ID_TIMER_POLL);
+}
+
+void CAgentDialog::WatchForUserReturn(bool watch) {
+    if (watch)
+        SetTimer(ID_TIMER_USER_RETURN, kUserReturnCheckMs);
+    else
+        KillTimer(ID_TIMER_USER_RETURN);
+    m_services.ListenForSessionChanges(m_hWnd, watch);
 }
 
 bool CAgentDialog::StartWorker() {

@@ -32,6 +32,7 @@ public:
     MESSAGE_HANDLER(WM_POLL_DONE, OnPollDone)
     MESSAGE_HANDLER(WM_SOUND_DONE, OnSoundDone)
     MESSAGE_HANDLER(WM_POWERBROADCAST, OnPowerBroadcast)
+    MESSAGE_HANDLER(WM_WTSSESSION_CHANGE, OnSessionChange)
     MESSAGE_HANDLER(m_taskbarCreated, OnTaskbarCreated)
     MESSAGE_HANDLER(m_handleCountQuery, OnHandleCountQuery)
     COMMAND_ID_HANDLER(ID_TASKBAR_ABOUT, OnAbout)
@@ -67,6 +68,7 @@ private:
     LRESULT OnPollDone(WPARAM, LPARAM result);
     LRESULT OnSoundDone(WPARAM, LPARAM);
     LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
+    LRESULT OnSessionChange(WPARAM, LPARAM);
     LRESULT OnTaskbarCreated(WPARAM, LPARAM);
     LRESULT OnHandleCountQuery(WPARAM kind, LPARAM);
     void OnAbout();
@@ -101,6 +103,8 @@ private:
     void RefuseBeep() override;
     void PostClose() override;
     CString LocalTime() override;
+    bool UserIsBusy() override { return m_services.UserIsBusy(); }
+    void WatchForUserReturn(bool watch) override;
 
     IAgentServices& m_services;
     CAgentController m_controller;
@@ -114,6 +118,9 @@ private:
     std::unique_ptr<IAlertPopup> m_popup;
     const UINT m_taskbarCreated;
     const UINT m_handleCountQuery;
+    // The shell follows a click's button-up with NIN_SELECT or WM_CONTEXTMENU, which reaches
+    // the window while the click's menu is open; it must not open a second one.
+    bool m_trayMenuOpen = false;
     int m_nestedModals = 0;
     bool m_closeWaiting = false;
 };

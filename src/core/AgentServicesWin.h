@@ -33,4 +33,10 @@ public:
     virtual bool Configure(HWND owner, CAgentSettings& settings) = 0;
     virtual std::unique_ptr<IAlertPopup> MakePopup() = 0;
     virtual ISoundPlayer& Sound() = 0;
+    // Whether the popup and the sound must wait for the user: what the system says of the
+    // user, and whether a full-screen window is in front on the popup's monitor.
+    virtual bool UserIsBusy() = 0;
+    // Starts or stops WM_WTSSESSION_CHANGE to window, which tells when a user who was away
+    // comes back.
+    virtual void ListenForSessionChanges(HWND window, bool listen) = 0;
 };

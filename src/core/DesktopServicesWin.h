@@ -12,6 +12,8 @@ public:
     bool Configure(HWND owner, CAgentSettings& settings) override;
     std::unique_ptr<IAlertPopup> MakePopup() override;
     ISoundPlayer& Sound() override { return m_sound; }
+    bool UserIsBusy() override;
+    void ListenForSessionChanges(HWND window, bool listen) override;
 
 private:
     // One opener for the whole run, so that its browser window is reused.

@@ -33,21 +33,31 @@ void EscapeAmpersands(WideText& text) {
     text = escaped;
 }
 
-WideText ShortenTitle(const WideText& title, int maxTitle) {
-    if (CountCharacters(title) <= maxTitle)
-        return title;
-    const int kept = maxTitle > 3 ? maxTitle - 3 : 0;
-    return LeadingCharacters(title, kept) + u"...";
+WideText ShortenText(const WideText& text, int most) {
+    if (CountCharacters(text) <= most)
+        return text;
+    const int kept = most > 3 ? most - 3 : 0;
+    return LeadingCharacters(text, kept) + u"...";
 }
+
+namespace {
+
+WideText MenuText(const CString& text, LegacyDecoder legacy, int most) {
+    WideText shown = ShortenText(DecodeSiteText(text, legacy), most);
+    EscapeAmpersands(shown);
+    return shown;
+}
+
+} // namespace
 
 std::vector<EntryItem> BuildEntryItems(const CAgentSettings& settings, LegacyDecoder legacy,
                                        int maxItems, int maxTitle) {
     std::vector<EntryItem> items;
     for (int i = 0; i < maxItems && i < settings.numEntries; ++i) {
         const NewsEntry entry = settings.Entry(i);
-        WideText title = ShortenTitle(DecodeSiteText(entry.title, legacy), maxTitle);
-        EscapeAmpersands(title);
-        items.push_back({DecodeSiteText(entry.date, legacy) + u" " + title, entry.url});
+        items.push_back({MenuText(entry.date, legacy, maxTitle) + u" " +
+                             MenuText(entry.title, legacy, maxTitle),
+                         entry.url});
     }
     return items;
 }

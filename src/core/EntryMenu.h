@@ -1,6 +1,6 @@
 #pragma once
-// The texts of the entries menu: the latest news entries as "date title", shortened and
-// with their ampersands escaped for the menu, in UTF-16 for the menu's wide-character calls.
+// The texts of the entries menu: the latest news entries as "date title", each part shortened
+// and with its ampersands escaped for the menu, in UTF-16 for the menu's wide-character calls.
 #include "CString.h"
 #include "WideText.h"
 
@@ -20,16 +20,17 @@ WideText DecodeSiteText(const CString& text, LegacyDecoder legacy);
 // start or the end is dropped.
 void EscapeAmpersands(WideText& text);
 
-// A title longer than maxTitle characters becomes its first maxTitle - 3 characters and
-// "...". A surrogate pair is one character and never split.
-WideText ShortenTitle(const WideText& title, int maxTitle);
+// A text longer than most characters becomes its first most - 3 characters and "...". A
+// surrogate pair is one character and never split.
+WideText ShortenText(const WideText& text, int most);
 
 struct EntryItem {
     WideText text; // what the menu shows
     CString url;   // what its command opens, as the site sent it
 };
 
-// The first maxItems entries of the cached list, in the cache's order.
+// The first maxItems entries of the cached list, in the cache's order. The date and the title
+// are each shortened to maxTitle characters, so no item grows without bound.
 std::vector<EntryItem> BuildEntryItems(const CAgentSettings& settings, LegacyDecoder legacy,
                                        int maxItems, int maxTitle);
 // The same with the limits of the string table.

@@ -1,15 +1,24 @@
 #include "TrayIconWin.h"
 
 #include "AgentMessagesWin.h"
+#include "TrayState.h"
 
 #include "resource.h"
 
 #include <cstring>
 
-// The first form of the structure: 88 bytes in a 32-bit program (the tests' 64-bit build
-// has wider handles).
-static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88,
-              "the first form of the structure is 88 bytes");
+// The second form of the structure: 488 bytes in a 32-bit program (the tests' 64-bit build
+// has wider handles). Its tip holds 127 characters.
+static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V2_SIZE == 488,
+              "the second form of the structure is 488 bytes");
+
+namespace {
+
+// The tip keeps to the 63 characters and terminator of the structure's first form, the
+// longest tooltip that TrayTip composes; the second form would take 127.
+constexpr int kTipCapacity = kLongestTrayTip + 1;
+
+} // namespace
 
 CTrayIcon::CTrayIcon() {
     std::memset(&m_data, 0, sizeof(m_data));
@@ -20,15 +29,22 @@ void CTrayIcon::Notify(DWORD message, UINT flags) {
     m_lastCallSucceeded = Shell_NotifyIconA(message, &m_data) != FALSE;
 }
 
+// The shell forgets the version when the icon goes, so it is asked for after every add.
+void CTrayIcon::AddToShell() {
+    Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    m_data.uVersion = NOTIFYICON_VERSION;
+    m_versionAccepted = Shell_NotifyIconA(NIM_SETVERSION, &m_data) != FALSE;
+}
+
 void CTrayIcon::Add(HWND window, HICON icon, const CString& tip) {
     std::memset(&m_data, 0, sizeof(m_data));
-    m_data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    m_data.cbSize = NOTIFYICONDATAA_V2_SIZE;
     m_data.hWnd = window;
     m_data.uID = kIconId;
     m_data.uCallbackMessage = WM_TRAY_NOTIFY;
     m_data.hIcon = icon;
-    lstrcpynA(m_data.szTip, tip, sizeof(m_data.szTip));
-    Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    lstrcpynA(m_data.szTip, tip, kTipCapacity);
+    AddToShell();
     m_animTimer = 0;
     m_frames.clear();
     m_frameCount = 0;
@@ -71,7 +87,7 @@ void CTrayIcon::NextFrame() {
 }
 
 void CTrayIcon::SetTip(const CString& tip) {
-    lstrcpynA(m_data.szTip, tip, sizeof(m_data.szTip));
+    lstrcpynA(m_data.szTip, tip, kTipCapacity);
     Notify(NIM_MODIFY, NIF_TIP);
 }
 
@@ -81,5 +97,18 @@ void CTrayIcon::Remove() {
 }
 
 void CTrayIcon::AddAgain() {
-    Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    AddToShell();
+}
+
+TrayMenu CTrayIcon::MenuAskedFor(UINT notification) {
+    switch (notification) {
+    case WM_LBUTTONUP:
+    case NIN_SELECT:
+    case NIN_KEYSELECT:
+        return TrayMenu::Entries;
+    case WM_RBUTTONUP:
+    case WM_CONTEXTMENU:
+        return TrayMenu::Commands;
+    }
+    return TrayMenu::None;
 }

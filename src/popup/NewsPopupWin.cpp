@@ -2,6 +2,7 @@
 
 #include "DpiWin.h"
 #include "GdiWin.h"
+#include "PopupAccessibleWin.h"
 #include "ResString.h"
 #include "resource.h"
 
@@ -15,16 +16,16 @@ RECT ToRect(const WindowBox& box) {
     return RECT{box.x, box.y, box.x + box.width, box.y + box.height};
 }
 
+void MoveTo(HWND window, const RECT& rect) {
+    MoveWindow(window, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+}
+
 ScreenRect ToScreenRect(const RECT& rect) {
     return ScreenRect{rect.left, rect.top, rect.right, rect.bottom};
 }
 
 ScreenRect PrimaryScreen() {
     return ScreenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-}
-
-HWND FindShellTaskbar() {
-    return FindWindowExA(nullptr, nullptr, "Shell_TrayWnd", nullptr);
 }
 
 bool IsInsidePopup(POINT point, const SlideState& slide) {
@@ -34,6 +35,10 @@ bool IsInsidePopup(POINT point, const SlideState& slide) {
 }
 
 } // namespace
+
+HWND FindShellTaskbar() {
+    return FindWindowExA(nullptr, nullptr, "Shell_TrayWnd", nullptr);
+}
 
 CNewsPopupWnd::CNewsPopupWnd(PageOpener openPage) : m_openPage(openPage) {}
 
@@ -58,11 +63,16 @@ void CNewsPopupWnd::Show(CString line1, CString line2, CString line3) {
     if (!m_hWnd)
         return;
     m_lines = PopupLines{line1, line2, line3};
-    const RECT start = ComputePlacement();
-    MoveWindow(m_hWnd, start.left, start.top, start.right - start.left, start.bottom - start.top,
-               TRUE);
-    // Never activated: the user's keystrokes stay with the window they were typing in.
+    // The text a screen reader reads: the two lines of the message, then the third.
+    // wsprintfA writes at most 1,024 characters.
+    char name[1025];
+    wsprintfA(name, "%s %s. %s", line1.c_str(), line2.c_str(), line3.c_str());
+    SetWindowText(name);
+    MoveTo(m_hWnd, ComputePlacement());
+    // Never activated: the user's keystrokes stay with the window they were typing in. The
+    // alert event has screen readers announce it all the same.
     ShowWindow(SW_SHOWNOACTIVATE);
+    NotifyWinEvent(EVENT_SYSTEM_ALERT, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
     SetStepTimer();
 }
 
@@ -109,6 +119,13 @@ int CNewsPopupWnd::MonitorDpi(ScreenPoint point) {
     return MonitorDpiAt(POINT{point.x, point.y});
 }
 
+bool CNewsPopupWnd::HighContrast() {
+    HIGHCONTRASTA contrast = {};
+    contrast.cbSize = sizeof(contrast);
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
 RECT CNewsPopupWnd::ComputePlacement() {
     const Taskbar taskbar = FindTaskbar();
     const ScreenPoint notifyCentre = FindNotifyArea(taskbar);
@@ -129,19 +146,18 @@ void CNewsPopupWnd::KillStepTimer() {
 
 void CNewsPopupWnd::Step() {
     StepSlide(m_slide);
-    const RECT rect = ToRect(SlideWindowBox(m_slide));
-    MoveWindow(m_hWnd, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+    MoveTo(m_hWnd, ToRect(SlideWindowBox(m_slide)));
 }
 
 void CNewsPopupWnd::DrawTexts(HDC dc, bool highlight) {
-    DrawPopupTexts(dc, m_lines, m_slide, highlight);
+    DrawPopupTexts(dc, m_lines, m_slide, highlight, HighContrast());
 }
 
 void CNewsPopupWnd::OnPaint() {
     CPaintDC dc(m_hWnd);
     if (!dc)
         return;
-    DrawPopupBackground(dc.Get(), m_slide);
+    DrawPopupBackground(dc.Get(), m_slide, HighContrast());
     DrawTexts(dc.Get(), false);
 }
 
@@ -156,20 +172,21 @@ void CNewsPopupWnd::OnTimer(UINT_PTR) {
         SetStepTimer();
         return;
     }
+    LetGoOfThePointer();
+    ShowWindow(SW_HIDE);
+}
+
+void CNewsPopupWnd::LetGoOfThePointer() {
     if (m_captured) {
         m_captured = false;
         ReleaseCapture();
     }
-    ShowWindow(SW_HIDE);
 }
 
 void CNewsPopupWnd::OnMouseMove(UINT, POINT point) {
     CClientDC dc(m_hWnd);
     if (!IsInsidePopup(point, m_slide)) {
-        if (m_captured) {
-            m_captured = false;
-            ReleaseCapture();
-        }
+        LetGoOfThePointer();
         if (dc)
             DrawTexts(dc.Get(), false);
         return;
@@ -190,10 +207,7 @@ void CNewsPopupWnd::OnLButtonUp(UINT, POINT) {
         if (dc)
             DrawTexts(dc.Get(), false);
     }
-    if (m_captured) {
-        m_captured = false;
-        ReleaseCapture();
-    }
+    LetGoOfThePointer();
 }
 
 void CNewsPopupWnd::OnCaptureChanged(HWND gaining) {
@@ -201,4 +215,14 @@ void CNewsPopupWnd::OnCaptureChanged(HWND gaining) {
     // popup takes it back.
     if (gaining != m_hWnd)
         m_captured = false;
+}
+
+LRESULT CNewsPopupWnd::OnGetObject(WPARAM flags, LPARAM objectId) {
+    return AnswerAccessibleObject(m_hWnd, flags, objectId);
+}
+
+// A high-contrast theme switched on or off, or its colours changed: draw again.
+LRESULT CNewsPopupWnd::OnSettingChange(WPARAM, LPARAM) {
+    InvalidateRect(m_hWnd, nullptr, TRUE);
+    return 0;
 }

@@ -1,12 +1,17 @@
 #pragma once
 // The notification popup: a borderless topmost window that slides out of the taskbar next
 // to the notification area, holds for ten seconds and slides back. Line 3 turns blue under
-// the pointer; a click opens the site's home page and lets the slide go on. Main thread only.
+// the pointer; a click opens the site's home page and lets the slide go on. Screen readers
+// hear it as an alert named by its text; with a high-contrast theme it draws in the theme's
+// colours. Main thread only.
 #include "CString.h"
 #include "PageOpener.h"
 #include "PopupPaintWin.h"
 #include "PopupPlacement.h"
 #include "WndWin.h"
+
+// The shell's taskbar window, which the popup comes out of; null when there is none.
+HWND FindShellTaskbar();
 
 class CNewsPopupWnd : public CWnd {
 public:
@@ -33,6 +38,8 @@ public:
     MSG_WM_MOUSEMOVE(OnMouseMove)
     MSG_WM_LBUTTONUP(OnLButtonUp)
     MSG_WM_CAPTURECHANGED(OnCaptureChanged)
+    MESSAGE_HANDLER(WM_GETOBJECT, OnGetObject)
+    MESSAGE_HANDLER(WM_SETTINGCHANGE, OnSettingChange)
     END_MSG_MAP()
 
 protected:
@@ -41,6 +48,9 @@ protected:
     virtual ScreenPoint FindNotifyArea(const Taskbar& taskbar);
     // The DPI of the monitor the popup comes out on; virtual so that tests can choose it.
     virtual int MonitorDpi(ScreenPoint point);
+    // Whether the user has a high-contrast theme on; virtual so that tests and the
+    // screenshot can choose it.
+    virtual bool HighContrast();
 
 private:
     // Sets the slide's start (zero size, anchored next to the notification area) and
@@ -50,12 +60,15 @@ private:
     void KillStepTimer();
     void Step();
     void DrawTexts(HDC dc, bool highlight);
+    void LetGoOfThePointer();
 
     void OnPaint();
     void OnTimer(UINT_PTR id);
     void OnMouseMove(UINT keys, POINT point);
     void OnLButtonUp(UINT keys, POINT point);
     void OnCaptureChanged(HWND gaining);
+    LRESULT OnGetObject(WPARAM flags, LPARAM objectId);
+    LRESULT OnSettingChange(WPARAM, LPARAM);
 
     UINT_PTR m_timer = 0;
     SlideState m_slide;

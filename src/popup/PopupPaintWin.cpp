@@ -36,11 +36,26 @@ void DrawLine(HDC dc, const CString& line, const TextLayout& layout, int top) {
     DrawTextA(dc, line, -1, &rect, DT_CENTER);
 }
 
+// A box of the popup's full size with a one-pixel frame. FillRect also takes a system
+// colour's index plus one for a brush.
+void DrawBox(HDC dc, const SlideState& slide, HBRUSH fill, HBRUSH frame) {
+    RECT box = {0, 0, FullWidth(slide), FullHeight(slide)};
+    FillRect(dc, &box, frame);
+    InflateRect(&box, -1, -1);
+    FillRect(dc, &box, fill);
+}
+
+HBRUSH SystemColourBrush(int index) {
+    return reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(index + 1));
+}
+
 } // namespace
 
-void DrawPopupBackground(HDC dc, const SlideState& slide) {
+void DrawPopupBackground(HDC dc, const SlideState& slide, bool highContrast) {
+    if (highContrast)
+        DrawBox(dc, slide, SystemColourBrush(COLOR_WINDOW), SystemColourBrush(COLOR_WINDOWTEXT));
     // NUMCOLORS is -1 only on displays of more than 8 bits per pixel.
-    if (GetDeviceCaps(dc, NUMCOLORS) == -1)
+    else if (GetDeviceCaps(dc, NUMCOLORS) == -1)
         DrawPopupPicture(dc, slide);
     else
         DrawPopupGreyBox(dc, slide);
@@ -58,16 +73,16 @@ void DrawPopupPicture(HDC dc, const SlideState& slide) {
 }
 
 void DrawPopupGreyBox(HDC dc, const SlideState& slide) {
-    const RECT box = {0, 0, FullWidth(slide), FullHeight(slide)};
     CBrush grey;
-    if (grey.CreateSolidBrush(kPopupGreyBoxColour))
-        FillRect(dc, &box, grey.Get());
+    grey.CreateSolidBrush(kPopupGreyBoxColour);
     CBrush black;
-    if (black.CreateSolidBrush(RGB(0, 0, 0)))
-        FrameRect(dc, &box, black.Get());
+    black.CreateSolidBrush(RGB(0, 0, 0));
+    // A missing brush draws nothing.
+    DrawBox(dc, slide, grey.Get(), black.Get());
 }
 
-void DrawPopupTexts(HDC dc, const PopupLines& lines, const SlideState& slide, bool highlight) {
+void DrawPopupTexts(HDC dc, const PopupLines& lines, const SlideState& slide, bool highlight,
+                    bool highContrast) {
     CFont font;
     font.CreateFontIndirect(PopupFont(slide.dpi));
     // Without the font the lines are measured and drawn in the context's current one.
@@ -76,10 +91,12 @@ void DrawPopupTexts(HDC dc, const PopupLines& lines, const SlideState& slide, bo
     const TextLayout layout =
         LayOutTexts(slide, LineHeight(dc, lines.line1, right), LineHeight(dc, lines.line2, right),
                     LineHeight(dc, lines.line3, right));
+    const COLORREF text = highContrast ? GetSysColor(COLOR_WINDOWTEXT) : kPopupTextColour;
+    const COLORREF hot = highContrast ? GetSysColor(COLOR_HOTLIGHT) : kPopupHighlightColour;
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kPopupTextColour);
+    SetTextColor(dc, text);
     DrawLine(dc, lines.line1, layout, layout.top1);
     DrawLine(dc, lines.line2, layout, layout.top2);
-    SetTextColor(dc, highlight ? kPopupHighlightColour : kPopupTextColour);
+    SetTextColor(dc, highlight ? hot : text);
     DrawLine(dc, lines.line3, layout, layout.top3);
 }

@@ -17,8 +17,9 @@ struct PopupLines {
 };
 
 // The picture on displays of more than 256 colours, the grey box on the others, at the
-// popup's full size for the slide's DPI.
-void DrawPopupBackground(HDC dc, const SlideState& slide);
+// popup's full size for the slide's DPI. With high contrast instead a box in the theme's
+// window colour framed in its text colour.
+void DrawPopupBackground(HDC dc, const SlideState& slide, bool highContrast = false);
 // Bitmap 143 with its palette at the origin: 1:1 at 96 DPI, smoothly stretched at any other;
 // nothing when it cannot be loaded.
 void DrawPopupPicture(HDC dc, const SlideState& slide);
@@ -26,5 +27,7 @@ void DrawPopupPicture(HDC dc, const SlideState& slide);
 void DrawPopupGreyBox(HDC dc, const SlideState& slide);
 // The three centred lines in 12-point bold Arial (16 pixels at 96 DPI), white, line 3 blue
 // when highlighted, placed for the slide's edge, current size and DPI. Drawn over what is
-// there, without a background.
-void DrawPopupTexts(HDC dc, const PopupLines& lines, const SlideState& slide, bool highlight);
+// there, without a background. With high contrast in the theme's text colour, line 3 in
+// its hyperlink colour when highlighted.
+void DrawPopupTexts(HDC dc, const PopupLines& lines, const SlideState& slide, bool highlight,
+                    bool highContrast = false);

@@ -41,5 +41,14 @@
 #define ZV_REG_SETTINGS_KEY ZV_REG_AGENT_KEY "\\" ZV_REG_SETTINGS
 #define ZV_REG_DATA_KEY ZV_REG_AGENT_KEY "\\" ZV_REG_DATA
 
+// An administrator sets settings by policy: values named as in the Settings key, in the same
+// text forms, in this key below HKEY_LOCAL_MACHINE and below HKEY_CURRENT_USER, the machine's
+// winning. The agent reads them and never writes them. ZV_POLICY_VALUES lists their names.
+#define ZV_REG_POLICY_COMPANY_KEY "SOFTWARE\\Policies\\" ZV_COMPANY
+#define ZV_REG_POLICY_KEY ZV_REG_POLICY_COMPANY_KEY "\\" ZV_REG_PRODUCT "\\" ZV_REG_SECTION
+// clang-format off
+#define ZV_POLICY_VALUES "urlScheme urlHost urlPort urlPath pollingDelay useProxy proxySource proxyHost proxyPort useProxyAuth authUsername authPassword alertByMessage alertBySystemSound alertByUserSound soundPath"
+// clang-format on
+
 // The most news entries the agent stores and loads back.
 #define ZV_MOST_STORED_ENTRIES 100

@@ -67,6 +67,7 @@
 #define ID_TIMER_ANIMATE 104
 #define ID_TIMER_POLL 105
 #define ID_TIMER_POPUP 122
+#define ID_TIMER_USER_RETURN 160
 
 // Controls that code never addresses (labels, the About box's icon)
 #define IDC_STATIC (-1)
@@ -74,6 +75,9 @@
 // Controls of the About box (template 100)
 #define IDC_ABOUT_PRODUCT 1012
 #define IDC_ABOUT_LAST_POLL 1013
+
+// Controls of both pages of the configuration sheet
+#define IDC_POLICY_NOTE 1020
 
 // Controls of the Connection page (template 135)
 #define IDC_PROXY_PORT 1006

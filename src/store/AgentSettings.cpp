@@ -15,15 +15,61 @@ const char kKey[] = ZV_REG_SECTION;
 const char kSettings[] = ZV_REG_SETTINGS;
 const char kData[] = ZV_REG_DATA;
 
+// names holds the names of the settings set by policy, each followed by a blank.
+bool Contains(const CString& names, const char* name) {
+    return (" " + names).Find(" " + CString(name) + " ") >= 0;
+}
+
+// The Settings key under the administrator's policy: a value the policy holds is read from
+// there and its name kept in setByPolicy, and it is never written, so the user's own value
+// in the Settings key stays as it was.
+class SettingsRegistry {
+public:
+    SettingsRegistry(CRegistryKey& user, CAgentPolicy& policy, CString& setByPolicy)
+        : m_user(user), m_policy(policy), m_setByPolicy(setByPolicy) {}
+
+    bool GetText(const char* key, const char* subKey, const char* name, CString& text) {
+        if (!m_policy.GetText(name, text))
+            return m_user.GetText(key, subKey, name, text);
+        SetByPolicy(name);
+        return true;
+    }
+    bool GetInt(const char* key, const char* subKey, const char* name, int& value) {
+        if (!m_policy.GetInt(name, value))
+            return m_user.GetInt(key, subKey, name, value);
+        SetByPolicy(name);
+        return true;
+    }
+    void SetString(const char* key, const char* subKey, const char* name, const char* text) {
+        if (!Contains(m_setByPolicy, name))
+            m_user.SetString(key, subKey, name, text);
+    }
+    void SetInt(const char* key, const char* subKey, const char* name, int value) {
+        if (!Contains(m_setByPolicy, name))
+            m_user.SetInt(key, subKey, name, value);
+    }
+
+private:
+    void SetByPolicy(const char* name) {
+        m_setByPolicy += name;
+        m_setByPolicy += ' ';
+    }
+
+    CRegistryKey& m_user;
+    CAgentPolicy& m_policy;
+    CString& m_setByPolicy;
+};
+
 // A text setting takes the stored value only when it can be read and is not empty, so an
 // empty or unreadable value keeps the default. Any length is read.
-void LoadText(CRegistryKey& registry, const char* subKey, const char* name, CString& member) {
+template <class Registry>
+void LoadText(Registry& registry, const char* subKey, const char* name, CString& member) {
     CString text;
     if (registry.GetText(kKey, subKey, name, text) && !text.IsEmpty())
         member = text;
 }
 
-void LoadNumber(CRegistryKey& registry, const char* name, int& member) {
+void LoadNumber(SettingsRegistry& registry, const char* name, int& member) {
     registry.GetInt(kKey, kSettings, name, member);
 }
 
@@ -72,7 +118,8 @@ void CAgentSettings::SetDefaults() {
 }
 
 void CAgentSettings::LoadSettings() {
-    CRegistryKey& registry = *m_registry;
+    m_setByPolicy.Empty();
+    SettingsRegistry registry(*m_registry, m_policy, m_setByPolicy);
     LoadText(registry, kSettings, "soundPath", soundPath);
     LoadText(registry, kSettings, "urlHost", urlHost);
     LoadText(registry, kSettings, "urlPort", urlPort);
@@ -92,7 +139,7 @@ void CAgentSettings::LoadSettings() {
 
 // Failed writes are skipped: the agent keeps running on its in-memory settings.
 void CAgentSettings::SaveSettings() {
-    CRegistryKey& registry = *m_registry;
+    SettingsRegistry registry(*m_registry, m_policy, m_setByPolicy);
     registry.SetString(kKey, kSettings, "soundPath", soundPath);
     registry.SetString(kKey, kSettings, "urlHost", urlHost);
     registry.SetString(kKey, kSettings, "urlPort", urlPort);
@@ -181,6 +228,10 @@ bool CAgentSettings::LoadNewEntriesFlag() {
 
 void CAgentSettings::SaveNewEntriesFlag(bool flag) {
     m_registry->SetInt(kKey, kSettings, "newEntriesFlag", flag ? 1 : 0);
+}
+
+bool CAgentSettings::IsSetByPolicy(const char* name) const {
+    return Contains(m_setByPolicy, name);
 }
 
 NewsEntry CAgentSettings::Entry(int index) const {

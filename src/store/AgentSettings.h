@@ -1,7 +1,10 @@
 #pragma once
 // The settings record and the cached news list, persisted as registry text values in the
 // keys ZV_REG_SETTINGS_KEY and ZV_REG_DATA_KEY (res/contract.h) below HKEY_CURRENT_USER.
+// A setting the administrator sets by policy (AgentPolicy.h) takes the policy's value
+// whenever the settings are loaded, and is never saved, so the user's own value stays.
 // Used on the main thread only: the poll worker gets a copy of what it needs.
+#include "AgentPolicy.h"
 #include "CString.h"
 #include "contract.h"
 #include "ResponseParser.h"
@@ -36,6 +39,9 @@ public:
     // Entry i of the cached list; an empty entry when i is outside 0 .. numEntries - 1.
     NewsEntry Entry(int index) const;
 
+    // Whether the setting of this registry name came from policy when last loaded.
+    bool IsSetByPolicy(const char* name) const;
+
     // The fourteen settings; each bears the name of its registry value.
     int alertBySystemSound;
     int alertByUserSound;
@@ -65,4 +71,6 @@ public:
 
 private:
     std::unique_ptr<CRegistryKey> m_registry;
+    CAgentPolicy m_policy;
+    CString m_setByPolicy; // names, each followed by a blank
 };

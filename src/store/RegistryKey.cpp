@@ -20,8 +20,16 @@ void CRegistryKey::SetRootKey(RegistryRoot root) {
     m_root = root;
 }
 
+void CRegistryKey::SetAccess(RegistryAccess access) {
+    m_access = access;
+}
+
 bool CRegistryKey::CanOperate(const char* key, const char* name) const {
     return key && name && !m_company.IsEmpty() && !m_product.IsEmpty();
+}
+
+bool CRegistryKey::CanWrite(const char* key, const char* name) const {
+    return CanOperate(key, name) && m_access == RegistryAccess::OwnKeys;
 }
 
 CString CRegistryKey::FullPath(const char* key, const char* subKey) const {
@@ -33,13 +41,13 @@ CString CRegistryKey::FullPath(const char* key, const char* subKey) const {
 
 bool CRegistryKey::SetString(const char* key, const char* subKey, const char* name,
                              const char* text) {
-    if (!CanOperate(key, name) || !text)
+    if (!CanWrite(key, name) || !text)
         return false;
     return WriteValue(FullPath(key, subKey), name, text);
 }
 
 bool CRegistryKey::SetInt(const char* key, const char* subKey, const char* name, int value) {
-    if (!CanOperate(key, name))
+    if (!CanWrite(key, name))
         return false;
     CString text;
     text.Format("%d", value);

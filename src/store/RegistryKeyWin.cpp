@@ -12,10 +12,17 @@ HKEY RootHandle(RegistryRoot root) {
     return root == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
 }
 
-// One key created (or opened) for one operation; closed when it goes out of scope.
+// One key created (or opened) for one operation; closed when it goes out of scope. A policy
+// key is never created; KEY_WOW64_64KEY is ignored by 32-bit Windows.
 class OpenedKey {
 public:
-    OpenedKey(RegistryRoot root, const CString& path, REGSAM access) {
+    OpenedKey(RegistryRoot root, const CString& path, REGSAM access, RegistryAccess keys) {
+        if (keys == RegistryAccess::PolicyKeys) {
+            if (RegOpenKeyExA(RootHandle(root), path, 0, access | KEY_WOW64_64KEY, &m_key) !=
+                ERROR_SUCCESS)
+                m_key = nullptr;
+            return;
+        }
         SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};
         // The class parameter is declared writable although the call never writes it.
         char keyClass[] = "CString";
@@ -44,7 +51,7 @@ const int kReadAttempts = 4;
 } // namespace
 
 bool CRegistryKey::WriteValue(const CString& path, const char* name, const char* text) const {
-    OpenedKey key(m_root, path, KEY_READ | KEY_WRITE);
+    OpenedKey key(m_root, path, KEY_READ | KEY_WRITE, m_access);
     if (!key)
         return false;
     const DWORD bytes = static_cast<DWORD>(std::strlen(text) + 1);
@@ -54,7 +61,7 @@ bool CRegistryKey::WriteValue(const CString& path, const char* name, const char*
 
 bool CRegistryKey::ReadValue(const CString& path, const char* name, char* buffer,
                              unsigned long size) const {
-    OpenedKey key(m_root, path, KEY_READ);
+    OpenedKey key(m_root, path, KEY_READ, m_access);
     if (!key)
         return false;
     DWORD type = 0;
@@ -73,7 +80,7 @@ bool CRegistryKey::ReadValue(const CString& path, const char* name, char* buffer
 }
 
 bool CRegistryKey::ReadValue(const CString& path, const char* name, CString& text) const {
-    OpenedKey key(m_root, path, KEY_READ);
+    OpenedKey key(m_root, path, KEY_READ, m_access);
     if (!key)
         return false;
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {

@@ -75,7 +75,7 @@ int CClientSocket::Connect() {
     IoResult started = StartConnect(m_socket, m_address, m_port);
     bool connected = started == IoResult::Done;
     if (started == IoResult::WouldBlock) {
-        connected = WaitForProgress(WaitFor::Write, m_limits.connectMs);
+        connected = WaitForProgress(WaitFor::Connect, m_limits.connectMs);
         if (connected && !ConnectSucceeded(m_socket)) {
             connected = false;
             Fail(SocketFailure::Refused);
@@ -144,12 +144,16 @@ int CClientSocket::Receive() {
         return -1;
     }
     m_received.Empty();
+    m_endAnnounced = false;
     if (m_secure) {
-        return m_secure->Receive(m_received);
+        const int ended = m_secure->Receive(m_received);
+        m_endAnnounced = ended == 0;
+        return ended < 0 ? -1 : 0;
     }
     for (;;) {
         int count = ReceiveSome(m_buffer, static_cast<int>(sizeof m_buffer) - 1);
         if (count <= 0) {
+            m_endAnnounced = count == 0;
             return count;
         }
         if (m_received.GetLength() + count > m_limits.maxResponseBytes) {

@@ -47,8 +47,9 @@ public:
     virtual ~CSecureLayer() = default;
     // The number of bytes sent, or -1.
     virtual int Send(const char* data, int length) = 0;
-    // Appends the response until the server ends the session: 0, or -1 on failure,
-    // timeout, a cut-off record or a response beyond the cap.
+    // Appends the response until the server ends the session: 0 when it announced the end
+    // (close_notify), 1 when the connection just closed between two records (the response may
+    // have been cut short), -1 on failure, timeout, a cut-off record or a response beyond the cap.
     virtual int Receive(CString& received) = 0;
 };
 
@@ -66,6 +67,9 @@ public:
     int SendAll(const char* text);
     // Reads until the server closes the connection: 0, or -1 on failure or timeout.
     int Receive();
+    // Whether the server meant the end that the last Receive met: a plain close always, over
+    // TLS only a close announced by close_notify.
+    bool EndAnnounced() const { return m_endAnnounced; }
     // Handshake over the connected socket, naming serverName, and validation of the
     // server's certificate for that name. FailureKind::None once the session is up.
     FailureKind StartTls(const char* serverName);
@@ -101,6 +105,7 @@ private:
     unsigned short m_port = 0;
     uint32_t m_address = 0; // IPv4, network byte order
     bool m_resolved = false;
+    bool m_endAnnounced = false;
     SocketFailure m_failure = SocketFailure::None;
     std::uintptr_t m_socket;
     SocketLimits m_limits;

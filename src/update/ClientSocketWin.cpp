@@ -79,8 +79,12 @@ WaitResult WaitSocket(NativeSocket socket, WaitFor what, int timeoutMs) {
     FD_ZERO(&wanted);
     FD_ZERO(&failed);
     FD_SET(Handle(socket), &wanted);
-    // Winsock reports a failed non-blocking connect in the exception set only.
-    FD_SET(Handle(socket), &failed);
+    // Winsock reports a failed non-blocking connect in the exception set only. Later waits
+    // leave that set out: it also reports a queued urgent byte, which a plain recv never
+    // takes, so select would return at once for ever.
+    if (what == WaitFor::Connect) {
+        FD_SET(Handle(socket), &failed);
+    }
     timeval limit;
     limit.tv_sec = timeoutMs / 1000;
     limit.tv_usec = (timeoutMs % 1000) * 1000;

@@ -196,6 +196,8 @@ FailureReason DescribeFailure(const PollFailure& failure) {
         return {"the certificate is for another name", "certificate name wrong"};
     case FailureKind::CertificateExpired:
         return {"the certificate has expired", "certificate expired"};
+    case FailureKind::AnswerCut:
+        return {"the site's answer was cut short", "answer cut short"};
     case FailureKind::FeedNotWellFormed:
         return {"the feed is not well-formed XML" + AtLine(failure), "feed not well-formed"};
     case FailureKind::FeedHasDtd:

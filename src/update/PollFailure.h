@@ -26,6 +26,7 @@ enum class FailureKind {
     CertificateOtherName, // valid, but not for the site's host name
     CertificateExpired,   // outside its validity period
     TunnelRefused,        // the proxy answered CONNECT with a status that is not a success
+    AnswerCut,            // the answer ended before its Content-Length, or unannounced over TLS
     FeedNotWellFormed,    // an XML answer that is not well-formed, or is cut off
     FeedHasDtd,           // an XML answer with a document type declaration (never read)
     FeedEncoding,         // an XML answer in a character encoding that cannot be read

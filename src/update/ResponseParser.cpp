@@ -6,8 +6,17 @@ bool IsLineSpace(char ch) {
     return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n';
 }
 
-bool IsTokenSeparator(char ch) {
+bool IsLineEnd(char ch) {
     return ch == '\n' || ch == '\t';
+}
+
+// A line feed or a tab ends a token, and so does a carriage return right before one: a list
+// saved on Windows must not leave a CR at the end of every title and address.
+bool IsTokenSeparator(const CString& text, int position) {
+    const char ch = text[position];
+    if (ch == '\r')
+        return position + 1 < text.GetLength() && IsLineEnd(text[position + 1]);
+    return IsLineEnd(ch);
 }
 
 bool IsBlankLine(const CString& line) {
@@ -17,14 +26,14 @@ bool IsBlankLine(const CString& line) {
 // Finds the next run of characters other than line feed and tab from position on.
 bool NextToken(const CString& text, int& position, CString& token) {
     int length = text.GetLength();
-    while (position < length && IsTokenSeparator(text[position])) {
+    while (position < length && IsTokenSeparator(text, position)) {
         ++position;
     }
     if (position >= length) {
         return false;
     }
     int start = position;
-    while (position < length && !IsTokenSeparator(text[position])) {
+    while (position < length && !IsTokenSeparator(text, position)) {
         ++position;
     }
     token = text.Mid(start, position - start);
@@ -46,18 +55,58 @@ NewsEntry MakeEntry(const CString& dateAndTitle, const CString& url) {
     return entry;
 }
 
-void ReadHeaderLine(const CString& line, CString& lastModified) {
+// A header line "name: value", the name matched in any case; false for another line or an
+// empty value.
+bool ReadHeaderValue(const CString& line, const char* wanted, CString& value) {
     int colon = line.Find(':');
     if (colon < 0) {
-        return;
+        return false;
     }
     CString name = line.Left(colon);
-    CString value = line.Mid(colon + 1);
-    name.Trim().MakeUpper();
-    value.Trim();
-    if (!name.IsEmpty() && !value.IsEmpty() && name == "LAST-MODIFIED") {
-        lastModified = value;
+    CString text = line.Mid(colon + 1);
+    name.Trim();
+    text.Trim();
+    if (text.IsEmpty() || name.CompareNoCase(wanted) != 0) {
+        return false;
     }
+    value = text;
+    return true;
+}
+
+void ReadHeaderLine(const CString& line, CString& lastModified) {
+    ReadHeaderValue(line, "Last-Modified", lastModified);
+}
+
+// The head's last line, ended by a line feed, is empty once a final CR is removed.
+bool EndsWithEmptyLine(const CString& head) {
+    int end = head.GetLength() - 1;
+    if (end < 0 || head[end] != '\n') {
+        return false;
+    }
+    if (end > 0 && head[end - 1] == '\r') {
+        --end;
+    }
+    return end == 0 || head[end - 1] == '\n';
+}
+
+// The last Content-Length of the head that ends at bodyStart: a number of at most nine digits,
+// or -1 when there is none that reads as one.
+int ContentLength(const CString& response, int bodyStart) {
+    int length = -1;
+    CString line;
+    CString value;
+    int lineFeed = -1;
+    for (int start = 0; start < bodyStart && ReadLine(response, start, line, lineFeed);
+         start = lineFeed < 0 ? -1 : lineFeed + 1) {
+        if (!ReadHeaderValue(line, "Content-Length", value)) {
+            continue;
+        }
+        length = value.GetLength() <= 9 ? 0 : -1;
+        for (int i = 0; length >= 0 && i < value.GetLength(); ++i) {
+            length = value[i] >= '0' && value[i] <= '9' ? length * 10 + (value[i] - '0') : -1;
+        }
+    }
+    return length;
 }
 
 } // namespace
@@ -98,16 +147,25 @@ bool IsSuccessStatus(const CString& statusLine) {
 }
 
 TunnelReply ParseTunnelReply(const CString& head, CString& statusLine) {
-    int length = head.GetLength();
-    bool ended =
-        (length >= 2 && head.Right(2) == "\n\n") || (length >= 4 && head.Right(4) == "\r\n\r\n");
-    if (!ended) {
+    if (!EndsWithEmptyLine(head)) {
         return TunnelReply::Incomplete;
     }
     int lineFeed = -1;
     ReadLine(head, 0, statusLine, lineFeed);
     statusLine.TrimRight();
     return IsSuccessStatus(statusLine) ? TunnelReply::Open : TunnelReply::Refused;
+}
+
+bool IsAnswerWhole(const CString& response, AnswerTo request, bool endAnnounced) {
+    const int bodyStart = FindBodyStart(response);
+    if (request == AnswerTo::Head) {
+        return endAnnounced || bodyStart >= 0;
+    }
+    const int announcedLength = bodyStart < 0 ? -1 : ContentLength(response, bodyStart);
+    if (announcedLength < 0) {
+        return endAnnounced;
+    }
+    return response.GetLength() - bodyStart >= announcedLength;
 }
 
 ResponseCheck ParseHeadResponseText(const CString& response, CString& lastModified) {

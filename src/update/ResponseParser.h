@@ -28,11 +28,20 @@ bool IsSuccessStatus(const CString& statusLine);
 // line, matched in any case, sets lastModified (which is left alone when there is none).
 ResponseCheck ParseHeadResponseText(const CString& response, CString& lastModified);
 
+enum class AnswerTo { Head, Get };
+
+// Whether a whole answer arrived. HTTP/1.0 ends an answer by closing the connection, so a
+// close that the server did not announce (over TLS, one without close_notify) may have been
+// cut short by anyone on the path. A GET answer is whole when its body reaches its
+// Content-Length; without one, only when its end was announced. A HEAD answer has no body:
+// after an unannounced end it needs the blank line that ends its head.
+bool IsAnswerWhole(const CString& response, AnswerTo request, bool endAnnounced);
+
 enum class TunnelReply { Incomplete, Open, Refused };
 
-// A proxy's answer to CONNECT as far as it has arrived: Incomplete until its header block
-// has ended with a blank line; then a 2xx status opens the tunnel. statusLine receives the
-// first line without its line end.
+// A proxy's answer to CONNECT as far as it has arrived: Incomplete until a line that is empty
+// once a final CR is removed has ended its head; then a 2xx status opens the tunnel.
+// statusLine receives the first line without its line end.
 TunnelReply ParseTunnelReply(const CString& head, CString& statusLine);
 
 // The most entries a news list is read with, and so the most the store keeps and loads

@@ -7,7 +7,8 @@
 using NativeSocket = std::uintptr_t;
 const NativeSocket kNoSocket = ~NativeSocket(0);
 
-enum class WaitFor { Read, Write };
+// Connect waits for writing too, and also for the failure of the connection attempt.
+enum class WaitFor { Read, Write, Connect };
 enum class WaitResult { Ready, TimedOut, Failed };
 enum class IoResult { Done, WouldBlock, Failed };
 

@@ -47,9 +47,19 @@ public:
     int Receive(CString& received) override;
 
 private:
-    bool Handshake(const char* serverName);
+    // Runs the handshake, from the start or again when the server renegotiates, until the
+    // session is up with the protection it must have.
+    bool Handshake();
+    // The context's granted attributes: records encrypted, checked against replay and reorder
+    // (which is their integrity), and a stream.
+    static bool IsProtected(ULONG granted);
+    // The handshake again at the server's request, on the bytes that followed its message.
+    bool Renegotiate();
     bool NegotiatedTls12OrLater();
-    FailureKind CheckCertificate(const char* serverName);
+    FailureKind CheckCertificate();
+    // Hands the decrypted bytes of DecryptMessage's buffers to received and keeps what
+    // followed the record for the next call: the count of bytes, or -1 beyond the cap.
+    int TakeDecrypted(SecBuffer (&buffers)[4], CString& received);
     // Appends one read to the bytes not yet decrypted: the count, 0 when the server has
     // closed, -1 on failure, timeout or beyond the cap.
     int ReadMore();
@@ -57,6 +67,7 @@ private:
     void KeepExtra(const SecBuffer& buffer);
 
     CClientSocket& m_socket;
+    std::string m_serverName;
     PSecurityFunctionTableA m_sspi = nullptr;
     CredHandle m_credentials;
     CtxtHandle m_context;
@@ -76,6 +87,7 @@ CTlsSession::~CTlsSession() {
 }
 
 FailureKind CTlsSession::Open(const char* serverName) {
+    m_serverName = serverName;
     auto init =
         SystemFunctionOf<PSecurityFunctionTableA WINAPI()>("secur32.dll", "InitSecurityInterfaceA");
     m_sspi = init ? init() : nullptr;
@@ -89,7 +101,9 @@ FailureKind CTlsSession::Open(const char* serverName) {
     std::memset(&credentials, 0, sizeof credentials);
     credentials.dwVersion = SCHANNEL_CRED_VERSION;
     credentials.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
-    credentials.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
+    // Strong cryptography only: no RC4, no 3DES, no keys that are too short.
+    credentials.dwFlags =
+        SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS | SCH_USE_STRONG_CRYPTO;
     TimeStamp expiry;
     if (m_sspi->AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A),
                                           SECPKG_CRED_OUTBOUND, nullptr, &credentials, nullptr,
@@ -97,24 +111,23 @@ FailureKind CTlsSession::Open(const char* serverName) {
         return FailureKind::TlsHandshake;
     }
     m_haveCredentials = true;
-    if (!Handshake(serverName) || !NegotiatedTls12OrLater()) {
+    if (!Handshake()) {
         return FailureKind::TlsHandshake;
     }
-    FailureKind certificate = CheckCertificate(serverName);
-    if (certificate != FailureKind::None) {
-        return certificate;
-    }
-    if (m_sspi->QueryContextAttributesA(&m_context, SECPKG_ATTR_STREAM_SIZES, &m_sizes) !=
-        SEC_E_OK) {
-        return FailureKind::TlsHandshake;
-    }
-    return FailureKind::None;
+    return CheckCertificate();
 }
 
-bool CTlsSession::Handshake(const char* serverName) {
+bool CTlsSession::IsProtected(ULONG granted) {
+    const ULONG needed =
+        ISC_RET_CONFIDENTIALITY | ISC_RET_REPLAY_DETECT | ISC_RET_SEQUENCE_DETECT | ISC_RET_STREAM;
+    return (granted & needed) == needed;
+}
+
+bool CTlsSession::Handshake() {
     const ULONG wanted = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
                          ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM;
     bool needInput = false;
+    bool credentialsAsked = false;
     for (;;) {
         if (needInput && ReadMore() <= 0) {
             return false;
@@ -128,9 +141,8 @@ bool CTlsSession::Handshake(const char* serverName) {
         // The first call names the server (SNI) and makes the context; later ones feed it
         // the server's messages.
         SECURITY_STATUS status = m_sspi->InitializeSecurityContextA(
-            &m_credentials, m_haveContext ? &m_context : nullptr, const_cast<char*>(serverName),
-            wanted, 0, 0, m_haveContext ? &inDesc : nullptr, 0, &m_context, &outDesc, &granted,
-            nullptr);
+            &m_credentials, m_haveContext ? &m_context : nullptr, &m_serverName[0], wanted, 0, 0,
+            m_haveContext ? &inDesc : nullptr, 0, &m_context, &outDesc, &granted, nullptr);
         bool first = !m_haveContext;
         if (first && (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK)) {
             m_haveContext = true;
@@ -149,6 +161,13 @@ bool CTlsSession::Handshake(const char* serverName) {
             needInput = true;
             continue;
         }
+        // The server asks for a client certificate, which the agent has none of: called again
+        // on the same input, Schannel goes on without one.
+        if (status == SEC_I_INCOMPLETE_CREDENTIALS && !credentialsAsked) {
+            credentialsAsked = true;
+            needInput = false;
+            continue;
+        }
         if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) {
             return false;
         }
@@ -156,10 +175,17 @@ bool CTlsSession::Handshake(const char* serverName) {
             KeepExtra(in[1]);
         }
         if (status == SEC_E_OK) {
-            return true;
+            // Nothing is sent before the session is known to protect it.
+            return IsProtected(granted) && NegotiatedTls12OrLater() &&
+                   m_sspi->QueryContextAttributesA(&m_context, SECPKG_ATTR_STREAM_SIZES,
+                                                   &m_sizes) == SEC_E_OK;
         }
         needInput = m_input.empty();
     }
+}
+
+bool CTlsSession::Renegotiate() {
+    return Handshake() && CheckCertificate() == FailureKind::None;
 }
 
 bool CTlsSession::NegotiatedTls12OrLater() {
@@ -174,7 +200,7 @@ bool CTlsSession::NegotiatedTls12OrLater() {
     return (info.dwProtocol & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT)) != 0;
 }
 
-FailureKind CTlsSession::CheckCertificate(const char* serverName) {
+FailureKind CTlsSession::CheckCertificate() {
     auto getChain = Crypt32<decltype(CertGetCertificateChain)>("CertGetCertificateChain");
     auto verify =
         Crypt32<decltype(CertVerifyCertificateChainPolicy)>("CertVerifyCertificateChainPolicy");
@@ -183,6 +209,12 @@ FailureKind CTlsSession::CheckCertificate(const char* serverName) {
         Crypt32<decltype(CertFreeCertificateContext)>("CertFreeCertificateContext");
     if (!getChain || !verify || !freeChain || !freeCertificate) {
         return FailureKind::CertificateUntrusted;
+    }
+    // A host name has at most 253 characters; a longer one, which the conversion refuses for
+    // want of room, matches no certificate.
+    WCHAR name[256];
+    if (!MultiByteToWideChar(CP_ACP, 0, m_serverName.c_str(), -1, name, 256)) {
+        return FailureKind::CertificateOtherName;
     }
     PCCERT_CONTEXT certificate = nullptr;
     if (m_sspi->QueryContextAttributesA(&m_context, SECPKG_ATTR_REMOTE_CERT_CONTEXT,
@@ -204,9 +236,6 @@ FailureKind CTlsSession::CheckCertificate(const char* serverName) {
     PCCERT_CHAIN_CONTEXT chain = nullptr;
     if (getChain(nullptr, certificate, nullptr, certificate->hCertStore, &chainPara, chainFlags,
                  nullptr, &chain)) {
-        // A host name has at most 253 characters; a longer one matches no certificate.
-        WCHAR name[256] = L"";
-        MultiByteToWideChar(CP_ACP, 0, serverName, -1, name, 256);
         SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl;
         std::memset(&ssl, 0, sizeof ssl);
         ssl.cbSize = sizeof ssl;
@@ -280,7 +309,9 @@ int CTlsSession::Send(const char* data, int length) {
 }
 
 int CTlsSession::Receive(CString& received) {
-    const int cap = m_socket.Limits().maxResponseBytes;
+    // Wine's Schannel hands on the server's close_notify as a record without data instead of
+    // SEC_I_CONTEXT_EXPIRED; a close right after such a record was announced too.
+    bool lastRecordEmpty = false;
     for (;;) {
         if (!m_input.empty()) {
             SecBuffer buffers[4] = {
@@ -290,21 +321,15 @@ int CTlsSession::Receive(CString& received) {
                 {0, SECBUFFER_EMPTY, nullptr}};
             SecBufferDesc desc = {SECBUFFER_VERSION, 4, buffers};
             SECURITY_STATUS status = m_sspi->DecryptMessage(&m_context, &desc, 0, nullptr);
-            if (status == SEC_E_OK) {
-                std::string extra;
-                for (const SecBuffer& buffer : buffers) {
-                    const char* bytes = static_cast<const char*>(buffer.pvBuffer);
-                    int count = static_cast<int>(buffer.cbBuffer);
-                    if (buffer.BufferType == SECBUFFER_DATA) {
-                        if (received.GetLength() + count > cap) {
-                            return m_socket.Fail(SocketFailure::TooLarge);
-                        }
-                        received.Append(bytes, count);
-                    } else if (buffer.BufferType == SECBUFFER_EXTRA) {
-                        extra.assign(bytes, static_cast<size_t>(count));
-                    }
+            if (status == SEC_E_OK || status == SEC_I_RENEGOTIATE) {
+                const int count = TakeDecrypted(buffers, received);
+                if (count < 0) {
+                    return m_socket.Fail(SocketFailure::TooLarge);
                 }
-                m_input.swap(extra);
+                lastRecordEmpty = count == 0;
+                if (status == SEC_I_RENEGOTIATE && !Renegotiate()) {
+                    return -1;
+                }
                 continue;
             }
             // The server's close_notify ends the response as a closed connection does.
@@ -320,10 +345,35 @@ int CTlsSession::Receive(CString& received) {
             return -1;
         }
         if (count == 0) {
-            // A connection that ends inside a record has cut the response short.
-            return m_input.empty() ? 0 : -1;
+            // A connection that ends inside a record has cut the response short; one that ends
+            // between records without close_notify may have.
+            if (!m_input.empty()) {
+                return -1;
+            }
+            return lastRecordEmpty ? 0 : 1;
         }
     }
+}
+
+int CTlsSession::TakeDecrypted(SecBuffer (&buffers)[4], CString& received) {
+    std::string extra;
+    int taken = 0;
+    for (const SecBuffer& buffer : buffers) {
+        const char* bytes = static_cast<const char*>(buffer.pvBuffer);
+        int count = static_cast<int>(buffer.cbBuffer);
+        if (buffer.BufferType == SECBUFFER_DATA) {
+            if (received.GetLength() + count > m_socket.Limits().maxResponseBytes) {
+                return -1;
+            }
+            received.Append(bytes, count);
+            taken += count;
+        } else if (buffer.BufferType == SECBUFFER_EXTRA) {
+            extra.assign(bytes, static_cast<size_t>(count));
+        }
+    }
+    // On renegotiation the bytes after the server's request are the handshake's input.
+    m_input.swap(extra);
+    return taken;
 }
 
 int CTlsSession::ReadMore() {

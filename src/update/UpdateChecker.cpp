@@ -154,8 +154,8 @@ void CUpdateChecker::FailWithReason(FailureKind kind, int line) {
     m_message = DescribeFailure(m_failure).text;
 }
 
-bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, const char* readError,
-                              CString& response, CString* whole) {
+bool CUpdateChecker::Exchange(AnswerTo request, RequestBuilder build, const char* writeError,
+                              const char* readError, CString& response, CString* whole) {
     if (!OpenConnection()) {
         return false;
     }
@@ -173,6 +173,12 @@ bool CUpdateChecker::Exchange(RequestBuilder build, const char* writeError, cons
     if (m_connection->Receive() < 0) {
         m_message = readError;
         NoteSocketFailure(false, !m_connection->Received().IsEmpty());
+        m_connection.reset();
+        return false;
+    }
+    if (!IsAnswerWhole(m_connection->Received(), request, m_connection->EndAnnounced())) {
+        m_message = readError;
+        NoteFailure(FailureKind::AnswerCut);
         m_connection.reset();
         return false;
     }
@@ -248,7 +254,7 @@ bool CUpdateChecker::SendHeadRequest() {
     }
     RequestBuilder build = UsesProxyRequests() ? &CUpdateChecker::BuildProxyHeadRequest
                                                : &CUpdateChecker::BuildHeadRequest;
-    return Exchange(build, "Failed to write HEAD request to socket",
+    return Exchange(AnswerTo::Head, build, "Failed to write HEAD request to socket",
                     "Failed to read respose from socket", m_headResponse);
 }
 
@@ -256,7 +262,7 @@ bool CUpdateChecker::SendGetRequest() {
     m_message.Empty();
     RequestBuilder build = UsesProxyRequests() ? &CUpdateChecker::BuildProxyGetRequest
                                                : &CUpdateChecker::BuildGetRequest;
-    return Exchange(build, "Failed to write GET request to socket",
+    return Exchange(AnswerTo::Get, build, "Failed to write GET request to socket",
                     "Failed to read response from socket", m_getResponse, &m_getBytes);
 }
 

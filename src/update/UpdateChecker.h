@@ -87,9 +87,9 @@ private:
     bool ParseFeed(const XmlDocument& document);
     // Sends one request over a fresh connection and reads the whole response, up to its
     // first zero byte, and all its bytes into whole when given. A response that was partly
-    // received when a step failed is dropped.
-    bool Exchange(RequestBuilder build, const char* writeError, const char* readError,
-                  CString& response, CString* whole = nullptr);
+    // received when a step failed, or that was cut short, is dropped.
+    bool Exchange(AnswerTo request, RequestBuilder build, const char* writeError,
+                  const char* readError, CString& response, CString* whole = nullptr);
 
     PollSettings m_settings;
     SocketLimits m_limits;

@@ -532,6 +532,44 @@ TEST_F(ConfigSheet, TheSoundsExcludeEachOtherAndThePathIsSavedExactly) {
     EXPECT_EQ("0", Setting("alertByMessage"));
 }
 
+// Settings set by the machine's policy: their controls stay disabled whatever the user
+// clicks, each page shows its note, the user's other sound does not uncheck the policy's,
+// and OK leaves the user's own values alone while the settings hold the policy's.
+TEST_F(ConfigSheet, SettingsSetByPolicyStayLockedAndOkLeavesThemUnwritten) {
+    CRegistryKey policy("Policies\\" ZV_COMPANY, ZV_REG_PRODUCT);
+    policy.SetRootKey(RegistryRoot::LocalMachine);
+    policy.SetString("Agent", nullptr, "proxyHost", "gate.corp");
+    policy.SetString("Agent", nullptr, "pollingDelay", "7"); // the list shows "10 minutes"
+    policy.SetString("Agent", nullptr, "alertBySystemSound", "1");
+    PutSetting("proxyHost", "mine");
+    CAgentSettings settings;
+    std::vector<bool> shown; // note, host, host after proxy on, port, note, system sound
+
+    EXPECT_TRUE(Configure(settings, [&](SheetUser& user) {
+        shown.push_back(IsWindowVisible(user.Control(IDC_POLICY_NOTE)) != FALSE);
+        shown.push_back(user.Enabled(IDC_PROXY_HOST));
+        user.Click(IDC_USE_PROXY);
+        shown.push_back(user.Enabled(IDC_PROXY_HOST));
+        shown.push_back(user.Enabled(IDC_PROXY_PORT));
+        if (!user.ShowPageNow(1))
+            return;
+        shown.push_back(IsWindowVisible(user.Control(IDC_POLICY_NOTE)) != FALSE);
+        user.Click(IDC_ALERT_USER_SOUND);
+        shown.push_back(user.Checked(IDC_ALERT_SYSTEM_SOUND));
+        user.Press(PSBTN_OK);
+    }));
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, ZV_REG_POLICY_COMPANY_KEY);
+
+    EXPECT_EQ((std::vector<bool>{true, false, false, true, true, true}), shown);
+    EXPECT_EQ("mine", Setting("proxyHost"));
+    EXPECT_EQ("<missing>", Setting("pollingDelay"));
+    EXPECT_EQ("<missing>", Setting("alertBySystemSound"));
+    EXPECT_EQ("1", Setting("useProxy"));
+    EXPECT_EQ("1", Setting("alertByUserSound"));
+    EXPECT_EQ(7, settings.pollingDelay);
+    EXPECT_STREQ("gate.corp", settings.proxyHost);
+}
+
 TEST_F(ConfigSheet, BrowseStartsAtThePathAndReplacesItOnlyOnConfirmation) {
     char directory[MAX_PATH];
     ASSERT_NE(0u, GetTempPathA(sizeof directory, directory));

@@ -3,11 +3,15 @@
 #include "DecimalNumber.h"
 
 #include "RegistryMem.h"
+#include "contract.h"
+#include "resource.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -182,6 +186,48 @@ TEST_F(PageValues, NotificationValuesKeepTheSoundPathExactly) {
     EXPECT_EQ(1, settings.alertBySystemSound);
     EXPECT_EQ(1, settings.alertByUserSound);
     EXPECT_EQ(CString(" C:\\sounds\\new mail.wav "), settings.soundPath);
+}
+
+// Each row: the settings the machine's policy sets, and the controls locked on each page.
+TEST_F(PageValues, TheControlsOfSettingsSetByPolicyAreLocked) {
+    const struct {
+        std::vector<const char*> policy;
+        std::vector<int> connection;
+        std::vector<int> notification;
+    } rows[] = {
+        {{}, {}, {}},
+        {{"urlHost", "urlScheme"}, {}, {}},
+        {{"pollingDelay", "proxyPort"}, {IDC_POLL_INTERVAL, IDC_PROXY_PORT}, {}},
+        {{"useProxy", "proxyHost", "useProxyAuth", "authUsername", "authPassword"},
+         {IDC_USE_PROXY, IDC_PROXY_HOST, IDC_USE_PROXY_AUTH, IDC_USERNAME, IDC_PASSWORD},
+         {}},
+        {{"alertByMessage", "alertBySystemSound"}, {}, {IDC_ALERT_MESSAGE, IDC_ALERT_SYSTEM_SOUND}},
+        {{"soundPath", "alertByUserSound"},
+         {},
+         {IDC_SOUND_PATH, IDC_SOUND_BROWSE, IDC_ALERT_USER_SOUND}},
+    };
+    const auto ids = [](const ControlSet& set) {
+        std::vector<int> found;
+        for (int id = ControlSet::kFirstControl - 1; id <= ControlSet::kLastControl + 1; ++id) {
+            if (set.Contains(id))
+                found.push_back(id);
+        }
+        return found;
+    };
+    const auto sorted = [](std::vector<int> list) {
+        std::sort(list.begin(), list.end());
+        return list;
+    };
+    for (const auto& row : rows) {
+        RegistryMem::Clear();
+        for (const char* name : row.policy)
+            RegistryMem::PutText(ZV_REG_POLICY_KEY, name, "1", RegistryRoot::LocalMachine);
+        CAgentSettings settings;
+        SCOPED_TRACE(row.policy.empty() ? "no policy" : row.policy.front());
+        EXPECT_EQ(sorted(row.connection), ids(LockedConnectionControls(settings)));
+        EXPECT_EQ(sorted(row.notification), ids(LockedNotificationControls(settings)));
+        EXPECT_EQ(row.connection.empty(), LockedConnectionControls(settings).IsEmpty());
+    }
 }
 
 } // namespace

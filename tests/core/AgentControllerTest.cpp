@@ -37,6 +37,7 @@ public:
     std::vector<std::string> calls;
     bool workerStarts = true;
     bool userSoundStarts = true;
+    bool userBusy = false;
 
     bool ArmPollTimer(unsigned milliseconds) override {
         calls.push_back("arm " + std::to_string(milliseconds));
@@ -57,6 +58,8 @@ public:
     void RefuseBeep() override { calls.push_back("beep"); }
     void PostClose() override { calls.push_back("close"); }
     CString LocalTime() override { return "07.12.2026 10:00"; }
+    bool UserIsBusy() override { return userBusy; }
+    void WatchForUserReturn(bool watch) override { calls.push_back(watch ? "watch" : "unwatch"); }
 };
 
 using Calls = std::vector<std::string>;
@@ -74,8 +77,9 @@ protected:
     std::unique_ptr<CAgentSettings> settings;
 };
 
-// Runs a sequence of events named by words, separated by blanks.
-void Replay(CAgentController& controller, const CAgentSettings& settings,
+// Runs a sequence of events named by words, separated by blanks; "busy" and "free" say
+// what the host answers when asked whether the user is busy.
+void Replay(CAgentController& controller, CRecordingHost& host, const CAgentSettings& settings,
             const std::string& words) {
     std::istringstream in(words);
     std::string word;
@@ -102,19 +106,26 @@ void Replay(CAgentController& controller, const CAgentSettings& settings,
             controller.OnEntriesMenuClosed();
         else if (word == "config")
             controller.OnConfigurationAccepted();
+        else if (word == "busy" || word == "free")
+            host.userBusy = word == "busy";
+        else if (word == "back")
+            controller.OnUserMayBeBack();
         else
             FAIL() << "unknown event " << word;
     }
 }
 
-// The flags as letters: Connecting, Disabled, New postings, Failed, Shutting down.
-std::string Letters(const AgentFlags& flags) {
+// The flags as letters: Connecting, Disabled, New postings, Failed, Shutting down, and
+// H while an alert is held.
+std::string Letters(const CAgentController& controller) {
+    const AgentFlags& flags = controller.Flags();
     std::string letters;
     letters += flags.connecting ? "C" : "";
     letters += flags.disabled ? "D" : "";
     letters += flags.newPostings ? "N" : "";
     letters += flags.couldNotConnect ? "F" : "";
     letters += flags.shuttingDown ? "S" : "";
+    letters += controller.AlertHeld() ? "H" : "";
     return letters;
 }
 
@@ -160,6 +171,16 @@ TEST_F(Controller, StateTable) {
         {"start poll error poll error wake poll", "error", {"arm 60000", "failed"}, "F", true},
         {"start poll error poll error wake poll", "nothing", {"arm 420000", "normal"}, "", true},
         {"start poll", "wake", {}, "C", false},
+        // A wake while a poll runs is remembered: a failure of that poll is retried once the
+        // network has settled, and no longer counts.
+        {"start poll error poll error poll wake", "error", {"arm 15000", "failed"}, "F", true},
+        {"start poll error poll error poll wake error poll",
+         "error",
+         {"arm 60000", "failed"},
+         "F",
+         true},
+        {"start poll wake", "nothing", {"arm 420000", "normal"}, "", true},
+        {"start poll wake toggle", "error", {"disabled"}, "DF", false},
         {"start toggle", "wake", {}, "D", false},
         {"start poll exit", "wake", {}, "CS", false},
         // Disabled: reports change no picture but the disabled one and arm nothing.
@@ -191,15 +212,43 @@ TEST_F(Controller, StateTable) {
         {"start poll nothing", "config", {"stop", "arm 420000"}, "", true},
         {"start toggle", "config", {}, "D", false},
         {"start poll", "config", {}, "C", false},
+        // The user is busy: the icon shows the news, the alert waits for the user's return.
+        {"start poll busy", "new", {"new", "watch", "arm 420000"}, "NH", true},
+        {"start poll busy", "nothing", {"arm 420000", "normal"}, "", true},
+        {"start poll busy toggle", "new", {}, "DN", false},
+        {"start poll busy new", "back", {}, "NH", true},
+        {"start poll busy new free", "back", {"unwatch", "popup", "exclamation"}, "N", true},
+        {"start poll busy new free back", "back", {}, "N", true},
+        {"start poll busy new free back poll",
+         "new",
+         {"new", "popup", "exclamation", "arm 420000"},
+         "N",
+         true},
+        // A second edition replaces the first: one popup and one sound when the user is back.
+        {"start poll busy new poll", "new", {"new", "arm 420000"}, "NH", true},
+        {"start poll busy new poll new free",
+         "back",
+         {"unwatch", "popup", "exclamation"},
+         "N",
+         true},
+        // What waits survives failed polls and comes during a poll; looking at the entries
+        // or disabling drops it, and a poll's report never releases it by itself.
+        {"start poll busy new poll", "error", {"arm 60000", "failed"}, "FH", true},
+        {"start poll busy new poll free", "back", {"unwatch", "popup", "exclamation"}, "CN", false},
+        {"start poll busy new poll free", "nothing", {"arm 420000", "new"}, "NH", true},
+        {"start poll busy new", "menu", {"unwatch", "normal"}, "", true},
+        {"start poll busy new", "toggle", {"stop", "unwatch", "disabled"}, "DN", false},
+        {"start poll busy new toggle toggle free", "back", {}, "N", true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.history) + " | " + row.event);
         CAgentController controller(host);
-        Replay(controller, *settings, row.history);
+        host.userBusy = false;
+        Replay(controller, host, *settings, row.history);
         host.calls.clear();
-        Replay(controller, *settings, row.event);
+        Replay(controller, host, *settings, row.event);
         EXPECT_EQ(row.calls, host.calls);
-        EXPECT_EQ(row.flags, Letters(controller.Flags()));
+        EXPECT_EQ(row.flags, Letters(controller));
         EXPECT_EQ(row.timerArmed, controller.PollTimerArmed());
         EXPECT_EQ(std::string(row.flags).find_first_of("CDS") == std::string::npos,
                   controller.RefreshOffered());
@@ -224,7 +273,7 @@ TEST_F(Controller, AlertsFollowTheSettings) {
         settings->alertBySystemSound = row.bySystemSound;
         settings->alertByUserSound = row.byUserSound;
         CAgentController controller(host);
-        Replay(controller, *settings, "start poll");
+        Replay(controller, host, *settings, "start poll");
         host.calls.clear();
         controller.ReportNewPostings();
         EXPECT_EQ(row.calls, host.calls);
@@ -250,6 +299,36 @@ TEST_F(Controller, UserSoundArmsTheNextPollWhenItHasPlayed) {
     EXPECT_TRUE(host.calls.empty());
 }
 
+// The user's sound of a held alert plays on the user's return; the poll timer was armed at
+// the report, so the sound's end changes nothing. With no alert chosen nothing waits.
+TEST_F(Controller, HeldAlertFollowsTheSettingsOnTheUsersReturn) {
+    settings->alertBySystemSound = 0;
+    settings->alertByUserSound = 1;
+    Replay(controller, host, *settings, "start poll busy new free");
+    host.calls.clear();
+    controller.OnUserMayBeBack();
+    controller.OnUserSoundDone();
+    EXPECT_EQ((Calls{"unwatch", "popup", "play ' '"}), host.calls);
+    EXPECT_EQ(420000u, controller.PollTimerDelayMs());
+    settings->alertByMessage = settings->alertByUserSound = 0;
+    Replay(controller, host, *settings, "poll busy new");
+    EXPECT_FALSE(controller.AlertHeld());
+}
+
+// Each row: the system's answer about the user (SHQueryUserNotificationState; 0 when the
+// question failed), and whether alerts wait without and with a full-screen window in front.
+TEST(UserPresence, AlertsWaitWhileTheUserIsBusyOrAway) {
+    const struct {
+        int state;
+        bool waits;
+    } rows[] = {{0, false}, {1, true}, {2, true},  {3, true},  {4, true},
+                {5, false}, {6, true}, {7, false}, {8, false}, {-1, false}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.waits, AlertsMustWait(row.state, false)) << row.state;
+        EXPECT_TRUE(AlertsMustWait(row.state, true)) << row.state;
+    }
+}
+
 TEST_F(Controller, UserSoundThatCannotStartArmsAtOnce) {
     settings->alertBySystemSound = 0;
     settings->alertByUserSound = 1;
@@ -266,7 +345,7 @@ TEST_F(Controller, SoundEndingAfterDisableRefreshOrWakeArmsNothing) {
     settings->alertByUserSound = 1;
     // Whatever came meanwhile set the timer or left it off; the sound's end keeps that.
     for (const char* event : {"toggle", "refresh", "wake"}) {
-        Replay(controller, *settings, std::string("start poll new ") + event);
+        Replay(controller, host, *settings, std::string("start poll new ") + event);
         const unsigned delay = controller.PollTimerDelayMs();
         host.calls.clear();
         controller.OnUserSoundDone();

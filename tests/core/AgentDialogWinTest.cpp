@@ -51,6 +51,7 @@ public:
     std::function<void(HWND, CAgentSettings&)> duringConfigure;
     HWND soundWindow = nullptr;
     UINT soundDoneMessage = 0;
+    bool userBusy = false;
 
     bool StartPoll(HWND, const PollSettings& settings) override {
         log.push_back("poll");
@@ -69,6 +70,10 @@ public:
         return std::make_unique<CRecordingPopup>(log);
     }
     ISoundPlayer& Sound() override { return *this; }
+    bool UserIsBusy() override { return userBusy; }
+    void ListenForSessionChanges(HWND, bool listen) override {
+        log.push_back(listen ? "listen" : "stop listening");
+    }
 
     void PlayAlert() override { log.push_back("sound exclamation"); }
     bool PlayFile(const CString& path, HWND window, UINT doneMessage) override {
@@ -95,6 +100,7 @@ public:
     std::promise<HWND> ready;
     std::vector<std::vector<MenuItem>> menusShown;
     UINT chooseFromMenu = 0; // a command to choose from the next menu, 0 for none
+    UINT shellFollowUp = 0;  // a notification the shell sends while the next menu is open
     bool realMenus = false;
 
     BEGIN_MSG_MAP(CTestAgentDialog, CAgentDialog)
@@ -122,6 +128,9 @@ protected:
             items.push_back({id, text, id == defaultId});
         }
         menusShown.push_back(items);
+        if (shellFollowUp)
+            SendMessageA(m_hWnd, WM_TRAY_NOTIFY, CTrayIcon::kIconId, shellFollowUp);
+        shellFollowUp = 0;
         if (chooseFromMenu)
             PostMessage(WM_COMMAND, chooseFromMenu);
         chooseFromMenu = 0;
@@ -243,7 +252,8 @@ TEST_F(AgentWindow, StartsHiddenWithItsTitleTrayIconAndFirstPoll) {
     EXPECT_FALSE(IsWindowVisible(window));
     OnWindow([&] {
         const NOTIFYICONDATAA& data = dialog.Tray().Data();
-        EXPECT_EQ(NOTIFYICONDATAA_V1_SIZE, data.cbSize); // 88 bytes in the 32-bit agent
+        EXPECT_EQ(NOTIFYICONDATAA_V2_SIZE, data.cbSize); // 488 bytes in the 32-bit agent
+        EXPECT_TRUE(dialog.Tray().VersionAccepted()) << "the shell sends keyboard notifications";
         EXPECT_EQ(window, data.hWnd);
         EXPECT_EQ(static_cast<UINT>(ZV_TRAY_ICON_ID), data.uID);
         EXPECT_EQ(static_cast<UINT>(ZV_TRAY_MESSAGE), data.uCallbackMessage);
@@ -345,6 +355,51 @@ TEST_F(AgentWindow, OnlyButtonUpMessagesOpenMenus) {
                        WM_MOUSEMOVE, WM_MBUTTONUP})
         TrayClick(mouse);
     OnWindow([&] { EXPECT_TRUE(dialog.menusShown.empty()); });
+}
+
+// Enter or Space on the icon (NIN_KEYSELECT), Enter on an icon chosen with the mouse
+// (NIN_SELECT), and Shift+F10 or the menu key (WM_CONTEXTMENU); after a click the shell
+// sends NIN_SELECT or WM_CONTEXTMENU as well, while the click's menu is open.
+TEST_F(AgentWindow, KeyboardOpensTheMenusAndAClickOpensOneMenu) {
+    StartAgent();
+    SettleIdle();
+    for (UINT notification : {NIN_KEYSELECT, NIN_SELECT, WM_CONTEXTMENU})
+        TrayClick(notification);
+    for (UINT click : {WM_LBUTTONUP, WM_RBUTTONUP}) {
+        OnWindow(
+            [&] { dialog.shellFollowUp = click == WM_LBUTTONUP ? NIN_SELECT : WM_CONTEXTMENU; });
+        TrayClick(click);
+    }
+    OnWindow([&] {
+        ASSERT_EQ(5u, dialog.menusShown.size());
+        for (size_t i : {0u, 1u, 3u})
+            EXPECT_EQ(static_cast<UINT>(ID_SITE_HOME), dialog.menusShown[i].back().id) << i;
+        for (size_t i : {2u, 4u})
+            EXPECT_EQ("&Disable", dialog.menusShown[i].front().text) << i;
+    });
+}
+
+// The popup and the sound wait while the user is busy; the icon and the polls go on. A
+// second edition replaces the first, and the user's return brings one popup and one sound.
+TEST_F(AgentWindow, AlertWaitsWhileTheUserIsBusyAndComesOnceOnTheReturn) {
+    StartAgent();
+    OnWindow([&] { services.userBusy = true; });
+    Send(WM_TIMER, ID_TIMER_POLL);
+    ClearLog();
+    FinishPoll(PollOutcome::NewPostings, 2);
+    EXPECT_EQ(CString("Zavora news agent (new postings)"), Tip());
+    Send(WM_TIMER, ID_TIMER_POLL);
+    FinishPoll(PollOutcome::NewPostings, 3);
+    Send(WM_TIMER, ID_TIMER_USER_RETURN);
+    EXPECT_EQ((std::vector<std::string>{"listen", "poll"}), Log());
+    OnWindow([&] { services.userBusy = false; });
+    Send(WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK);
+    Send(WM_TIMER, ID_TIMER_USER_RETURN);
+    EXPECT_EQ((std::vector<std::string>{"listen", "poll", "stop listening",
+                                        "popup There are new|articles on Zavora|Click here to view",
+                                        "sound exclamation"}),
+              Log());
+    EXPECT_EQ(CString("Zavora news agent (new postings)"), Tip());
 }
 
 TEST_F(AgentWindow, EntriesMenuListsTenEntriesAboveTheBoldHomeItem) {
@@ -538,6 +593,20 @@ TEST_F(AgentWindow, FailedPollShowsItsReasonRetriesSoonAndWakingPollsAfterSettli
     EXPECT_EQ(15000, armedDelay());
     Send(WM_POWERBROADCAST, PBT_APMSUSPEND);
     EXPECT_EQ(15000, armedDelay()) << "only a wake schedules a poll";
+}
+
+// The tip keeps to 63 characters and a terminator, the longest tooltip the agent composes.
+TEST(TrayIcon, TipKeepsToTheRoomTheShellReads) {
+    HWND window =
+        CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    CTrayIcon tray;
+    tray.Add(window, LoadIcon(nullptr, IDI_APPLICATION), std::string(100, 'a').c_str());
+    EXPECT_EQ(std::string(63, 'a'), tray.Data().szTip);
+    tray.SetTip(std::string(64, 'b').c_str());
+    EXPECT_EQ(std::string(63, 'b'), tray.Data().szTip);
+    tray.Remove();
+    DestroyWindow(window);
 }
 
 TEST_F(AgentWindow, IconAndMenuHandlesStayFlatOverManyStateChanges) {

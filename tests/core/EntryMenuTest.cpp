@@ -75,7 +75,7 @@ TEST(EntryMenu, DecodeSiteText) {
 
 // Each row: the title as decoded, the limit, what the menu shows. Characters are counted,
 // not bytes or UTF-16 units.
-TEST(EntryMenu, ShortenTitle) {
+TEST(EntryMenu, ShortenText) {
     const WideText exact(35, u'x');
     const WideText greek35(35, u'\u03A9');
     const WideText greek36(36, u'\u03A9');
@@ -103,7 +103,7 @@ TEST(EntryMenu, ShortenTitle) {
          WideText(31, u'a') + u"\U0001F4F0..."},
     };
     for (const Row& row : rows)
-        EXPECT_TRUE(row.shown == ShortenTitle(row.title, row.limit))
+        EXPECT_TRUE(row.shown == ShortenText(row.title, row.limit))
             << row.title.size() << " units, limit " << row.limit;
 }
 
@@ -152,6 +152,16 @@ TEST_F(EntryItems, TitlesAreShortenedThenEscaped) {
     const std::vector<EntryItem> items = BuildEntryItems(settings, DecodeLatin1);
     ASSERT_EQ(1u, items.size());
     EXPECT_TRUE(u"2026-12-01 Cats && dogs: a long story of fri..." == items[0].text);
+}
+
+TEST_F(EntryItems, DatesAreShortenedAndEscapedLikeTitles) {
+    CAgentSettings settings;
+    settings.StoreEntry(0, "R&D-news-from-the-laboratory-of-the-future", "T", "http://n/1");
+    settings.StoreEntryCount(1);
+    settings.LoadNews();
+    const std::vector<EntryItem> items = BuildEntryItems(settings, DecodeLatin1);
+    ASSERT_EQ(1u, items.size());
+    EXPECT_TRUE(u"R&&D-news-from-the-laboratory-of-... T" == items[0].text);
 }
 
 TEST_F(EntryItems, EachTitleIsDecodedOnItsOwnAndAddressesStayAsSent) {

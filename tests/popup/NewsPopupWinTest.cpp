@@ -40,10 +40,12 @@ void Pump(DWORD ms) {
     PumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);
 }
 
-// A popup whose taskbar a test can dock to any edge.
+// A popup whose taskbar a test can dock to any edge, and whose high-contrast setting it
+// chooses (Wine has no high-contrast themes).
 class CTestPopup : public CNewsPopupWnd {
 public:
     CTestPopup() : CNewsPopupWnd(RecordLaunch) {}
+    bool highContrast = false;
     bool docked = false;
     Taskbar taskbar = {kEdgeBottom, {0, 0, 0, 0}};
     ScreenPoint notifyCentre = {0, 0};
@@ -57,6 +59,7 @@ protected:
     int MonitorDpi(ScreenPoint point) override {
         return docked ? dpi : CNewsPopupWnd::MonitorDpi(point);
     }
+    bool HighContrast() override { return highContrast; }
 };
 
 RECT WindowRect(HWND window) {
@@ -320,6 +323,49 @@ TEST_F(PopupWindow, DrawingObjectsReturnToTheirBaseline) {
     EXPECT_GT(GetBValue(panel), GetRValue(panel));
 }
 
+// The theme changes while the popup is out: it draws again in the theme's colours, then in
+// its picture again, and keeps no drawing object.
+TEST_F(PopupWindow, ThemeChangeRedrawsInTheThemesColours) {
+    popup.SetTimings(1, 60000);
+    const GdiCounts baseline = GdiCounts::Now();
+    ShowDefaultLines();
+    ASSERT_TRUE(PumpUntilFullyOut());
+    for (bool highContrast : {true, false}) {
+        popup.highContrast = highContrast;
+        SendMessageA(popup.m_hWnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        UpdateWindow(popup.m_hWnd);
+        EXPECT_TRUE(GdiCounts::Now() == baseline);
+        CClientDC dc(popup.m_hWnd);
+        const COLORREF panel = GetPixel(dc.Get(), 75, 10);
+        if (highContrast)
+            EXPECT_EQ(GetSysColor(COLOR_WINDOW), panel);
+        else
+            EXPECT_GT(GetBValue(panel), GetRValue(panel));
+    }
+}
+
+// Screen readers announce the popup when it comes out, while the focus stays where it was
+// (the system tests read its name and role from another process).
+HWND g_alerted = nullptr;
+
+void CALLBACK RecordAlert(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD,
+                          DWORD) {
+    if (object == OBJID_CLIENT && child == CHILDID_SELF)
+        g_alerted = window;
+}
+
+TEST_F(PopupWindow, ComingOutIsAnnouncedAsAnAlert) {
+    g_alerted = nullptr;
+    const HWINEVENTHOOK hook =
+        SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr, RecordAlert,
+                        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(nullptr, hook);
+    ShowDefaultLines();
+    EXPECT_TRUE(PumpUntil([] { return g_alerted != nullptr; }, 5000));
+    EXPECT_EQ(popup.m_hWnd, g_alerted);
+    UnhookWinEvent(hook);
+}
+
 TEST(PopupWithoutWindow, ShowDoesNothing) {
     CNewsPopupWnd popup(RecordLaunch);
     popup.Show("a", "b", "c");
@@ -375,6 +421,26 @@ TEST_F(PopupDrawing, GreyBoxWithABlackFrame) {
     }
     // Nothing is painted outside the box.
     EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, 155, 125));
+}
+
+// With a high-contrast theme: the theme's window colour framed in its text colour, and the
+// texts in its text colour, line 3 in its hyperlink colour when highlighted.
+TEST_F(PopupDrawing, HighContrastDrawsInTheThemesColours) {
+    SlideState fullyOut;
+    fullyOut.height = kPopupHeight;
+    DrawPopupBackground(dc, fullyOut, true);
+    const COLORREF window = GetSysColor(COLOR_WINDOW);
+    const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
+    EXPECT_EQ(text, GetPixel(dc, 0, 0));
+    EXPECT_EQ(text, GetPixel(dc, 149, 119));
+    EXPECT_EQ(window, GetPixel(dc, 1, 1));
+    EXPECT_EQ(window, GetPixel(dc, 75, 100));
+    EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, 150, 60));
+    const int frameOnly = CountPixels(dc, 31, 63, text);
+    const PopupLines lines = {"There are new", "articles on Zavora", "Click here to view"};
+    DrawPopupTexts(dc, lines, fullyOut, true, true);
+    EXPECT_GT(CountPixels(dc, 31, 63, text), frameOnly + 20);
+    EXPECT_GT(CountPixels(dc, 73, 90, GetSysColor(COLOR_HOTLIGHT)), 20);
 }
 
 // Each row: the DPI, and the picture's size on the screen.

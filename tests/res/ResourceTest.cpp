@@ -231,6 +231,8 @@ struct ItemRow {
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kLabel = kChild | WS_GROUP | SS_LEFT;
 constexpr DWORD kRightLabel = kChild | WS_GROUP | SS_RIGHT | WS_DISABLED;
+// Shown only when a setting of the page is set by policy.
+constexpr DWORD kHiddenLabel = kLabel & ~WS_VISIBLE;
 constexpr DWORD kCheckBox = kChild | WS_TABSTOP | BS_AUTOCHECKBOX;
 constexpr DWORD kEdit = kChild | WS_BORDER | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
 constexpr DWORD kPage = DS_SETFONT | WS_CHILD | WS_DISABLED | WS_CAPTION;
@@ -307,6 +309,7 @@ const std::vector<ItemRow>& ConnectionItems() {
         {IDC_USERNAME, "Edit", "", 61, 92, 59, 14, kEdit | WS_DISABLED},
         {IDC_PASSWORD_LABEL, "Static", "password:", 130, 93, 33, 8, kRightLabel},
         {IDC_PASSWORD, "Edit", "", 168, 92, 54, 14, kEdit | ES_PASSWORD | WS_DISABLED},
+        {IDC_POLICY_NOTE, "Static", "Set by your administrator", 13, 110, 209, 8, kHiddenLabel},
     };
     return rows;
 }
@@ -322,6 +325,7 @@ const std::vector<ItemRow>& NotificationItems() {
          kChild | WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED},
         {IDC_ALERT_SYSTEM_SOUND, "Button", "Indicate update with standard Windows Alert sound", 16,
          38, 178, 10, kCheckBox},
+        {IDC_POLICY_NOTE, "Static", "Set by your administrator", 13, 110, 209, 8, kHiddenLabel},
     };
     return rows;
 }
@@ -534,6 +538,49 @@ TEST_P(ResourceTest, SmallIconsAreAllDifferent) {
     for (size_t a = 0; a < images.size(); ++a) {
         for (size_t b = a + 1; b < images.size(); ++b)
             EXPECT_NE(images[a], images[b]) << "icons " << kIconIds[a] << " and " << kIconIds[b];
+    }
+}
+
+// A high-contrast theme paints the taskbar black or white but leaves the icons as they are:
+// the pictures of the states (a first frame each) must still differ where they are drawn,
+// by their shapes and not by shades the background could swallow.
+TEST_P(ResourceTest, StatePicturesStayApartOnABlackAndAWhiteTaskbar) {
+    const int states[] = {IDI_IDLE,  IDI_POLL_1,   IDI_FAILED,
+                          IDI_NEW_1, IDI_DISABLED, IDI_SHUTTING_DOWN};
+    for (int background : {BLACK_BRUSH, WHITE_BRUSH}) {
+        std::vector<std::vector<COLORREF>> shown;
+        const HDC dc = CreateCompatibleDC(nullptr);
+        const HDC screen = GetDC(nullptr);
+        const HBITMAP target = CreateCompatibleBitmap(screen, 16, 16);
+        ReleaseDC(nullptr, screen);
+        const HGDIOBJ previous = SelectObject(dc, target);
+        for (int id : states) {
+            const RECT all = {0, 0, 16, 16};
+            FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(background)));
+            const HICON icon = static_cast<HICON>(
+                LoadImageA(m_module, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
+            ASSERT_NE(nullptr, icon);
+            DrawIconEx(dc, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
+            DestroyIcon(icon);
+            std::vector<COLORREF> pixels;
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x)
+                    pixels.push_back(GetPixel(dc, x, y));
+            shown.push_back(pixels);
+        }
+        SelectObject(dc, previous);
+        DeleteObject(target);
+        DeleteDC(dc);
+        for (size_t a = 0; a < shown.size(); ++a) {
+            for (size_t b = a + 1; b < shown.size(); ++b) {
+                int differing = 0;
+                for (size_t i = 0; i < shown[a].size(); ++i)
+                    differing += shown[a][i] != shown[b][i];
+                // Of 256 pixels; the corner badge of a state covers about 80.
+                EXPECT_GE(differing, 32) << "icons " << states[a] << " and " << states[b] << " on "
+                                         << (background == BLACK_BRUSH ? "black" : "white");
+            }
+        }
     }
 }
 

@@ -31,11 +31,15 @@ Given certificates (``tls_certs.TestCertificates``), the server also plays its b
 behind TLS, one listener per kind in ``tls_ports``: each certificate kind of tls_certs
 ("good", "other-name", "expired", "self-signed", "untrusted-ca"), "tls1.0" (the good
 certificate, but TLS 1.0 only), "cut-record" (a reply whose last record is cut short by
-closing the connection) and "stall-handshake" (accepts, then ``hold``s the connection
-without a word of TLS). Python's TLS ends a connection without close_notify, so these
-replies end with a plain close.
+closing the connection), "no-close-notify" (whole records, then a plain close without the
+close_notify that the other listeners send) and "stall-handshake" (accepts, then ``hold``s
+the connection without a word of TLS).
+
+A CONNECT to a host whose name starts with "mixed-ends." is answered with a head whose last
+header line ends in a bare line feed and whose empty line is CR LF.
 """
 
+import contextlib
 import os
 import select
 import socket
@@ -104,6 +108,21 @@ def _close_at_once(conn, request, server):
     pass
 
 
+def _urgent(split):
+    """A good reply with one urgent (out-of-band) byte after its first split bytes, and half
+    a second of silence after it, while the client should wait without spinning."""
+
+    def play(conn, request, server):
+        reply = _ok_head() if request.method == "HEAD" else _ok_head() + NEWS_BODY.encode()
+        conn.sendall(reply[:split])
+        conn.send(b"!", socket.MSG_OOB)
+        if server.stopping.wait(0.5):
+            return
+        conn.sendall(reply[split:])
+
+    return play
+
+
 def _sized_reply(total):
     """A GET reply of exactly total bytes (head included)."""
     head = _ok_head()
@@ -157,6 +176,12 @@ BEHAVIOURS = {
         b" edition-crlf \r\n2026-12-07 Title\r\nhttp://n/1\r\n",
     ),
     "tabs-only": _reply(_ok_head(), b"\t\n\n\t\t\n"),
+    "with-length": _reply(
+        _ok_head(extra=f"Content-Length: {len(NEWS_BODY)}\n"), NEWS_BODY.encode()),
+    "short-body": _reply(
+        _ok_head(extra=f"Content-Length: {len(NEWS_BODY) + 1}\n"), NEWS_BODY.encode()),
+    "urgent-before": _urgent(0),
+    "urgent-inside": _urgent(len(_ok_head()) + 20),
 }
 
 
@@ -291,10 +316,16 @@ class FaultServer:
                 tls.set_ciphers("DEFAULT:@SECLEVEL=0")
             return tls
 
-        def serving(tls):
+        def serving(tls, close_notify=True):
             def handler(conn):
                 with tls.wrap_socket(conn, server_side=True) as secure:
                     self._serve(secure)
+                    if close_notify:
+                        # As nginx does: close_notify, then close without waiting for the
+                        # client's.
+                        secure.settimeout(0)
+                        with contextlib.suppress(ssl.SSLWantReadError):
+                            secure.unwrap()
 
             return handler
 
@@ -302,6 +333,7 @@ class FaultServer:
             self.tls_ports[kind] = self.listen(serving(context(kind)))
         self.tls_ports["tls1.0"] = self.listen(serving(context("good", tls10_only=True)))
         good = context("good")
+        self.tls_ports["no-close-notify"] = self.listen(serving(good, close_notify=False))
         self.tls_ports["cut-record"] = self.listen(lambda conn: self._cut_record(conn, good))
         self.tls_ports["stall-handshake"] = self.listen(self.hold)
 
@@ -340,9 +372,12 @@ class FaultServer:
         except (OSError, ValueError):
             conn.sendall(b"HTTP/1.0 502 Bad Gateway\r\n\r\n")
             return
+        reply = b"HTTP/1.0 200 Connection established\r\n\r\n"
+        if request.path.startswith("mixed-ends."):
+            reply = b"HTTP/1.0 200 Connection established\r\nProxy-Agent: fault\n\r\n"
         with upstream:
             upstream.settimeout(None)
-            conn.sendall(b"HTTP/1.0 200 Connection established\r\n\r\n")
+            conn.sendall(reply)
             self._spawn(_relay, upstream, conn)
             _relay(conn, upstream)
 

@@ -14,7 +14,8 @@ client puts in its URL, and ``requests()`` lists what the server answered, as
         site.requests()   # [("HEAD", "/.newsupdate", "200"), ...]
 
 Given certificates (``tls_certs.TestCertificates``), nginx also serves the same site over
-HTTPS on ``tls_port`` with the good localhost certificate.
+HTTPS on ``tls_port`` with the good localhost certificate; with ``ask_client_certificate``
+it asks each client for a certificate from the test CA, which a client may decline.
 
 nginx answers an HTTP/1.0 request with an HTTP/1.1 status line and closes the connection;
 Apache and lighttpd refuse request lines that end in a bare line feed.
@@ -127,8 +128,9 @@ class NewsSite(LocalDaemon):
 class NginxSite(NewsSite):
     name = "nginx"
 
-    def __init__(self, certificates=None, **site):
+    def __init__(self, certificates=None, ask_client_certificate=False, **site):
         self.certificates = certificates
+        self.ask_client_certificate = ask_client_certificate
         self.tls_port = None
         super().__init__(**site)
 
@@ -140,6 +142,9 @@ class NginxSite(NewsSite):
             cert, key = self.certificates.pair("good")
             tls = (f"        listen 127.0.0.1:{self.tls_port} ssl;\n"
                    f"        ssl_certificate {cert};\n        ssl_certificate_key {key};\n")
+            if self.ask_client_certificate:
+                tls += (f"        ssl_verify_client optional;\n"
+                        f"        ssl_client_certificate {self.certificates.ca_pem};\n")
         config = self.write("nginx.conf", NGINX_CONFIG.format(dir=self._dir, port=port, tls=tls))
         return ["nginx", "-c", config, "-p", self._dir, "-e", self.file("error.log")]
 

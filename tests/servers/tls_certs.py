@@ -3,7 +3,7 @@
 A test CA (``ca_pem``, and ``ca_der`` for Windows' root store) signs the server
 certificates; ``pair(kind)`` gives (certificate file, key file) for each kind:
 
-    good          localhost, from the test CA
+    good          localhost (and mixed-ends.localhost, for a proxy test), from the test CA
     other-name    www.other.example, from the test CA
     expired       localhost, from the test CA, no longer valid
     self-signed   localhost, signed by itself
@@ -39,7 +39,8 @@ class TestCertificates:
         _openssl("x509", "-in", self.ca_pem, "-outform", "DER", "-out", self.ca_der)
         other_ca, other_key = self._make_ca("other-ca", "Nobody's CA")
         self._pairs = {
-            "good": self._issue("good", "localhost", self.ca_pem, ca_key, days=30),
+            "good": self._issue("good", "localhost", self.ca_pem, ca_key, days=30,
+                                also="mixed-ends.localhost"),
             "other-name": self._issue("other-name", "www.other.example", self.ca_pem, ca_key,
                                       days=30),
             # openssl takes a negative count of days: the validity ends before it begins.
@@ -64,11 +65,12 @@ class TestCertificates:
                  "-days", "30", "-subj", f"/CN={common_name}")
         return pem, key
 
-    def _issue(self, name, host, ca_pem, ca_key, days):
+    def _issue(self, name, host, ca_pem, ca_key, days, also=None):
         csr, pem, ext = self._path(f"{name}.csr"), self._path(f"{name}.pem"), self._path(
             f"{name}.ext")
         with open(ext, "w") as f:
-            f.write(f"subjectAltName=DNS:{host}\nextendedKeyUsage=serverAuth\n"
+            names = f"DNS:{host}" + (f",DNS:{also}" if also else "")
+            f.write(f"subjectAltName={names}\nextendedKeyUsage=serverAuth\n"
                     "basicConstraints=CA:FALSE\n")
         _openssl("req", "-new", "-key", self.key, "-out", csr, "-subj", f"/CN={host}")
         _openssl("x509", "-req", "-in", csr, "-CA", ca_pem, "-CAkey", ca_key,

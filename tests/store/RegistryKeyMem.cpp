@@ -1,6 +1,6 @@
 // An in-memory registry behind CRegistryKey, for host tests. It behaves as the Win32 calls
-// the real backend makes: a read creates its key, a value that does not fit the caller's
-// buffer fails, and only REG_SZ values can be read.
+// the real backend makes: a read creates its key (a policy read only opens an existing one),
+// a value that does not fit the caller's buffer fails, and only REG_SZ values can be read.
 #include "RegistryMem.h"
 
 #include <algorithm>
@@ -69,16 +69,18 @@ Key* Find(RegistryRoot root, const std::string& path) {
     return it == State().keys.end() ? nullptr : &it->second;
 }
 
-// The key opened by a CRegistryKey operation, or null when it cannot be created.
-Key* Open(RegistryRoot root, const std::string& path) {
+// The key opened by a CRegistryKey operation, or null when it cannot be created (or, when
+// create is false, does not exist).
+Key* Open(RegistryRoot root, const std::string& path, bool create = true) {
     State().log.push_back({RegistryMem::Op::Open, root, path, ""});
     if (IsDenied(root, path))
         return nullptr;
-    return &Create(root, path);
+    return create ? &Create(root, path) : Find(root, path);
 }
 
-const RegistryMem::Value* Query(RegistryRoot root, const std::string& path, const char* name) {
-    Key* key = Open(root, path);
+const RegistryMem::Value* Query(RegistryRoot root, const std::string& path, const char* name,
+                                RegistryAccess access) {
+    Key* key = Open(root, path, access == RegistryAccess::OwnKeys);
     if (!key)
         return nullptr;
     State().log.push_back({RegistryMem::Op::Query, root, path, name});
@@ -100,7 +102,7 @@ bool CRegistryKey::WriteValue(const CString& path, const char* name, const char*
 
 bool CRegistryKey::ReadValue(const CString& path, const char* name, char* buffer,
                              unsigned long size) const {
-    const RegistryMem::Value* value = Query(m_root, path.str(), name);
+    const RegistryMem::Value* value = Query(m_root, path.str(), name, m_access);
     if (!value || value->type != RegistryMem::Sz || value->data.size() > size)
         return false;
     std::copy(value->data.begin(), value->data.end(), buffer);
@@ -114,7 +116,7 @@ bool CRegistryKey::ReadValue(const CString& path, const char* name, char* buffer
 }
 
 bool CRegistryKey::ReadValue(const CString& path, const char* name, CString& text) const {
-    const RegistryMem::Value* value = Query(m_root, path.str(), name);
+    const RegistryMem::Value* value = Query(m_root, path.str(), name, m_access);
     if (!value || value->type != RegistryMem::Sz)
         return false;
     text = CString(value->data.substr(0, value->data.find('\0')));

@@ -172,6 +172,26 @@ TEST_F(RegistryKeyTest, ReadOfAMissingKeyCreatesItEmpty) {
     EXPECT_TRUE(Probe::ValueNames(kAgent).empty());
 }
 
+TEST_F(RegistryKeyTest, PolicyAccessReadsExistingKeysOnlyAndNeverWrites) {
+    registry.SetAccess(RegistryAccess::PolicyKeys);
+    CString text("kept");
+    int number = 99;
+    EXPECT_FALSE(registry.GetText("Agent", "Settings", "urlHost", text));
+    EXPECT_FALSE(registry.GetInt("Agent", nullptr, "n", number));
+    EXPECT_FALSE(registry.SetString("Agent", "Settings", "urlHost", "x"));
+    EXPECT_FALSE(registry.SetInt("Agent", "Settings", "n", 1));
+    EXPECT_FALSE(Probe::KeyExists(kBase));
+
+    Probe::PutText(kSettings, "urlHost", "news.corp");
+    Probe::PutText(kSettings, "n", "30");
+    EXPECT_TRUE(registry.GetText("Agent", "Settings", "urlHost", text));
+    EXPECT_TRUE(registry.GetInt("Agent", "Settings", "n", number));
+    EXPECT_STREQ("news.corp", text);
+    EXPECT_EQ(30, number);
+    EXPECT_FALSE(registry.SetString("Agent", "Settings", "urlHost", "x"));
+    EXPECT_EQ("news.corp", Probe::Text(kSettings, "urlHost"));
+}
+
 TEST_F(RegistryKeyTest, GetTextReadsAnyLength) {
     for (int length : {0, 1, 254, 255, 300, 1000, 70000}) {
         SCOPED_TRACE(length);

@@ -24,6 +24,8 @@ from agent_contract import (
     IDC_ABOUT_LAST_POLL,
     REG_COMPANY_KEY,
     REG_DATA_KEY,
+    REG_POLICY_COMPANY_KEY,
+    REG_POLICY_KEY,
     REG_SETTINGS_KEY,
 )
 from news_server import NewsServer
@@ -32,6 +34,10 @@ from tls_certs import TestCertificates
 SETTINGS_KEY = "HKCU\\" + REG_SETTINGS_KEY
 DATA_KEY = "HKCU\\" + REG_DATA_KEY
 AGENT_ROOT_KEY = "HKCU\\" + REG_COMPANY_KEY
+# Where an administrator's policy lives, for the machine and for the user.
+MACHINE_POLICY_KEY = "HKLM\\" + REG_POLICY_KEY
+USER_POLICY_KEY = "HKCU\\" + REG_POLICY_KEY
+POLICY_ROOT_KEYS = ("HKLM\\" + REG_POLICY_COMPANY_KEY, "HKCU\\" + REG_POLICY_COMPANY_KEY)
 
 CROSS_DIR = pathlib.Path(os.environ.get("ZV_CROSS_DIR", "build/cross")).resolve()
 REPO_DIR = pathlib.Path(__file__).resolve().parents[2]
@@ -165,7 +171,9 @@ class Registry:
 
     def write(self, key, values):
         """Writes REG_SZ values in one import."""
-        lines = ["REGEDIT4", "", f"[{key.replace('HKCU', 'HKEY_CURRENT_USER')}]"]
+        root, _, path = key.partition("\\")
+        root = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE"}.get(root, root)
+        lines = ["REGEDIT4", "", f"[{root}\\{path}]"]
         for name, value in values.items():
             escaped = str(value).replace("\\", "\\\\").replace('"', '\\"')
             lines.append(f'"{name}"="{escaped}"')
@@ -324,26 +332,41 @@ class Agent:
     def __init__(self, exe, drive):
         self.exe = str(exe)
         self.drive = drive
-        # The agent hands its environment on to the browsers it starts.
-        self.env = dict(os.environ)
+        # The agent hands its environment on to the browsers it starts. Wine's errors and
+        # exceptions go to a log that a failure shows, to tell a crash from an early end.
+        self.env = {**os.environ, "WINEDEBUG": "err+all,warn+seh"}
         self.process = None
         self.launched = None
         self.window_found = None
+        self.log = tempfile.TemporaryFile()
 
     def start(self):
         self.launched = time.monotonic()
+        self.log.seek(0)
+        self.log.truncate()
         self.process = subprocess.Popen(
             ["wine", self.exe],
             stdin=subprocess.DEVNULL,
             stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL,
+            stderr=self.log,
             env=self.env,
         )
         if not self.drive.wait_window(15000):
-            self.kill()
-            pytest.fail("the agent's hidden window did not appear")
+            pytest.fail("the agent's hidden window did not appear: " + self.last_words())
         self.window_found = time.monotonic()
         return self
+
+    def last_words(self):
+        """How the agent ended (or that it runs) and the last lines Wine wrote for it."""
+        code = self.process.poll() if self.process else None
+        if code is None:
+            self.kill()
+            state = "it was running"
+        else:
+            state = f"it had ended with exit code {code}"
+        self.log.seek(0)
+        lines = self.log.read().decode("utf-8", "replace").splitlines()
+        return state + "; Wine's last messages: " + (" | ".join(lines[-8:]) or "none")
 
     def running(self):
         return self.process is not None and self.process.poll() is None
@@ -356,7 +379,8 @@ class Agent:
             return None
 
     def exit(self, timeout=15):
-        self.drive.command(ID_TASKBAR_EXIT)
+        if self.drive("command", ID_TASKBAR_EXIT)[0] != 0:
+            pytest.fail("the agent's window was gone before Exit: " + self.last_words())
         code = self.wait_exit(timeout)
         assert code is not None, "the agent did not exit"
         return code
@@ -434,6 +458,15 @@ def registry(agent_exe, server):
     })
     yield reg
     reg.clear()
+
+
+@pytest.fixture
+def policy(registry):
+    """Writes policy values as registry.write does; every policy value of the agent's
+    company is removed again after the test."""
+    yield registry.write
+    for key in POLICY_ROOT_KEYS:
+        run(["wine", "reg", "delete", key, "/f"])
 
 
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"

@@ -92,6 +92,8 @@ def feed_polled(generator):
 # Each takes the session's test certificates, which only nginx uses.
 SERVERS = {
     "nginx": lambda certificates: NginxSite(news=NEWS, certificates=certificates),
+    "nginx asking for a client certificate": lambda certificates: NginxSite(
+        news=NEWS, certificates=certificates, ask_client_certificate=True),
     "apache": lambda _: ApacheSite(news=NEWS),
     "apache-vhosts": lambda _: ApacheSite(news=NEWS, other_news=news_text(
         "other-1", [("2026-12-08", "Another site", "http://other.zavora.example/1")])),
@@ -129,6 +131,8 @@ ROWS = {
     "squid, wrong password": Row("nginx", "squid", WRONG, polls=False),
     "squid, no credentials": Row("nginx", "squid", MISSING, polls=False),
     "nginx over HTTPS": Row("nginx", scheme="https"),
+    "nginx over HTTPS, asking for an optional client certificate": Row(
+        "nginx asking for a client certificate", scheme="https"),
     "tinyproxy tunnel, right credentials": Row("nginx", "tinyproxy", RIGHT, scheme="https"),
     "tinyproxy tunnel, wrong password": Row("nginx", "tinyproxy", WRONG, polls=False,
                                             scheme="https"),

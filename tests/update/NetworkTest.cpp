@@ -182,6 +182,7 @@ TEST_F(NetworkTest, PollOutcomes) {
     const std::string large = "the answer from 127.0.0.1 was larger than 1 MiB";
     const std::string notHttp = "the answer from 127.0.0.1 was not HTTP";
     const std::string tlsStalled = "the answer from localhost stopped for 1500 ms";
+    const std::string cut = "the site's answer was cut short";
     PollRow rows[] = {
         {"/.newsupdate", New, "", true, lm, "edition-7", 2, ""},
         {"/fault/never-answer", Error, readHead, false, "", "", 0,
@@ -217,6 +218,8 @@ TEST_F(NetworkTest, PollOutcomes) {
         {"/fault/lm-odd", Nothing, "", true, "odd value", "", 0, ""},
         {"/fault/crlf", New, "", true, lm, "edition-crlf", 1, ""},
         {"/fault/tabs-only", Nothing, "", true, lm, "", 0, ""},
+        {"/fault/with-length", New, "", true, lm, "edition-7", 2, ""},
+        {"/fault/short-body", Error, readGet, true, lm, "", 0, cut},
         {"/fault/moved-301", Error, "*", false, "", "", 0,
          "the site moved to http://127.0.0.1:" + port + "/news/.newsupdate (301)"},
         {"/.newsupdate", New, "", true, lm, "edition-7", 2, "", "good"},
@@ -226,6 +229,11 @@ TEST_F(NetworkTest, PollOutcomes) {
         {"/fault/body-1mib", New, "", true, lm, "edition-big", 0, "", "good"},
         {"/fault/status-500", Error, "*", false, "", "", 0,
          "the site answered 500 Internal Server Error", "good"},
+        {"/fault/short-body", Error, readGet, true, lm, "", 0, cut, "good"},
+        // Whole records, then a close without close_notify: only a Content-Length that the
+        // body reaches shows the list whole.
+        {"/.newsupdate", Error, readGet, true, lm, "", 0, cut, "no-close-notify"},
+        {"/fault/with-length", New, "", true, lm, "edition-7", 2, "", "no-close-notify"},
         {"/.newsupdate", Error, readHead, false, "", "", 0, "the connection to localhost broke off",
          "cut-record"},
         {"/.newsupdate", Error, untrusted, false, "", "", 0, untrusted, "self-signed"},
@@ -264,6 +272,20 @@ TEST_F(NetworkTest, PollOutcomes) {
     }
 }
 
+// An urgent byte is left out of the stream; waiting for the rest of the answer after it must
+// not keep the processor busy.
+TEST_F(NetworkTest, UrgentByteNeitherSpinsNorChangesTheAnswer) {
+    for (const char* path : {"/fault/urgent-before", "/fault/urgent-inside"}) {
+        const double cpuBefore = ProcessCpuSeconds();
+        PollResult result = RunPoll(Fault(path), ShortLimits());
+        EXPECT_LE(ProcessCpuSeconds() - cpuBefore, 0.25) << path;
+        EXPECT_EQ(PollOutcome::NewPostings, result.outcome) << path << result.message;
+        EXPECT_EQ(CString("edition-7"), result.epoch) << path;
+        ASSERT_EQ(2u, result.entries.size()) << path;
+        EXPECT_EQ(CString("http://news.example/2"), result.entries[1].url) << path;
+    }
+}
+
 TEST_F(NetworkTest, NoGetWithoutAChangedLastModified) {
     PollSettings settings = Fault("/fault/lm-missing");
     settings.lastModified = "";
@@ -286,6 +308,7 @@ TEST_F(NetworkTest, ExactRequestBytes) {
     const std::string overTls = " HTTP/1.0\r\nHost: localhost:" + tlsPort +
                                 "\r\nUser-Agent: Zavora News Agent\r\nAccept: */*\r\n"
                                 "Accept: text/html\r\n\r\n";
+    const std::string mixed = "mixed-ends.localhost:" + tlsPort;
     struct Row {
         int useProxy, useProxyAuth;
         const char* urlHost;
@@ -316,6 +339,11 @@ TEST_F(NetworkTest, ExactRequestBytes) {
         {1, 1, "localhost", tlsPort, "HEAD /p/x" + overTls, "https",
          "CONNECT localhost:" + tlsPort + " HTTP/1.0\r\nHost: localhost:" + tlsPort +
              "\r\nProxy-Authorization: Basic YWdlbnQ6czNjcmV0\r\n\r\n"},
+        // The proxy ends its answer to CONNECT with a bare line feed, then CR LF.
+        {1, 0, "mixed-ends.localhost", tlsPort,
+         "HEAD /p/x HTTP/1.0\r\nHost: " + mixed +
+             "\r\nUser-Agent: Zavora News Agent\r\nAccept: */*\r\nAccept: text/html\r\n\r\n",
+         "https", "CONNECT " + mixed + " HTTP/1.0\r\nHost: " + mixed + "\r\n\r\n"},
     };
     for (const Row& row : rows) {
         if (std::string(row.scheme) != "http" && !HaveTls()) {

@@ -54,6 +54,9 @@ TEST(TunnelReply, BlankLineEndsItAndTheStatusDecides) {
         {"HTTP/1.0 200 Connection established\r\n\r\n", TunnelReply::Open,
          "HTTP/1.0 200 Connection established"},
         {"HTTP/1.1 200 OK\nProxy-Agent: x\n\n", TunnelReply::Open, "HTTP/1.1 200 OK"},
+        {"HTTP/1.0 200 OK\r\nProxy-Agent: x\n\r\n", TunnelReply::Open, "HTTP/1.0 200 OK"},
+        {"HTTP/1.0 200 OK\r\n\n", TunnelReply::Open, "HTTP/1.0 200 OK"},
+        {"HTTP/1.0 200 OK\r\nProxy-Agent: x\r\n\r\r\n", TunnelReply::Incomplete, ""},
         {"HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic\r\n\r\n",
          TunnelReply::Refused, "HTTP/1.0 407 Proxy Authentication Required"},
         {"HTTP/1.0 407\n\n", TunnelReply::Refused, "HTTP/1.0 407"},
@@ -68,6 +71,38 @@ TEST(TunnelReply, BlankLineEndsItAndTheStatusDecides) {
         if (row.reply != TunnelReply::Incomplete) {
             EXPECT_EQ(CString(row.statusLine), statusLine) << row.head;
         }
+    }
+}
+
+TEST(WholeAnswer, ContentLengthAndAnnouncedEnd) {
+    struct Row {
+        std::string response;
+        AnswerTo request;
+        bool endAnnounced;
+        bool whole;
+    } rows[] = {
+        {"HTTP/1.0 200 OK\nContent-Length: 3\n\nabc", AnswerTo::Get, false, true},
+        {"HTTP/1.0 200 OK\r\ncontent-length :  4 \r\n\r\nabc", AnswerTo::Get, true, false},
+        {"HTTP/1.0 200 OK\nContent-Length: 2\n\nabc", AnswerTo::Get, false, true},
+        {"HTTP/1.0 200 OK\nContent-Length: 9\nContent-Length: 3\n\nabc", AnswerTo::Get, false,
+         true},
+        {"HTTP/1.0 200 OK\nContent-Length: 0\n\n", AnswerTo::Get, false, true},
+        // Without a length only an announced end shows the answer whole.
+        {"HTTP/1.0 200 OK\n\nabc", AnswerTo::Get, true, true},
+        {"HTTP/1.0 200 OK\n\nabc", AnswerTo::Get, false, false},
+        {"HTTP/1.0 200 OK\nContent-Length: 3x\n\nabc", AnswerTo::Get, false, false},
+        {"HTTP/1.0 200 OK\nContent-Length: 9999999999\n\nabc", AnswerTo::Get, true, true},
+        {"HTTP/1.0 200 OK\nContent-Length: 3\nX: y", AnswerTo::Get, true, true},
+        {"HTTP/1.0 200 OK\nContent-Length: 3\nX: y", AnswerTo::Get, false, false},
+        {"\nContent-Length: 3\n\nabc", AnswerTo::Get, false, false},
+        // A HEAD answer's length is the GET's: only its blank line counts.
+        {"HTTP/1.0 200 OK\nContent-Length: 99\n\n", AnswerTo::Head, false, true},
+        {"HTTP/1.0 200 OK\nLast-Modified: Mon, 07", AnswerTo::Head, true, true},
+        {"HTTP/1.0 200 OK\nLast-Modified: Mon, 07", AnswerTo::Head, false, false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.whole, IsAnswerWhole(Bytes(row.response), row.request, row.endAnnounced))
+            << row.response;
     }
 }
 
@@ -108,8 +143,11 @@ TEST(NewsList, ParsesDocuments) {
          "d1|t1|http://a/1"},
         {ok + "E\n d1 t\nu\n", ResponseCheck::Ok, true, "E", "|d1 t|u"},
         {ok + "E\nnospace\nu\n", ResponseCheck::Ok, true, "E", "|nospace|u"},
+        // A CR before a line feed or a tab belongs to the line end; a CR line is an empty one.
         {"HTTP/1.0 200 OK\r\nA: b\r\n\r\n E \r\nd1 t1\r\nu1\r\n", ResponseCheck::Ok, true, "E",
-         "d1|t1\r|u1\r"},
+         "d1|t1|u1"},
+        {ok + "E\r\n\r\nd1 t\r\tu1\r\r\nd2 a\rb\nu2\r", ResponseCheck::Ok, true, "E",
+         "d1|t|u1\r;d2|a\rb|u2\r"},
         {"HTTP/1.0 200 OK\n \t\r\nE\n", ResponseCheck::Ok, true, "E", ""},
         {ok + "E\n\n\nd1 t1\n\t\nu1", ResponseCheck::Ok, true, "E", "d1|t1|u1"},
     };

@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #ifdef _WIN32
 #include <sys/utime.h>
+#include <windows.h>
 #else
 #include <utime.h>
 #endif
@@ -90,4 +92,18 @@ int ClosedPort() {
         }
     }
     return 0;
+}
+
+double ProcessCpuSeconds() {
+#ifdef _WIN32
+    // The C runtime's clock() counts wall time on Windows.
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto seconds = [](const FILETIME& time) {
+        return (static_cast<double>(time.dwHighDateTime) * 4294967296.0 + time.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+#else
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+#endif
 }

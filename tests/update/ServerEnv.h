@@ -18,3 +18,5 @@ int FaultRequestCount();
 std::string FaultRequest(int number);
 // A loopback port that nothing listens on.
 int ClosedPort();
+// The processor time this process has used so far.
+double ProcessCpuSeconds();
