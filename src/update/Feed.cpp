@@ -4,7 +4,6 @@
 #include "WideText.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -103,7 +102,8 @@ bool AppendReference(const char* name, int length, CString& text) {
     const bool hex = length > 2 && name[0] == '#' && (name[1] | 0x20) == 'x';
     const char* digits = name + (hex ? 2 : 1);
     char* end = nullptr;
-    const long value = name[0] == '#' && std::isxdigit(static_cast<unsigned char>(*digits))
+    // strtol would also take blanks and a sign.
+    const long value = name[0] == '#' && *digits && std::strchr("0123456789abcdefABCDEF", *digits)
                            ? std::strtol(digits, &end, hex ? 16 : 10)
                            : -1;
     if (end != name + length || value < 0)

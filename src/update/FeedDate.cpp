@@ -92,10 +92,12 @@ bool ReadZoneName(DateScanner& scan, Moment& moment) {
 bool ReadMonth(DateScanner& scan, Moment& moment) {
     static const char kMonths[] = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
     char word[4] = {};
-    const char* found = scan.Word(word) >= 3 ? std::strstr(kMonths, word) : nullptr;
-    moment.month =
-        found && (found - kMonths) % 3 == 0 ? static_cast<int>(found - kMonths) / 3 + 1 : 0;
-    return moment.month > 0;
+    const bool named = scan.Word(word) >= 3;
+    for (moment.month = 12; named && moment.month > 0; --moment.month) {
+        if (std::strncmp(word, kMonths + moment.month * 3 - 3, 3) == 0)
+            return true;
+    }
+    return false;
 }
 
 // [weekday ","] day month year hh:mm[:ss] [zone] ["(" comment ")"]. A two-digit year below
@@ -124,18 +126,17 @@ bool ReadRfc822(DateScanner& scan, Moment& moment) {
     return true;
 }
 
-// yyyy-mm-dd, alone or followed by "T" (or a blank), hh:mm[:ss[.fraction]], and "Z" or an
-// offset. wholeDay tells whether the day came alone.
-bool ReadRfc3339(DateScanner& scan, Moment& moment, bool& wholeDay) {
+// yyyy-mm-dd, alone (midnight UTC) or followed by "T" (or a blank), hh:mm[:ss[.fraction]],
+// and "Z" or an offset.
+bool ReadRfc3339(DateScanner& scan, Moment& moment) {
     int fraction = 0;
     if (scan.Digits(4, moment.year) != 4 || !scan.Take("-") || scan.Digits(2, moment.month) != 2 ||
         !scan.Take("-") || scan.Digits(2, moment.day) != 2) {
         return false;
     }
-    wholeDay = scan.at == scan.end;
-    return wholeDay || (scan.Take("Tt ") && ReadClock(scan, moment) &&
-                        (!scan.Take(".") || scan.Digits(9, fraction) > 0) &&
-                        (scan.Take("Zz") || ReadOffset(scan, moment)));
+    return scan.at == scan.end || (scan.Take("Tt ") && ReadClock(scan, moment) &&
+                                   (!scan.Take(".") || scan.Digits(9, fraction) > 0) &&
+                                   (scan.Take("Zz") || ReadOffset(scan, moment)));
 }
 
 bool IsLeapYear(int year) {
@@ -165,11 +166,9 @@ bool ParseFeedDate(const CString& text, FeedTime& time) {
         --scan.end;
     scan.SkipBlanks();
     Moment moment;
-    bool wholeDay = false;
     // RFC 3339 begins with a year and a "-"; RFC 822 with a weekday or a day.
-    const bool read = scan.end - scan.at > 4 && scan.at[4] == '-'
-                          ? ReadRfc3339(scan, moment, wholeDay)
-                          : ReadRfc822(scan, moment);
+    const bool read = scan.end - scan.at > 4 && scan.at[4] == '-' ? ReadRfc3339(scan, moment)
+                                                                  : ReadRfc822(scan, moment);
     if (!read || scan.at != scan.end || moment.year < 1601 || moment.year > 9999 ||
         moment.month < 1 || moment.month > 12 || moment.day < 1 ||
         moment.day > DaysInMonth(moment.year, moment.month) || moment.hour > 23 ||
@@ -181,6 +180,8 @@ bool ParseFeedDate(const CString& text, FeedTime& time) {
     time.seconds =
         static_cast<int64_t>(DaysSinceEpoch(moment.year, moment.month, moment.day)) * 86400 +
         moment.hour * 3600 + moment.minute * 60 + second - moment.offsetMinutes * 60;
-    time.wholeDay = wholeDay;
+    time.year = moment.year;
+    time.month = moment.month;
+    time.day = moment.day;
     return true;
 }

@@ -7,12 +7,15 @@
 #include <cstdint>
 
 struct FeedTime {
-    int64_t seconds = 0;   // since 1970-01-01 00:00 UTC
-    bool wholeDay = false; // only a day was given: seconds is its midnight in UTC, and the
-                           // day is shown as it is, wherever the reader is
+    int64_t seconds = 0; // since 1970-01-01 00:00 UTC, to tell which entry is the newest
+    // The day as the feed wrote it, in the feed's own time zone: it is shown as it is, as the
+    // date of a news list is.
+    int year = 0;
+    int month = 0;
+    int day = 0;
 };
 
 // False for text in neither form, for a day or time that does not exist, for a zone name
 // other than UT, UTC, GMT, Z, the North American ones and the military letters, and for a
-// year before 1601 or after 9999 (outside what Windows converts).
+// year before 1601 or after 9999 (outside what Windows shows).
 bool ParseFeedDate(const CString& text, FeedTime& time);

@@ -127,17 +127,12 @@ XmlReadResult ReadEvents(IXmlReader& reader, CXmlEventSink& sink, int bytes) {
     return {FailureKind::FeedNotWellFormed, 0};
 }
 
-// The day in the user's short date format: a time on the user's clock, a whole day as it is.
+// The day in the user's short date format.
 CString FormatShortDate(const FeedTime& time) {
-    // FILETIME counts 100-nanosecond intervals since 1601-01-01.
-    const ULONGLONG ticks = static_cast<ULONGLONG>(time.seconds + 11644473600LL) * 10000000ULL;
-    const FILETIME fileTime = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME day = {};
-    SYSTEMTIME local = {};
-    if (!FileTimeToSystemTime(&fileTime, &day))
-        return CString();
-    if (!time.wholeDay && SystemTimeToTzSpecificLocalTime(nullptr, &day, &local))
-        day = local;
+    day.wYear = static_cast<WORD>(time.year);
+    day.wMonth = static_cast<WORD>(time.month);
+    day.wDay = static_cast<WORD>(time.day);
     WCHAR text[80];
     const int length = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &day, nullptr, text,
                                       static_cast<int>(sizeof text / sizeof text[0]));

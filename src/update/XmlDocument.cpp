@@ -31,9 +31,12 @@ void AppendWindows1252(const char* bytes, int length, CString& text) {
 bool NamesLatinEncoding(const char* document, int& name, int& length) {
     static const char* const kNames[] = {"iso-8859-1",   "iso8859-1", "latin1",
                                          "windows-1252", "cp1252",    "us-ascii"};
-    const char* end = std::strstr(document, "?>");
-    const char* at = std::strstr(document, " encoding");
-    if (std::strncmp(document, "<?xml", 5) != 0 || !end || !at || at > end)
+    // The declaration holds no ">" before its end.
+    const char* end = std::strchr(document, '>');
+    const char* at = document;
+    while (at < end && std::strncmp(at, " encoding", 9) != 0)
+        ++at;
+    if (std::strncmp(document, "<?xml", 5) != 0 || at >= end)
         return false;
     for (at += 9; IsBlank(*at) || *at == '='; ++at) {
     }

@@ -54,8 +54,9 @@ NEWS = news_text("edition-2", ENTRIES)
 POLLED = data_values("edition-2", email.utils.formatdate(DEFAULT_MTIME, usegmt=True), ENTRIES)
 
 # The posts of the published feeds, newest first as both generators list them. In the past,
-# as both leave out posts of the future; at midday, so that their day is the same for
-# Jekyll's addresses under any time zone. Short enough for the entries menu to show whole.
+# as both leave out posts of the future; at midday, so that their day is the same in UTC
+# (which Jekyll writes) and in their own zone (which Hugo writes), and for Jekyll's addresses
+# under any time zone. Short enough for the entries menu to show whole.
 BLOG = "http://blog.zavora.example"
 POSTS = [
     ("bridge", "Bridge reopens & traffic flows",
@@ -74,14 +75,13 @@ FEEDS = {
                lambda slug, time: f"{BLOG}/{time:%Y/%m/%d}/{slug}.html",
                f"{BLOG}/2024/12/07/bridge"),
 }
-# Dates as the agent shows them, in the short format the module sets.
+# Dates as the agent shows them: the day the feed wrote, in the short format the module sets.
 SHORT_DATE_KEY = r"HKCU\Control Panel\International"
 
 
 def feed_entries(generator):
     address = FEEDS[generator][2]
-    return [(datetime.datetime.fromtimestamp(time.timestamp()).strftime("%Y-%m-%d"), title,
-             address(slug, time)) for slug, title, time in POSTS]
+    return [(f"{time:%Y-%m-%d}", title, address(slug, time)) for slug, title, time in POSTS]
 
 
 def feed_polled(generator):

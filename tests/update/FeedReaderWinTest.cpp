@@ -90,35 +90,40 @@ TEST(FeedReader, ResolvesLinksAndReadsAtomTitles) {
     EXPECT_EQ(CString("urn:1"), feed.list.epoch);
 }
 
-TEST(FeedReader, ShowsDatesInTheUsersShortFormatAndReadsZoneNames) {
+// The day in the user's short date format, as Windows writes it.
+CString ShortDate(WORD year, WORD month, WORD day) {
+    const SYSTEMTIME date = {year, month, 0, day, 0, 0, 0, 0};
+    wchar_t text[80];
+    char utf8[160] = "";
+    if (GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &date, nullptr, text, 80) > 1)
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
+TEST(FeedReader, ShowsTheFeedsDaysInTheUsersShortFormatAndReadsZoneNames) {
     const FeedList feed =
         Read(std::string(kRss) + "<item><title>a</title><pubDate>Tue, 08 Dec 2026 01:00:00 EST"
                                  "</pubDate></item>\n<item><title>b</title><pubDate>Tue, 08 Dec "
                                  "2026 05:00:00 GMT</pubDate></item>\n<item><title>c</title>"
-                                 "<pubDate>Tue, 08 Dec 2026 04:30:00 PDT</pubDate></item>\n"
+                                 "<pubDate>Mon, 07 Dec 2026 23:30:00 PDT</pubDate></item>\n"
                                  "<item><title>d</title><pubDate>sometime</pubDate></item>\n"
                                  "</channel></rss>");
     ASSERT_EQ(4u, feed.list.entries.size());
-    // 06:00, 05:00 and 11:30 UTC: the third is the newest, but one date cannot be read.
+    // 06:00, 05:00 and 06:30 UTC on the 8th; the third is the newest, but one date cannot be
+    // read, so the first entry makes the epoch.
     EXPECT_EQ(CString("a"), feed.list.epoch);
-    EXPECT_FALSE(feed.list.entries[2].date.IsEmpty());
+    EXPECT_EQ(ShortDate(2026, 12, 8), feed.list.entries[0].date);
+    EXPECT_EQ(ShortDate(2026, 12, 7), feed.list.entries[2].date);
     EXPECT_TRUE(feed.list.entries[3].date.IsEmpty());
 
     const FeedList rdf =
         Read("<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
              "xmlns=\"http://purl.org/rss/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
              "<item><title>x</title><dc:date>2026-12-07</dc:date></item>"
-             "<item><title>y</title><dc:date>2026-12-09</dc:date></item></rdf:RDF>");
+             "<item><title>y</title><dc:date>2026-12-07T00:30:00+01:00</dc:date></item></rdf:RDF>");
     ASSERT_EQ(2u, rdf.list.entries.size());
-    EXPECT_EQ(CString("y"), rdf.list.epoch);
-    const SYSTEMTIME day = {2026, 12, 0, 7, 0, 0, 0, 0};
-    wchar_t expected[80];
-    const int length =
-        GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &day, nullptr, expected, 80);
-    ASSERT_GT(length, 1);
-    char utf8[160];
-    WideCharToMultiByte(CP_UTF8, 0, expected, -1, utf8, sizeof utf8, nullptr, nullptr);
-    EXPECT_EQ(CString(utf8), rdf.list.entries[0].date);
+    EXPECT_EQ(CString("x"), rdf.list.epoch);
+    EXPECT_EQ(ShortDate(2026, 12, 7), rdf.list.entries[1].date);
 }
 
 // Hostile and broken documents fail the poll with the line where reading stopped.

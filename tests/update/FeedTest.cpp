@@ -11,61 +11,72 @@
 
 namespace {
 
-// Dates as the tests read them: in UTC, a whole day without its time.
-CString UtcDate(const FeedTime& time) {
+// A date's time in UTC, which orders the entries.
+std::string UtcTime(const FeedTime& time) {
     const std::time_t seconds = static_cast<std::time_t>(time.seconds);
     char text[32] = "?";
     if (const std::tm* utc = std::gmtime(&seconds))
-        std::strftime(text, sizeof text, time.wholeDay ? "%Y-%m-%d" : "%Y-%m-%d %H:%M:%S", utc);
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", utc);
     return text;
+}
+
+// A date's day as the feed wrote it, which is shown: as the tests write days.
+CString WrittenDay(const FeedTime& time) {
+    CString day;
+    day.Format("%04d-%02d-%02d", time.year, time.month, time.day);
+    return day;
 }
 
 TEST(FeedDate, ReadsRfc822AndRfc3339) {
     const struct {
         const char* text;
         const char* utc; // "" when the date cannot be read
+        const char* day; // as written
     } rows[] = {
-        {"Mon, 07 Dec 2026 08:30:00 +0100", "2026-12-07 07:30:00"},
-        {"  Mon, 7 Dec 2026 08:30 GMT \r\n", "2026-12-07 08:30:00"},
-        {"07 Dec 2026 23:30:00 -0500", "2026-12-08 04:30:00"},
-        {"Tue, 08 Dec 2026 01:00:00 EST", "2026-12-08 06:00:00"},
-        {"Tue, 08 Dec 2026 01:00:00 EDT", "2026-12-08 05:00:00"},
-        {"Tue, 08 Dec 2026 01:00:00 CST", "2026-12-08 07:00:00"},
-        {"Tue, 08 Dec 2026 01:00:00 PDT", "2026-12-08 08:00:00"},
-        {"Tue, 08 Dec 2026 01:00:00 UT", "2026-12-08 01:00:00"},
-        {"Tue, 08 Dec 2026 01:00:00 Z", "2026-12-08 01:00:00"},
-        {"Tue, 08 Dec 2026 01:00:00 +0000 (UTC)", "2026-12-08 01:00:00"},
-        {"Tuesday, 08 December 2026 01:00:00", "2026-12-08 01:00:00"},
-        {"08 Dec 26 01:00:00 GMT", "2026-12-08 01:00:00"},
-        {"08 Dec 99 01:00:00 GMT", "1999-12-08 01:00:00"},
-        {"29 Feb 2024 12:00:00 GMT", "2024-02-29 12:00:00"},
-        {"2026-12-07T08:30:00+01:00", "2026-12-07 07:30:00"},
-        {"2026-12-07t08:30:00.123456z", "2026-12-07 08:30:00"},
-        {"2026-12-07 23:59:60Z", "2026-12-07 23:59:59"},
-        {"2026-12-07T08:30-0130", "2026-12-07 10:00:00"},
-        {"2026-12-07", "2026-12-07"},
+        {"Mon, 07 Dec 2026 08:30:00 +0100", "2026-12-07 07:30:00", "2026-12-07"},
+        {"  Mon, 7 Dec 2026 08:30 GMT \r\n", "2026-12-07 08:30:00", "2026-12-07"},
+        {"07 Dec 2026 23:30:00 -0500", "2026-12-08 04:30:00", "2026-12-07"},
+        {"Tue, 08 Dec 2026 01:00:00 EST", "2026-12-08 06:00:00", "2026-12-08"},
+        {"Tue, 08 Dec 2026 01:00:00 EDT", "2026-12-08 05:00:00", "2026-12-08"},
+        {"Tue, 08 Dec 2026 01:00:00 CST", "2026-12-08 07:00:00", "2026-12-08"},
+        {"Tue, 08 Dec 2026 01:00:00 PDT", "2026-12-08 08:00:00", "2026-12-08"},
+        {"Tue, 08 Dec 2026 01:00:00 UT", "2026-12-08 01:00:00", "2026-12-08"},
+        {"Tue, 08 Dec 2026 01:00:00 Z", "2026-12-08 01:00:00", "2026-12-08"},
+        {"Tue, 08 Dec 2026 01:00:00 +0000 (UTC)", "2026-12-08 01:00:00", "2026-12-08"},
+        {"Tuesday, 08 December 2026 01:00:00", "2026-12-08 01:00:00", "2026-12-08"},
+        {"08 Dec 26 01:00:00 GMT", "2026-12-08 01:00:00", "2026-12-08"},
+        {"08 Dec 99 01:00:00 GMT", "1999-12-08 01:00:00", "1999-12-08"},
+        {"29 Feb 2024 12:00:00 GMT", "2024-02-29 12:00:00", "2024-02-29"},
+        {"2026-12-07T08:30:00+01:00", "2026-12-07 07:30:00", "2026-12-07"},
+        {"2026-12-07t08:30:00.123456z", "2026-12-07 08:30:00", "2026-12-07"},
+        {"2026-12-07 23:59:60Z", "2026-12-07 23:59:59", "2026-12-07"},
+        {"2026-12-07T08:30-0130", "2026-12-07 10:00:00", "2026-12-07"},
+        {"2026-12-07", "2026-12-07 00:00:00", "2026-12-07"},
         // Unreadable: another zone name, no zone in RFC 3339, impossible days and times,
-        // other forms, and years Windows cannot convert.
-        {"Mon, 07 Dec 2026 08:30:00 CET", ""},
-        {"Mon, 07 Dec 2026 08:30:00 ESTX", ""},
-        {"2026-12-07T08:30:00", ""},
-        {"29 Feb 2026 12:00:00 GMT", ""},
-        {"31 Apr 2026 12:00:00 GMT", ""},
-        {"07 Dec 2026 24:00:00 GMT", ""},
-        {"07 Dec 2026 08:30:00 +2400", ""},
-        {"2026-13-01", ""},
-        {"2026-12", ""},
-        {"12/07/2026", ""},
-        {"07 Dez 2026 08:30:00 GMT", ""},
-        {"2026-12-07T08:30:00Z trailing", ""},
-        {"1600-12-31T23:59:59Z", ""},
-        {"10000-01-01", ""},
-        {"", ""},
+        // other forms, and years before 1601 or after 9999.
+        {"Mon, 07 Dec 2026 08:30:00 CET", "", ""},
+        {"Mon, 07 Dec 2026 08:30:00 ESTX", "", ""},
+        {"2026-12-07T08:30:00", "", ""},
+        {"29 Feb 2026 12:00:00 GMT", "", ""},
+        {"31 Apr 2026 12:00:00 GMT", "", ""},
+        {"07 Dec 2026 24:00:00 GMT", "", ""},
+        {"07 Dec 2026 08:30:00 +2400", "", ""},
+        {"2026-13-01", "", ""},
+        {"2026-12", "", ""},
+        {"12/07/2026", "", ""},
+        {"07 Dez 2026 08:30:00 GMT", "", ""},
+        {"2026-12-07T08:30:00Z trailing", "", ""},
+        {"1600-12-31T23:59:59Z", "", ""},
+        {"10000-01-01", "", ""},
+        {"", "", ""},
     };
     for (const auto& row : rows) {
         FeedTime time;
         const bool read = ParseFeedDate(row.text, time);
-        EXPECT_EQ(CString(row.utc), read ? UtcDate(time) : CString()) << row.text;
+        EXPECT_EQ(std::string(row.utc), read ? UtcTime(time) : "") << row.text;
+        if (read) {
+            EXPECT_EQ(CString(row.day), WrittenDay(time)) << row.text;
+        }
     }
     FeedTime time;
     ASSERT_TRUE(ParseFeedDate("1601-01-01T00:00:00Z", time));
@@ -130,7 +141,7 @@ struct Built {
 
 Built Build(const std::string& script, FailureKind failure = FailureKind::None) {
     Built built;
-    CFeedBuilder builder("http://news.example/feeds/all.xml", UtcDate, built.feed);
+    CFeedBuilder builder("http://news.example/feeds/all.xml", WrittenDay, built.feed);
     PlayScript(script, builder);
     builder.Finish({failure, 7});
     for (const NewsEntry& entry : built.feed.list.entries) {
@@ -154,7 +165,7 @@ TEST(FeedBuilder, ReadsEachFormatsEntries) {
          "<item><title>Note</title><guid isPermaLink=false>http://news.example/3</guid></item>"
          "</channel></rss>",
          "g1",
-         "2026-12-07 08:30:00|Bridge reopens|http://news.example/news/1;"
+         "2026-12-07|Bridge reopens|http://news.example/news/1;"
          "|Budget|http://news.example/2;|Note|"},
         // Elements of other namespaces, and items outside the channel, are not read.
         {"<rss><item><title>Stray</title></item><channel><item><A:link href=http://x/a />"
@@ -165,7 +176,7 @@ TEST(FeedBuilder, ReadsEachFormatsEntries) {
         {"<R:RDF><S:channel><S:title>Site</S:title></S:channel><S:item>"
          "<S:title>One</S:title><S:link>http://news.example/1</S:link>"
          "<D:date>2026-12-07T08:30:00+01:00</D:date></S:item></R:RDF>",
-         "http://news.example/1", "2026-12-07 07:30:00|One|http://news.example/1"},
+         "http://news.example/1", "2026-12-07|One|http://news.example/1"},
         // Atom: the alternate link, the published date before the updated one, HTML and
         // XHTML titles.
         {"<A:feed><A:updated>2026-12-09T00:00:00Z</A:updated><A:entry>"
@@ -178,8 +189,8 @@ TEST(FeedBuilder, ReadsEachFormatsEntries) {
          "<A:link rel=alternate href=https://news.example/a/2/ />"
          "<A:updated>2026-12-08T12:00:00Z</A:updated></A:entry></A:feed>",
          "https://news.example/a/2/",
-         "2026-12-07 00:00:00|Bold & caf\xC3\xA9 &unknown; \xEF\xBF\xBD a|"
-         "http://news.example/a/1/;2026-12-08 12:00:00|Say hello world|https://news.example/a/2/"},
+         "2026-12-07|Bold & caf\xC3\xA9 &unknown; \xEF\xBF\xBD a|"
+         "http://news.example/a/1/;2026-12-08|Say hello world|https://news.example/a/2/"},
         // Relative links resolve against xml:base in scope and the feed's own address.
         {"<A:feed X:base=http://other.example/blog/><A:entry X:base=2026/ >"
          "<A:link href=post.html /></A:entry><A:entry><A:link X:base=/x/ href=y /></A:entry>"
@@ -198,10 +209,10 @@ TEST(FeedBuilder, ReadsEachFormatsEntries) {
          "</A:entry><A:entry><A:id>new</A:id><A:updated>2026-12-01T00:00:00Z</A:updated>"
          "</A:entry><A:entry><A:id>same</A:id><A:updated>2026-12-01T00:00:00Z</A:updated>"
          "</A:entry></A:feed>",
-         "new", "2026-01-01 00:00:00||;2026-12-01 00:00:00||;2026-12-01 00:00:00||"},
+         "new", "2026-01-01||;2026-12-01||;2026-12-01||"},
         {"<A:feed><A:entry><A:id>first</A:id></A:entry><A:entry><A:id>dated</A:id>"
          "<A:updated>2026-12-01T00:00:00Z</A:updated></A:entry></A:feed>",
-         "first", "||;2026-12-01 00:00:00||"},
+         "first", "||;2026-12-01||"},
         {"<A:feed/>", "", ""},
     };
     for (const auto& row : rows) {
