@@ -14,6 +14,9 @@ packages=(
     fonts-wine fonts-liberation fonts-droid-fallback
     googletest clang libclang-rt-14-dev
     nginx-light apache2 lighttpd tinyproxy squid openssl python3-pytest curl
+    # Publishing software whose feeds the system tests poll: an RSS 2.0 site and an Atom
+    # feed, generated in the tests.
+    hugo jekyll ruby-jekyll-feed
     nsis
 )
 

@@ -17,6 +17,10 @@ bool ReadLine(const CString& text, int start, CString& line, int& lineFeed);
 // return or line feed (the text's length when there is none).
 int SkipWhitespace(const CString& text, int start);
 
+// The position where the body of a response starts: right after the line feed of its first
+// blank line; -1 when the header block never ends.
+int FindBodyStart(const CString& response);
+
 // A status line succeeds when the character after its first space is "2".
 bool IsSuccessStatus(const CString& statusLine);
 
