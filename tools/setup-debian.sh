@@ -14,6 +14,9 @@ packages=(
     fonts-wine fonts-liberation fonts-droid-fallback
     googletest clang libclang-rt-14-dev
     nginx-light apache2 lighttpd tinyproxy squid openssl python3-pytest curl
+    # Publishing software whose feeds the system tests poll: an RSS 2.0 site and an Atom
+    # feed, generated in the tests.
+    hugo jekyll ruby-jekyll-feed
     # Windows sign-in to a proxy. Wine's Kerberos (inside its Negotiate) loads the host's MIT
     # libraries of its own architecture, libkrb5.so.3 and libgssapi_krb5.so.2, and reads the
     # realm from KRB5_CONFIG (else /etc/krb5.conf) and the user's ticket from KRB5CCNAME

@@ -1,5 +1,7 @@
 #include "BrowserCommand.h"
 
+#include "WebAddress.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,22 +22,6 @@ bool StartsPercentEscape(const CString& text, int at) {
 
 bool MustBeEncoded(unsigned char ch) {
     return ch <= 0x20 || ch >= 0x7F || std::strchr("\"<>\\^`{|}", ch) != nullptr;
-}
-
-// Browsers ignore blanks and control characters around an address; so do we, so that a
-// line end left on a stored address does not become part of it.
-CString StripSurroundingControls(const CString& url) {
-    int first = 0;
-    int end = url.GetLength();
-    while (first < end && static_cast<unsigned char>(url[first]) <= 0x20)
-        ++first;
-    while (end > first && static_cast<unsigned char>(url[end - 1]) <= 0x20)
-        --end;
-    return url.Mid(first, end - first);
-}
-
-bool HasWebScheme(const CString& url) {
-    return url.Left(7).CompareNoCase("http://") == 0 || url.Left(8).CompareNoCase("https://") == 0;
 }
 
 CString PercentEncode(const CString& url) {
@@ -120,8 +106,10 @@ std::string InsertAddress(const std::string& line, const CString& address) {
 } // namespace
 
 BrowserCommandStatus PrepareWebAddress(const CString& url, CString& address) {
+    // Browsers ignore blanks and control characters around an address; so do we, so that a
+    // line end left on a stored address does not become part of it.
     const CString stripped = StripSurroundingControls(url);
-    if (!HasWebScheme(stripped))
+    if (!IsWebAddress(stripped))
         return BrowserCommandStatus::NotWebAddress;
     CString encoded = PercentEncode(stripped);
     if (encoded.GetLength() > kMaxBrowserCommandLine)

@@ -1,5 +1,7 @@
 #include "PollStore.h"
 
+#include "Feed.h"
+
 #include <algorithm>
 
 PollSettings SnapshotPollSettings(CAgentSettings& settings) {
@@ -23,6 +25,8 @@ PollSettings SnapshotPollSettings(CAgentSettings& settings) {
     snapshot.windowsProxy = settings.proxySource.CompareNoCase("none") != 0;
     snapshot.lastModified = settings.lastModified;
     snapshot.epoch = settings.epoch;
+    for (int index = 0; index < settings.numEntries; ++index)
+        snapshot.knownEntries += FeedEntryKey(settings.Entry(index));
     return snapshot;
 }
 

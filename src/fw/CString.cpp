@@ -39,6 +39,16 @@ bool IsBlankChar(char ch) {
     return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '\v' || ch == '\f';
 }
 
+CString::CString(const char* text) : m_text(text ? text : "") {}
+CString::CString(const char* data, int length) : m_text(data, length > 0 ? length : 0) {}
+CString::CString(char ch, int repeat) : m_text(repeat > 0 ? repeat : 0, ch) {}
+CString::CString(const std::string& text) : m_text(text) {}
+CString::CString(const CString& other) = default;
+CString::CString(CString&& other) noexcept = default;
+CString::~CString() = default;
+CString& CString::operator=(const CString& other) = default;
+CString& CString::operator=(CString&& other) noexcept = default;
+
 CString& CString::operator=(const char* text) {
     m_text = text ? text : "";
     return *this;

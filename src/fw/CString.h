@@ -6,11 +6,18 @@
 
 class CString {
 public:
+    // Making, copying, moving and destroying are out of line: inlined, the string's code for
+    // them is repeated wherever a CString is used, which made the agent 2 KB larger.
     CString() = default;
-    CString(const char* text) : m_text(text ? text : "") {}
-    CString(const char* data, int length) : m_text(data, length > 0 ? length : 0) {}
-    CString(char ch, int repeat) : m_text(repeat > 0 ? repeat : 0, ch) {}
-    CString(const std::string& text) : m_text(text) {}
+    CString(const char* text);
+    CString(const char* data, int length);
+    CString(char ch, int repeat);
+    CString(const std::string& text);
+    CString(const CString& other);
+    CString(CString&& other) noexcept;
+    ~CString();
+    CString& operator=(const CString& other);
+    CString& operator=(CString&& other) noexcept;
 
     int GetLength() const { return static_cast<int>(m_text.size()); }
     bool IsEmpty() const { return m_text.empty(); }

@@ -17,8 +17,10 @@ INT_PTR CreateSheet(PROPSHEETHEADERA& header) {
     return propertySheet(&header);
 }
 
-// The sheet whose window PropertySheetA is creating: its callback carries no pointer.
-thread_local CPropertySheet* t_sheetBeingMade = nullptr;
+// The sheet whose window PropertySheetA is creating on this thread: its callback carries no
+// pointer. A thread-local slot of the system's own (the compiler's thread_local would bring
+// a thread library along).
+const DWORD kSheetBeingMade = TlsAlloc();
 
 const char kSheetProperty[] = "ZvPropertySheet";
 
@@ -102,9 +104,9 @@ INT_PTR CPropertySheet::DoModal() {
     if (disableOwner)
         EnableWindow(owner, FALSE);
     m_applied = false;
-    t_sheetBeingMade = this;
+    TlsSetValue(kSheetBeingMade, this);
     const INT_PTR made = CreateSheet(header);
-    t_sheetBeingMade = nullptr;
+    TlsSetValue(kSheetBeingMade, nullptr);
     if (made == 0 || made == -1 || !m_hWnd) {
         if (disableOwner)
             EnableWindow(owner, TRUE);
@@ -161,8 +163,9 @@ bool CPropertySheet::IsSheetMessage(const MSG& message) const {
 }
 
 int CALLBACK CPropertySheet::SheetCallback(HWND sheet, UINT message, LPARAM) {
-    if (message == PSCB_INITIALIZED && t_sheetBeingMade)
-        t_sheetBeingMade->Attach(sheet);
+    auto* made = static_cast<CPropertySheet*>(TlsGetValue(kSheetBeingMade));
+    if (message == PSCB_INITIALIZED && made)
+        made->Attach(sheet);
     return 0;
 }
 

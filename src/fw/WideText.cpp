@@ -71,6 +71,22 @@ bool DecodeUtf8(const CString& text, WideText& decoded) {
     return true;
 }
 
+void AppendUtf8(char32_t codePoint, CString& text) {
+    if ((codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF)
+        codePoint = 0xFFFD;
+    if (codePoint < 0x80) {
+        text += static_cast<char>(codePoint);
+        return;
+    }
+    const int count = codePoint < 0x800 ? 2 : codePoint < 0x10000 ? 3 : 4;
+    char bytes[4];
+    for (int i = count - 1; i > 0; --i, codePoint >>= 6)
+        bytes[i] = static_cast<char>(0x80 | (codePoint & 0x3F));
+    // The lead byte: count one bits, a zero bit, then the highest bits of the value.
+    bytes[0] = static_cast<char>(((0xFF00 >> count) & 0xFF) | codePoint);
+    text.Append(bytes, count);
+}
+
 int CountCharacters(const WideText& text) {
     int count = 0;
     for (size_t i = 0; i < text.size(); ++i) {

@@ -13,6 +13,9 @@ using WideText = std::u16string;
 // form, an encoded surrogate or a value above U+10FFFF.
 bool DecodeUtf8(const CString& text, WideText& decoded);
 
+// Appends a code point in UTF-8; a surrogate or a value above U+10FFFF becomes U+FFFD.
+void AppendUtf8(char32_t codePoint, CString& text);
+
 // The number of characters: a surrogate pair counts once.
 int CountCharacters(const WideText& text);
 // The first count characters; a surrogate pair is never split.

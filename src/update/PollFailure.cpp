@@ -1,6 +1,7 @@
 #include "PollFailure.h"
 
 #include "ResponseParser.h"
+#include "WebAddress.h"
 
 namespace {
 
@@ -106,23 +107,6 @@ CString FindLocation(const CString& answer) {
     return CString();
 }
 
-// A Location made absolute against the address that was asked for.
-CString AbsoluteLocation(const CString& location, const CString& siteUrl) {
-    const int scheme = location.Find("://");
-    const int slash = location.Find('/');
-    if (scheme > 0 && (slash < 0 || slash > scheme))
-        return location;
-    const int schemeEnd = siteUrl.Find("://");
-    if (location.Left(2) == "//")
-        return (schemeEnd < 0 ? CString("http:") : siteUrl.Left(schemeEnd + 1)) + location;
-    const int pathStart = schemeEnd < 0 ? -1 : siteUrl.Find('/', schemeEnd + 3);
-    const CString origin = pathStart < 0 ? siteUrl : siteUrl.Left(pathStart);
-    if (location.Left(1) == "/")
-        return origin + location;
-    const CString path = pathStart < 0 ? CString("/") : siteUrl.Mid(pathStart);
-    return origin + path.Left(path.ReverseFind('/') + 1) + location;
-}
-
 bool IsRedirect(int code) {
     return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
 }
@@ -154,12 +138,19 @@ FailureReason DescribeStatus(const PollFailure& failure) {
         if (location.IsEmpty())
             return {"the site moved (" + code + ") without saying where", "moved (" + code + ")"};
         return {"the site moved to " +
-                    Printable(AbsoluteLocation(location, failure.siteUrl), kLongestLocation) +
+                    Printable(ResolveReference(failure.siteUrl, location), kLongestLocation) +
                     " (" + code + ")",
                 "moved (" + code + ")"};
     }
     const char* who = failure.viaProxy ? "the site or the proxy answered " : "the site answered ";
     return {who + answered, "HTTP " + code};
+}
+
+// " (line 12)": where in the feed reading stopped.
+CString AtLine(const PollFailure& failure) {
+    CString text;
+    text.Format(" (line %d)", failure.line);
+    return text;
 }
 
 } // namespace
@@ -218,6 +209,22 @@ FailureReason DescribeFailure(const PollFailure& failure) {
         return {"the certificate has expired", "certificate expired"};
     case FailureKind::AnswerCut:
         return {"the site's answer was cut short", "answer cut short"};
+    case FailureKind::FeedNotWellFormed:
+        return {"the feed is not well-formed XML" + AtLine(failure), "feed not well-formed"};
+    case FailureKind::FeedHasDtd:
+        return {"the feed has a document type declaration, which is not read" + AtLine(failure),
+                "feed has a DTD"};
+    case FailureKind::FeedEncoding:
+        return {"the feed's character encoding cannot be read" + AtLine(failure),
+                "feed encoding unknown"};
+    case FailureKind::FeedTooDeep:
+        return {"the feed nests its elements too deeply" + AtLine(failure),
+                "feed nested too deeply"};
+    case FailureKind::FeedUnknownFormat:
+        return {"the document is neither an RSS nor an Atom feed" + AtLine(failure),
+                "not RSS or Atom"};
+    case FailureKind::FeedReaderMissing:
+        return {"Windows' XML reader (xmllite.dll) could not be loaded", "no XML reader"};
     case FailureKind::SignInRefused:
         return {"the proxy refused your Windows sign-in", "proxy refused login"};
     case FailureKind::NoKerberosTicket:

@@ -27,6 +27,12 @@ enum class FailureKind {
     CertificateExpired,   // outside its validity period
     TunnelRefused,        // the proxy answered CONNECT with a status that is not a success
     AnswerCut,            // the answer ended before its Content-Length, or unannounced over TLS
+    FeedNotWellFormed,    // an XML answer that is not well-formed, or is cut off
+    FeedHasDtd,           // an XML answer with a document type declaration (never read)
+    FeedEncoding,         // an XML answer in a character encoding that cannot be read
+    FeedTooDeep,          // an XML answer whose elements nest beyond the reader's limit
+    FeedUnknownFormat,    // well-formed XML that is neither RSS nor Atom
+    FeedReaderMissing,    // the system's XML reader could not be loaded
     SignInRefused,        // a Windows sign-in that the proxy answered with 407 to the end
     NoKerberosTicket,     // Negotiate: Windows has no ticket for the proxy, nor another way in
 };
@@ -42,6 +48,7 @@ struct PollFailure {
     CString answer;     // HttpStatus, TunnelRefused: the whole answer, for its header lines
     CString scheme;     // UnknownScheme: the stored scheme
     CString siteUrl;    // the address asked for, http://host[:port]/path, to resolve a Location
+    int line = 0;       // Feed*: the line of the document where reading stopped
     const char* families = ""; // ConnectFailed, ConnectTimedOut: "IPv6 and IPv4" when IPv6 was
                                // tried, empty for IPv4 alone
 };

@@ -19,9 +19,11 @@ struct PollSettings {
     CString authUsername;
     CString authPassword;
     CString urlScheme = "http";
-    bool windowsProxy = true; // with useProxy off, follow Windows' proxy settings
-    CString lastModified;     // stored marker to compare the HEAD reply with
-    CString epoch;            // stored marker to compare the list's epoch with
+    // With useProxy off, follow Windows' proxy settings (proxySource is not "none").
+    bool windowsProxy = true;
+    CString lastModified; // stored marker to compare the HEAD reply with
+    CString epoch;        // stored marker to compare the list's epoch with
+    CString knownEntries; // the stored entries' FeedEntryKey, to tell a feed's new entries
 };
 
 enum class PollOutcome { NewPostings, NothingNew, Error };

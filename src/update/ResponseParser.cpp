@@ -58,20 +58,6 @@ NewsEntry MakeEntry(const CString& dateAndTitle, const CString& url) {
     return entry;
 }
 
-// The position where the body starts: right after the first blank line's line feed;
-// -1 when the header block never ends.
-int FindBodyStart(const CString& response) {
-    CString line;
-    int lineFeed = -1;
-    for (int start = 0; ReadLine(response, start, line, lineFeed);
-         start = lineFeed < 0 ? -1 : lineFeed + 1) {
-        if (IsBlankLine(line)) {
-            return lineFeed < 0 ? -1 : lineFeed + 1;
-        }
-    }
-    return -1;
-}
-
 void ReadHeaderLine(const CString& line, CString& lastModified) {
     ReadHeaderValue(line, "Last-Modified", lastModified);
 }
@@ -140,6 +126,18 @@ int SkipWhitespace(const CString& text, int start) {
         ++position;
     }
     return position;
+}
+
+int FindBodyStart(const CString& response) {
+    CString line;
+    int lineFeed = -1;
+    for (int start = 0; ReadLine(response, start, line, lineFeed);
+         start = lineFeed < 0 ? -1 : lineFeed + 1) {
+        if (IsBlankLine(line)) {
+            return lineFeed < 0 ? -1 : lineFeed + 1;
+        }
+    }
+    return -1;
 }
 
 bool IsSuccessStatus(const CString& statusLine) {

@@ -26,6 +26,10 @@ bool ReadHeaderValue(const CString& line, const char* wanted, CString& value);
 // or -1 when there is none that reads as one.
 int ContentLength(const CString& response, int bodyStart);
 
+// The position where the body of a response starts: right after the line feed of its first
+// blank line; -1 when the header block never ends.
+int FindBodyStart(const CString& response);
+
 // A status line succeeds when the character after its first space is "2".
 bool IsSuccessStatus(const CString& statusLine);
 

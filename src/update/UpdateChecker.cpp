@@ -1,10 +1,12 @@
 #include "UpdateChecker.h"
 
 #include "Base64Encoder.h"
+#include "Feed.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -196,16 +198,19 @@ void CUpdateChecker::NoteBadAnswer(FailureKind kind, const CString& answer,
     m_failure.answer = answer;
 }
 
-void CUpdateChecker::FailWithReason(FailureKind kind) {
+void CUpdateChecker::FailWithReason(FailureKind kind, int line) {
     NoteFailure(kind);
+    m_failure.line = line;
     m_message = DescribeFailure(m_failure).text;
 }
 
 bool CUpdateChecker::Exchange(AnswerTo request, RequestBuilder direct, RequestBuilder proxied,
-                              const char* writeError, const char* readError, CString& response) {
+                              const char* writeError, const char* readError, CString& response,
+                              CString* whole) {
     m_answerTo = request;
     m_writeError = writeError;
     m_readError = readError;
+    m_whole = whole;
     if (!OpenConnection()) {
         return false;
     }
@@ -250,6 +255,9 @@ bool CUpdateChecker::RequestLeg(bool keepAlive, CString& response) {
         m_message = m_readError;
         NoteFailure(FailureKind::AnswerCut);
         return false;
+    }
+    if (m_whole) {
+        *m_whole = response;
     }
     // The response ends at its first zero byte.
     response = CString(response.c_str());
@@ -450,7 +458,7 @@ bool CUpdateChecker::SendGetRequest() {
     m_message.Empty();
     return Exchange(AnswerTo::Get, &CUpdateChecker::BuildGetRequest,
                     &CUpdateChecker::BuildProxyGetRequest, "Failed to write GET request to socket",
-                    "Failed to read response from socket", m_getResponse);
+                    "Failed to read response from socket", m_getResponse, &m_getBytes);
 }
 
 bool CUpdateChecker::ParseHeadResponse() {
@@ -478,6 +486,13 @@ bool CUpdateChecker::CheckLastModified() {
 
 bool CUpdateChecker::ParseNewsList() {
     m_newPostings = false;
+    // A feed is read from all the bytes received: in UTF-16 most of them are zero.
+    const int body = FindBodyStart(m_getBytes);
+    XmlDocument document;
+    if (body >= 0 && IsSuccessStatus(StatusLineOf(m_getResponse, false)) &&
+        PrepareXmlDocument(m_getBytes.c_str() + body, m_getBytes.GetLength() - body, document)) {
+        return ParseFeed(document);
+    }
     switch (ParseNewsListText(m_getResponse, m_list)) {
     case ResponseCheck::Ok:
         m_newPostings = m_list.hasEpoch && m_list.epoch != m_settings.epoch;
@@ -491,6 +506,18 @@ bool CUpdateChecker::ParseNewsList() {
         break;
     }
     return false;
+}
+
+bool CUpdateChecker::ParseFeed(const XmlDocument& document) {
+    FeedList feed;
+    ReadFeed(document, SiteUrl(), feed);
+    if (feed.failure != FailureKind::None) {
+        FailWithReason(feed.failure, feed.line);
+        return false;
+    }
+    m_newPostings = FeedHasNews(feed, m_settings.epoch, m_settings.knownEntries);
+    m_list = std::move(feed.list);
+    return true;
 }
 
 // Every request line ends with CR LF: Apache and lighttpd refuse a request whose lines end

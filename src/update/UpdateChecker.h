@@ -10,6 +10,7 @@
 #include "ProxyRoute.h"
 #include "ProxySignIn.h"
 #include "ResponseParser.h"
+#include "XmlDocument.h"
 
 #include <memory>
 
@@ -35,7 +36,8 @@ public:
     bool SendGetRequest();
     bool ParseHeadResponse();
     // Parses the GET response; a list whose epoch differs from the stored one is kept and
-    // counts as new postings.
+    // counts as new postings. A body that starts with "<" is read as a feed instead, and
+    // counts as new postings as FeedHasNews decides.
     bool ParseNewsList();
 
     CString BuildHeadRequest() const;
@@ -86,7 +88,7 @@ private:
     // The host and port connected to: the site's, or the proxy's on a route through one.
     CString EndpointHost() const;
     int EndpointPort() const;
-    // http[s]://host[:port]/path
+    // The address asked for: scheme://host[:port]/path.
     CString SiteUrl() const;
     // Connects along the routes from the current one on, until one connects.
     bool OpenConnection();
@@ -120,13 +122,18 @@ private:
     // answerBegun: part of the answer had arrived when the read failed.
     void NoteSocketFailure(bool connecting, bool answerBegun = false);
     void NoteBadAnswer(FailureKind kind, const CString& answer, const CString& statusLine);
-    // For the failures that HTTPS brought, the message is the reason itself.
-    void FailWithReason(FailureKind kind);
+    // For the failures that HTTPS, feeds and the sign-in brought, the message is the reason
+    // itself; line is where reading a feed stopped.
+    void FailWithReason(FailureKind kind, int line = 0);
+    // The GET response's body read as a feed; a feed that cannot be read fails the poll.
+    bool ParseFeed(const XmlDocument& document);
     // Sends one request over a fresh connection (more during a Windows sign-in), built by
-    // direct or, on a route through a proxy, by proxied, and reads the whole response. A
-    // response that was partly received when a step failed, or that was cut short, is dropped.
+    // direct or, on a route through a proxy, by proxied, and reads the whole response, up to
+    // its first zero byte, and all its bytes into whole when given. A response that was partly
+    // received when a step failed, or that was cut short, is dropped.
     bool Exchange(AnswerTo request, RequestBuilder direct, RequestBuilder proxied,
-                  const char* writeError, const char* readError, CString& response);
+                  const char* writeError, const char* readError, CString& response,
+                  CString* whole = nullptr);
 
     PollSettings m_settings;
     SocketLimits m_limits;
@@ -134,6 +141,7 @@ private:
     PollFailure m_failure;
     CString m_headResponse;
     CString m_getResponse;
+    CString m_getBytes; // the GET response with any zero bytes
     CString m_lastModified;
     std::unique_ptr<CClientSocket> m_connection;
     // The request being exchanged.
@@ -141,6 +149,7 @@ private:
     RequestBuilder m_build = nullptr;
     const char* m_writeError = "";
     const char* m_readError = "";
+    CString* m_whole = nullptr; // receives all the bytes of the answer, when the request asks
     SignInStarter m_startSignIn;
     // The scheme of the poll's sign-in: the next request starts its handshake at once.
     SignInScheme m_signIn = SignInScheme::None;

@@ -133,6 +133,10 @@ TEST_F(ApplyPollResultTest, SnapshotTrimsHostsInPlace) {
     EXPECT_EQ(CString("proxy"), settings.proxyHost);
     EXPECT_EQ(CString("old-epoch"), snapshot.epoch);
     EXPECT_EQ(CString("old-lm"), snapshot.lastModified);
+    // What tells a feed's entries from the stored ones: the addresses, or the titles.
+    settings.urls[1].Empty();
+    EXPECT_EQ(std::string("\0uold-url0\0\0told-title1\0\0uold-url2\0", 35),
+              SnapshotPollSettings(settings).knownEntries.str());
 }
 
 // proxySource switches Windows' proxy settings off only when it says "none".
@@ -252,5 +256,35 @@ TEST(FailureReason, Table) {
         const FailureReason reason = DescribeFailure(failure);
         EXPECT_EQ(CString(row.text), reason.text) << row.statusLine;
         EXPECT_EQ(CString(row.brief), reason.brief) << row.statusLine;
+    }
+}
+
+// A feed that cannot be read names the line where reading stopped.
+TEST(FailureReason, FeedsNameTheLine) {
+    const struct {
+        FailureKind kind;
+        const char* text;
+        const char* brief;
+    } rows[] = {
+        {FailureKind::FeedNotWellFormed, "the feed is not well-formed XML (line 12)",
+         "feed not well-formed"},
+        {FailureKind::FeedHasDtd,
+         "the feed has a document type declaration, which is not read (line 12)", "feed has a DTD"},
+        {FailureKind::FeedEncoding, "the feed's character encoding cannot be read (line 12)",
+         "feed encoding unknown"},
+        {FailureKind::FeedTooDeep, "the feed nests its elements too deeply (line 12)",
+         "feed nested too deeply"},
+        {FailureKind::FeedUnknownFormat,
+         "the document is neither an RSS nor an Atom feed (line 12)", "not RSS or Atom"},
+        {FailureKind::FeedReaderMissing, "Windows' XML reader (xmllite.dll) could not be loaded",
+         "no XML reader"},
+    };
+    for (const auto& row : rows) {
+        PollFailure failure;
+        failure.kind = row.kind;
+        failure.line = 12;
+        const FailureReason reason = DescribeFailure(failure);
+        EXPECT_EQ(CString(row.text), reason.text);
+        EXPECT_EQ(CString(row.brief), reason.brief);
     }
 }

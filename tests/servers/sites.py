@@ -120,8 +120,9 @@ class NewsSite(LocalDaemon):
             f.write(text)
 
     def set_news(self, text, mtime=None):
-        with open(self.news_file, "w", newline="") as f:
-            f.write(text)
+        """text: a str, written in UTF-8, or bytes as they are."""
+        with open(self.news_file, "wb") as f:
+            f.write(text if isinstance(text, bytes) else text.encode())
         if mtime is not None:
             os.utime(self.news_file, (mtime, mtime))
 

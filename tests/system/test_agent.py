@@ -27,6 +27,7 @@ from conftest import (
     DATA_KEY,
     SETTINGS_KEY,
     about_last_poll,
+    ansi_bytes,
     data_values,
     ids_of,
     menu_of,
@@ -305,14 +306,6 @@ def test_escape_after_a_tray_menu_leaves_the_agent_running(agent, server, drive)
     assert agent.wait_exit(2) is None, "Escape ended the agent"
     assert drive.alive()
     assert agent.exit() == 0
-
-
-def ansi_bytes(text):
-    """The bytes a program reads back through the ANSI registry calls under the Western code
-    page (Windows-1252), whose five unassigned bytes stand for the control characters of
-    the same number."""
-    return b"".join(char.encode("cp1252") if char.encode("cp1252", "ignore") else
-                    bytes([ord(char)]) for char in text)
 
 
 # Each row: the title as the site sends it, and what the entries menu shows. The agent runs

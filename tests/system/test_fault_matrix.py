@@ -78,6 +78,25 @@ def only_modified(value):
     return {**SEED, "lastModified": value}
 
 
+def feed_reply(body):
+    """A feed, answered as a news list is."""
+    head = f"HTTP/1.0 200 OK\nLast-Modified: {SERVER_MODIFIED}\n\n".encode()
+
+    def play(conn, request, server):
+        conn.sendall(head if request.method == "HEAD" else head + body)
+
+    return play
+
+
+# Relative links resolve against xml:base; the guid is the epoch, else the address.
+RSS = ('<?xml version="1.0"?>\n<rss version="2.0"><channel xml:base="http://news.example/">\n'
+       "<item><title>First title</title><link>/1</link><guid>urn:1</guid></item>\n"
+       "<item><title>Second title</title><link>2</link></item>\n</channel></rss>\n")
+FEED = news("urn:1", SERVER_MODIFIED, [("", "First title", "http://news.example/1"),
+                                       ("", "Second title", "http://news.example/2")])
+LAUGHS = ('<?xml version="1.0"?>\n<!DOCTYPE rss [<!ENTITY a "aaaaaaaaaa">'
+          + "".join(f'<!ENTITY {chr(98 + i)} "' + f"&{chr(97 + i)};" * 10 + '">' for i in range(9))
+          + ']>\n<rss><channel><item><title>&j;</title></item></channel></rss>\n')
 PROXY = {"useProxy": 1, "proxyHost": " 127.0.0.1 "}
 TUNNEL = {**PROXY, "urlScheme": "https", "urlHost": "localhost", "urlPort": 443}
 ROWS = {
@@ -126,6 +145,13 @@ ROWS = {
     "body shorter than its Content-Length": Row("short-body", HEAD_GET, SEED, True),
     "body of only tabs and line feeds": Row(
         "tabs-only", HEAD_GET, only_modified(SERVER_MODIFIED), False),
+    # Feeds: read through Windows' XML reader; one that cannot be read fails the poll (the
+    # update tests have a row for each way a feed fails).
+    "RSS feed in UTF-16": Row(
+        feed_reply(RSS.replace('"1.0"?>', '"1.0" encoding="UTF-16"?>').encode("utf-16")),
+        HEAD_GET, FEED, False),
+    "feed with entities that expand a billion times": Row(
+        feed_reply(LAUGHS.encode()), HEAD_GET, SEED, True),
     "proxy 407 without credentials": Row(
         None, HEAD, SEED, True, settings={**PROXY, "useProxyAuth": 0}, endpoint="proxy",
         proxy_status=407),

@@ -1,7 +1,9 @@
 """The agent against real servers from Debian's packages, one row per server: directly
 against nginx, Apache, lighttpd and Apache's second name-based virtual host, and through
 tinyproxy and squid with right, wrong and missing credentials; over HTTPS directly against
-nginx and through tinyproxy's CONNECT tunnel with right, wrong and missing credentials.
+nginx and through tinyproxy's CONNECT tunnel with right, wrong and missing credentials;
+and nginx serving the feeds that Hugo (RSS 2.0) and Jekyll (Atom 1.0) write for the same
+three posts, which must also bring the popup and open from the entries menu.
 Windows sign-in: through squid with Negotiate and MIT's KDC, with a valid, a missing and an
 expired Kerberos ticket and through its tunnel, and through squid with NTLM and stored
 credentials; and through the fault server's sign-in proxy, which shows the legs of each
@@ -9,11 +11,11 @@ handshake on one connection, closes between legs, or refuses the last leg.
 
 With the agent's own proxy off, squid serves as the proxy of Windows' settings: fixed, or
 named by a proxy script that nginx serves, with the bypass list (its wildcards are rows of
-the network tests), a script that fails and
-an automatic detection that finds nothing. nginx on ::1 alone is polled by IPv6 literals,
-by a name with ::1 only, by a name with both addresses whose IPv4 port is closed, and over
-HTTPS through squid's tunnel (the names come from tests/servers/test_hosts.py). The About
-box names the route that Windows' settings chose.
+the network tests), a script that fails and an automatic detection that finds nothing.
+nginx on ::1 alone is polled by an IPv6 literal, by a name with ::1 only, by a name with
+both addresses whose IPv4 port is closed, and over HTTPS through squid's tunnel (the names
+come from tests/servers/test_hosts.py). The About box names the route that Windows'
+settings chose.
 
 A good row sees HEAD then GET at the site, finds the list stored in place of the old one,
 and on Refresh sends only HEAD, the Last-Modified being unchanged. A refused row reaches
@@ -23,26 +25,32 @@ needs it.
 
 import concurrent.futures
 import contextlib
+import datetime
 import email.utils
+import os
 from dataclasses import dataclass, field
 
 import pytest
 
-import os
-
-from agent_contract import ID_TASKBAR_REFRESH
+from agent_contract import ID_NEWS_ENTRY_FIRST, ID_TASKBAR_REFRESH
 from conftest import (
     DATA_KEY,
     SETTINGS_KEY,
+    Registry,
     about_last_poll,
+    ansi_bytes,
     data_values,
+    run,
     wait_for,
+    wait_popup,
     wait_until_idle,
+    windows_path,
 )
 
 from fault_server import FaultServer
 from kerberos import REALM, USER, KerberosRealm
 from proxy import SquidProxy, SquidSignInProxy, TinyProxy
+from publishers import hugo_feed, jekyll_feed
 from sites import DEFAULT_MTIME, ApacheSite, LighttpdSite, NginxSite
 
 PROXY_USER = "agent"
@@ -62,6 +70,42 @@ def news_text(epoch, entries):
 NEWS = news_text("edition-2", ENTRIES)
 POLLED = data_values("edition-2", email.utils.formatdate(DEFAULT_MTIME, usegmt=True), ENTRIES)
 
+# The posts of the published feeds, newest first as both generators list them. In the past,
+# as both leave out posts of the future; at midday, so that their day is the same in UTC
+# (which Jekyll writes) and in their own zone (which Hugo writes), and for Jekyll's addresses
+# under any time zone. Short enough for the entries menu to show whole.
+BLOG = "http://blog.zavora.example"
+POSTS = [
+    ("bridge", "Bridge reopens & traffic flows",
+     datetime.datetime(2024, 12, 7, 12, 30, tzinfo=datetime.timezone.utc)),
+    ("budget", "Council approves winter budget",
+     datetime.datetime(2024, 12, 6, 11, 0, tzinfo=datetime.timezone(datetime.timedelta(hours=1)))),
+    ("cafe", "Caf\u00e9 \u201eZur Br\u00fccke\u201c opens again",
+     datetime.datetime(2024, 12, 5, 12, 0, tzinfo=datetime.timezone.utc)),
+]
+# Each generator's feed, its path, and the address it gives a post; the epoch is the newest
+# post's guid or id.
+FEEDS = {
+    "hugo": (lambda: hugo_feed(POSTS, BLOG), "/index.xml",
+             lambda slug, time: f"{BLOG}/posts/{slug}/", f"{BLOG}/posts/bridge/"),
+    "jekyll": (lambda: jekyll_feed(POSTS, BLOG), "/feed.xml",
+               lambda slug, time: f"{BLOG}/{time:%Y/%m/%d}/{slug}.html",
+               f"{BLOG}/2024/12/07/bridge"),
+}
+# Dates as the agent shows them: the day the feed wrote, in the short format the module sets.
+SHORT_DATE_KEY = r"HKCU\Control Panel\International"
+
+
+def feed_entries(generator):
+    address = FEEDS[generator][2]
+    return [(f"{time:%Y-%m-%d}", title, address(slug, time)) for slug, title, time in POSTS]
+
+
+def feed_polled(generator):
+    return data_values(FEEDS[generator][3], email.utils.formatdate(DEFAULT_MTIME, usegmt=True),
+                       feed_entries(generator))
+
+
 # Each takes the session's test certificates, which only nginx uses.
 SERVERS = {
     "nginx": lambda certificates: NginxSite(news=NEWS, certificates=certificates),
@@ -75,6 +119,8 @@ SERVERS = {
     "lighttpd": lambda _: LighttpdSite(news=NEWS),
     "tinyproxy": lambda _: TinyProxy(user=PROXY_USER, password=PROXY_PASSWORD),
     "squid": lambda _: SquidProxy(user=PROXY_USER, password=PROXY_PASSWORD),
+    **{f"nginx-{generator}": (lambda make, path: lambda _: NginxSite(news=make(), path=path))(
+        make, path) for generator, (make, path, _, _) in FEEDS.items()},
 }
 
 # Windows sign-in: the realm and the squids that ask for it.
@@ -107,6 +153,7 @@ class Row:
     credentials: dict = field(default_factory=dict)
     polls: bool = True
     scheme: str = "http"
+    feed: str = None  # the generator of the feed the site serves
     # urlHost instead of the site's: "$ZV_IPV6_NAME" and "$ZV_DUAL_NAME" are names of
     # test_hosts.py, without which the row is skipped.
     host: str = None
@@ -140,6 +187,8 @@ ROWS = {
                                             scheme="https"),
     "tinyproxy tunnel, no credentials": Row("nginx", "tinyproxy", MISSING, polls=False,
                                             scheme="https"),
+    "nginx, Hugo's RSS feed": Row("nginx-hugo", feed="hugo"),
+    "nginx, Jekyll's Atom feed": Row("nginx-jekyll", feed="jekyll"),
     "Windows' fixed proxy": Row("nginx", credentials=RIGHT, windows={"proxy": SQUID},
                                 route=f"through {SQUID} (Windows settings)"),
     "Windows' bypass list, <local>": Row(
@@ -196,6 +245,19 @@ def sign_in_servers():
         with concurrent.futures.ThreadPoolExecutor(1) as pool:
             started = pool.submit(start)
             yield started.result
+
+
+@pytest.fixture(scope="module", autouse=True)
+def short_dates(agent_exe):
+    """The user's short date format is yyyy-MM-dd for the agents of this module."""
+    before = Registry().query(SHORT_DATE_KEY).get("sShortDate")
+    run(["wine", "reg", "add", SHORT_DATE_KEY, "/v", "sShortDate", "/d", "yyyy-MM-dd", "/f"],
+        check=True)
+    yield
+    if before is None:
+        run(["wine", "reg", "delete", SHORT_DATE_KEY, "/v", "sShortDate", "/f"])
+    else:
+        run(["wine", "reg", "add", SHORT_DATE_KEY, "/v", "sShortDate", "/d", before, "/f"])
 
 
 @pytest.fixture(scope="module")
@@ -304,8 +366,10 @@ def test_poll_stores_the_list_and_refresh_finds_it_unchanged(row, servers, agent
         expected = len(methods) if carried else 0
         assert wait_for(lambda: len(squid.requests()) - proxied >= expected, 5)
         assert len(squid.requests()) - proxied == expected
-    data = POLLED if row.polls else STORED
-    assert registry.query(DATA_KEY) == {name: str(value) for name, value in data.items()}
+    data = feed_polled(row.feed) if row.feed else POLLED if row.polls else STORED
+    # Titles come back in the ANSI code page; the agent stored the feed's UTF-8.
+    assert {name: ansi_bytes(value).decode() for name, value in registry.texts(DATA_KEY).items()
+            } == {name: str(value) for name, value in data.items()}
     settings = registry.query(SETTINGS_KEY)
     assert settings["newEntriesFlag"] == ("1" if row.polls else "0")
     if row.proxy:
@@ -351,3 +415,27 @@ def test_windows_sign_in_through_a_recording_proxy(row, agent, registry, drive):
     assert [r.method for r in requests[-2:]] == (["GET"] * 2 if not row.reason else ["HEAD"] * 2)
     stored = registry.query(DATA_KEY)
     assert stored["epoch"] == ("edition-0" if row.reason else "edition-7")
+
+
+@pytest.mark.parametrize("generator", FEEDS)
+def test_published_feed_brings_the_popup_and_its_entries_open(generator, servers, agent,
+                                                              registry, drive, tmp_path):
+    site = servers(f"nginx-{generator}")
+    registry.write(SETTINGS_KEY, {"urlHost": site.host, "urlPort": site.port,
+                                  "urlPath": site.path})
+    recorder_log = tmp_path / "recorder.log"
+    agent.env["ZV_RECORDER_LOG"] = windows_path(recorder_log)
+    agent.start()
+    assert wait_popup(drive, 15) is not None, "no popup for the feed's entries"
+    wait_until_idle(drive)
+
+    entries = feed_entries(generator)
+    items = drive.look_menu("left")
+    assert [item["text"] for item in items[:len(entries)]] == [
+        f"{date} {title.replace('&', '&&')}" for date, title, _ in entries]
+    drive.tray("left")
+    drive.choose(ID_NEWS_ENTRY_FIRST + 2)
+    assert wait_for(recorder_log.exists, 10), "no browser was started"
+    # The recorder logs its quoted path, a blank and the quoted address.
+    assert recorder_log.read_text("latin-1").splitlines()[0].partition('" ')[2] == \
+        f'"{entries[2][2]}"'
