@@ -287,7 +287,7 @@ const std::vector<ItemRow>& AboutItems() {
         {IDC_STATIC, "Static", ZV_SITE_HOME, 46, 18, 119, 8, kLabel},
         {IDC_STATIC, "Static", "Copyright (C) 2026 " ZV_COMPANY, 46, 28, 119, 8, kLabel},
         {IDOK, "Button", "OK", 180, 13, 32, 14, kChild | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON},
-        {IDC_ABOUT_LAST_POLL, "Edit", "", 15, 44, 203, 64, kChild | ES_MULTILINE | ES_READONLY},
+        {IDC_ABOUT_LAST_POLL, "Edit", "", 15, 44, 203, 80, kChild | ES_MULTILINE | ES_READONLY},
     };
     return rows;
 }
@@ -341,7 +341,7 @@ TEST_P(ResourceTest, HiddenWindowTemplateIsAnEmptyBorderedPopup) {
 TEST_P(ResourceTest, AboutBoxTemplate) {
     const DialogTemplate dialog = LoadTemplate(m_module, IDD_ABOUTBOX);
     ExpectFrame(dialog, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, 225,
-                115, "About " ZV_PRODUCT_NAME);
+                131, "About " ZV_PRODUCT_NAME);
     ExpectItems(dialog, AboutItems());
 }
 
