@@ -11,7 +11,7 @@ constexpr int kHeadStartMs = 250;
 } // namespace
 
 CClientSocket::CClientSocket(const char* hostName, int port, const SocketLimits& limits)
-    : m_socket(kNoSocket), m_limits(limits), m_deadline(Clock::now()) {
+    : m_socket(kNoSocket), m_limits(limits), m_deadline(MonotonicMs()) {
     std::memset(m_buffer, 0, sizeof m_buffer);
     if (hostName && *hostName) {
         m_addressCount = ResolveHost(hostName, static_cast<unsigned short>(port & 0xFFFF),
@@ -29,13 +29,13 @@ int CClientSocket::Fail(SocketFailure failure) {
 }
 
 bool CClientSocket::WaitForProgress(WaitFor what, int limitMs) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
-    if (left.count() <= 0) {
+    const long long left = m_deadline - MonotonicMs();
+    if (left <= 0) {
         Fail(SocketFailure::DeadlinePassed);
         return false;
     }
-    const bool deadlineFirst = left.count() < limitMs;
-    int waitMs = static_cast<int>(std::min<long long>(limitMs, left.count()));
+    const bool deadlineFirst = left < limitMs;
+    int waitMs = static_cast<int>(std::min<long long>(limitMs, left));
     switch (WaitSocket(m_socket, what, waitMs)) {
     case WaitResult::Ready:
         return true;
@@ -50,18 +50,17 @@ bool CClientSocket::WaitForProgress(WaitFor what, int limitMs) {
 }
 
 int CClientSocket::Connect() {
-    return ConnectBy(Clock::now() + std::chrono::milliseconds(m_limits.totalMs));
+    return ConnectBy(MonotonicMs() + m_limits.totalMs);
 }
 
-int CClientSocket::ConnectBy(Clock::time_point deadline) {
+int CClientSocket::ConnectBy(Moment deadline) {
     Close();
-    const Clock::time_point start = Clock::now();
+    const Moment start = MonotonicMs();
     m_deadline = deadline;
     m_failure = SocketFailure::None;
     m_triedIPv4 = m_triedIPv6 = false;
     // Times in milliseconds since the start.
-    const long long left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - start).count();
+    const long long left = deadline - start;
     const int connectEnd = static_cast<int>(std::min<long long>(m_limits.connectMs, left));
     int nextStart = 0;
     // An unresolved name must not become a connection to 0.0.0.0, which some socket
@@ -71,8 +70,7 @@ int CClientSocket::ConnectBy(Clock::time_point deadline) {
     int pendingCount = 0;
     int next = 0;
     while (m_socket == kNoSocket && failure == SocketFailure::None) {
-        const int now = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+        const int now = static_cast<int>(MonotonicMs() - start);
         const bool more = next < m_addressCount;
         if (more && (pendingCount == 0 || now >= nextStart)) {
             const bool started = StartAttempt(m_addresses[next++], pending, pendingCount);

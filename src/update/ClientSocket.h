@@ -20,7 +20,6 @@
 #include "PollFailure.h"
 #include "SocketOps.h"
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -68,14 +67,15 @@ public:
     CClientSocket(const CClientSocket&) = delete;
     CClientSocket& operator=(const CClientSocket&) = delete;
 
-    using Clock = std::chrono::steady_clock;
+    // A moment: milliseconds on the system's monotonic clock (MonotonicMs).
+    using Moment = long long;
 
     // 0 on success, -1 on failure (the socket is then closed).
     int Connect();
     // The same, for a request that goes on over a further connection: its time runs out at
     // the deadline of the connection that the request started on.
-    int ConnectBy(Clock::time_point deadline);
-    Clock::time_point Deadline() const { return m_deadline; }
+    int ConnectBy(Moment deadline);
+    Moment Deadline() const { return m_deadline; }
     // The address families Connect tried when IPv6 was among them: "IPv6" or "IPv6 and
     // IPv4"; empty for IPv4 alone.
     const char* TriedFamilies() const;
@@ -124,7 +124,7 @@ private:
     SocketFailure m_failure = SocketFailure::None;
     std::uintptr_t m_socket;
     SocketLimits m_limits;
-    Clock::time_point m_deadline;
+    Moment m_deadline;
     std::unique_ptr<CSecureLayer> m_secure;
     char m_buffer[8192];
 };

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <ctime>
 
 static_assert(sizeof(sockaddr_in6) <= sizeof(SocketAddress::bytes), "room for an IPv6 address");
 static_assert(offsetof(sockaddr_in, sin_port) == offsetof(sockaddr_in6, sin6_port),
@@ -36,6 +37,12 @@ bool IsWouldBlock(int error) {
 }
 
 } // namespace
+
+long long MonotonicMs() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 NativeSocket OpenStreamSocket(bool ipv6) {
     int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);

@@ -32,6 +32,10 @@ bool IsWouldBlock(int error) {
 
 } // namespace
 
+long long MonotonicMs() {
+    return static_cast<long long>(GetTickCount64());
+}
+
 NativeSocket OpenStreamSocket(bool ipv6) {
     SOCKET handle = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
     if (handle == INVALID_SOCKET) {

@@ -11,6 +11,9 @@ enum class WaitFor { Read, Write };
 enum class WaitResult { Ready, TimedOut, Failed };
 enum class IoResult { Done, WouldBlock, Failed };
 
+// Milliseconds on a clock that only goes forward, from an arbitrary start.
+long long MonotonicMs();
+
 // The most addresses of one name that are tried, and so the most sockets connecting at once.
 constexpr int kMostAddresses = 8;
 

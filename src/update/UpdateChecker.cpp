@@ -130,11 +130,11 @@ bool CUpdateChecker::OpenConnection() {
 }
 
 bool CUpdateChecker::Reconnect() {
-    const CClientSocket::Clock::time_point deadline = m_connection->Deadline();
+    const CClientSocket::Moment deadline = m_connection->Deadline();
     return ConnectEndpoint(&deadline);
 }
 
-bool CUpdateChecker::ConnectEndpoint(const CClientSocket::Clock::time_point* deadline) {
+bool CUpdateChecker::ConnectEndpoint(const CClientSocket::Moment* deadline) {
     const CString host = EndpointHost();
     const int port = EndpointPort();
     m_connection.reset(new CClientSocket(BareHost(host), port, m_limits));

@@ -97,7 +97,7 @@ private:
     bool Reconnect();
     // Connects to the current route's host and port, by the deadline when one is given,
     // else within the limits from now on; on failure the message and reason say where to.
-    bool ConnectEndpoint(const CClientSocket::Clock::time_point* deadline);
+    bool ConnectEndpoint(const CClientSocket::Moment* deadline);
     // Through the proxy's tunnel when the proxy is used, then the TLS session.
     bool StartSecureChannel();
     bool OpenTunnel();
