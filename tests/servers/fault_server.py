@@ -48,7 +48,7 @@ offer ``ntlm`` (NTLM and Basic), ``negotiate`` (Negotiate, NTLM and Basic) or ``
 (Digest only). A first NTLM message gets a real NTLM challenge, the last message the news list
 (or, for CONNECT, the tunnel), a Kerberos token at once the same. Variants: ``close`` closes
 the first connection of the path after the challenge, ``closing`` every one, ``again``
-answers the last message with 407, ``slow`` waits 1.2 s before each answer. Each request of this listener is recorded with
+answers the last message with 407, ``slow`` waits 1.6 s before each answer. Each request of this listener is recorded with
 the number of its connection (``Request.connection``; in the log, ``connections.txt`` holds
 "<request number> <connection>" lines).
 """
@@ -567,7 +567,7 @@ class FaultServer:
             self._record(request)
             name = "ntlm" if request.method == "CONNECT" else request.path.rpartition("/")[2]
             offer, _, variant = name.partition("-")
-            if variant == "slow" and self.stopping.wait(1.2):
+            if variant == "slow" and self.stopping.wait(1.6):
                 return
             scheme, _, token = _header(raw, "Proxy-Authorization").partition(" ")
             message = base64.b64decode(token.strip() or "AA==", validate=False)
