@@ -49,6 +49,7 @@ TEST_F(AgentPolicyTest, EverySettingTakesTheMachinesPolicyAndSavingKeepsTheUsers
         {"urlPath", "/corp", [](auto& s) { return s.urlPath.str(); }, "/corp"},
         {"pollingDelay", "30", [=](auto& s) { return number(s.pollingDelay); }, "30"},
         {"useProxy", "1", [=](auto& s) { return number(s.useProxy); }, "1"},
+        {"proxySource", "none", [](auto& s) { return s.proxySource.str(); }, "none"},
         {"proxyHost", "gate", [](auto& s) { return s.proxyHost.str(); }, "gate"},
         {"proxyPort", "3128", [](auto& s) { return s.proxyPort.str(); }, "3128"},
         {"useProxyAuth", "1", [=](auto& s) { return number(s.useProxyAuth); }, "1"},
