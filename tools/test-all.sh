@@ -145,38 +145,40 @@ wine_state_copy() {
     echo "$state"
 }
 
-stage "system tests' fault runs, the demo and host tests, in the background"
-# They mostly wait: the fault runs and the demo for the agent and the servers, the host tests
-# for the real network time limits. The fault runs and the demo (the README's first command,
-# ended after its first alert) take Wine environments of their own and run beside
-# everything that follows.
+stage "system tests' fault and server runs, the demo, host tests and fuzzers in the background"
+# They mostly wait: the fault and server runs and the demo for the agent and the servers, the
+# host tests for the real network time limits. The system test runs and the demo (the
+# README's first command, ended after its first alert) take Wine environments of their own and
+# run beside everything that follows. The fuzzers take what is left of the cores, at the
+# lowest priority; so does the whole 32-bit tree where the Windows tests run on the 64-bit
+# build, so that it is still built with warnings as errors, tests and tools included.
 tools/wine-env.sh "$windows_tests" true
-start_background system-faults env ZV_WINE_STATE="$(wine_state_copy faults)" tools/wine-env.sh \
-    "$windows_tests" ctest --test-dir "$windows_tests" -R system_fault_tests --output-on-failure
+for run in fault server; do
+    start_background "system-${run}s" env ZV_WINE_STATE="$(wine_state_copy "${run}s")" \
+        tools/wine-env.sh "$windows_tests" ctest --test-dir "$windows_tests" \
+        -R "system_${run}_tests" --output-on-failure
+done
 start_background demo env -u DISPLAY ZV_WINE_STATE="$(wine_state_copy demo)" ZV_BUILD_DIR="$windows_tests" \
     tools/run-demo.sh --first-alert
 start_background host-tests ctest --test-dir build/host --output-on-failure -j"$jobs"
-
-stage "host tests"
-finish_background host-tests
-count_ctest_log build/host-tests.out "$background_rc"
-
-stage "Windows tests under Wine, fuzz targets beside them (short runs over the seed corpora)"
-# The fuzzers take what is left of the cores, at the lowest priority; so does the whole 32-bit
-# tree where the Windows tests run on the 64-bit build, so that it is still built with
-# warnings as errors, tests and tools included.
 start_background fuzz nice -n 19 tools/fuzz.sh
 if [ "$windows_tests" = build/cross64 ]; then
     start_background cross32 nice -n 19 cmake --build build/cross -j"$jobs"
 fi
+
+stage "Windows tests under Wine"
 count_ctest tools/wine-env.sh "$windows_tests" ctest --test-dir "$windows_tests" \
-    -E system_fault_tests --output-on-failure
+    -E "system_fault_tests|system_server_tests" --output-on-failure
+finish_background host-tests
+count_ctest_log build/host-tests.out "$background_rc"
 if [ "$windows_tests" = build/cross ]; then
     finish_background installer-tests
     count_ctest_log build/installer-tests.out "$background_rc"
 fi
-finish_background system-faults
-count_ctest_log build/system-faults.out "$background_rc"
+for run in faults servers; do
+    finish_background "system-$run"
+    count_ctest_log "build/system-$run.out" "$background_rc"
+done
 finish_background fuzz
 count_fuzz_log build/fuzz.out "$background_rc"
 finish_background demo
