@@ -20,11 +20,12 @@ started=$(date +%s)
 
 stage() { echo "== $* ($(($(date +%s) - started)) s)"; }
 
-# Builds quietly, but shows the end of the log when the build fails.
+# Builds quietly, at the lowest priority so that the tests running beside a build keep the
+# cores they need, but shows the end of the log when the build fails.
 build() {
     local dir=$1 log=$1.log
     shift
-    if ! cmake --build "$dir" -j"$jobs" "$@" >"$log" 2>&1; then
+    if ! nice -n 19 cmake --build "$dir" -j"$jobs" "$@" >"$log" 2>&1; then
         tail -n 60 "$log"
         echo "build of $dir failed (whole log: $log)"
         exit 1
@@ -98,40 +99,33 @@ count_fuzz_log() {
     failed=$((failed + bad))
 }
 
-stage "host build (ASan+UBSan)"
 cmake -S . -B build/host -DCMAKE_BUILD_TYPE=Debug -DZAVORA_SANITIZE=ON >/dev/null
-build build/host
-
 cmake -S . -B build/cross -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+    -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+cmake -S . -B build/cross64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 # shellcheck source=wine-build.sh
 . tools/wine-build.sh
 windows_tests=$zv_wine_build
 if [ "$zv_wine_arch" = win32 ]; then
-    stage "cross build (PE32)"
-    build build/cross
+    # The 64-bit agent and the x64 installer are built and tested on every machine: here
+    # the installer's tests run in a 64-bit Wine environment of their own, where the x86
+    # installer runs too and the two replace each other.
+    other_tree=build/cross64
+    other_targets=(--target ZavoraAgent installer zv-drive zv-desktop-keeper zv-url-recorder
+        zv-fake-ie)
+    stage "cross build (PE32) for the Windows tests"
 else
     # A machine whose kernel runs no 32-bit programs cannot run 32-bit Wine: the same
-    # sources built as 64-bit programs run the Windows tests there, and the 32-bit tree is
-    # built beside them with warnings as errors, its agent's size checked.
+    # sources built as 64-bit programs run the Windows tests there, and the whole 32-bit
+    # tree is built with warnings as errors, tests and tools included, its agent's size
+    # checked.
+    other_tree=build/cross
+    other_targets=()
     stage "no 32-bit Wine here: 64-bit build for the Windows tests"
-    cmake -S . -B build/cross64 -DCMAKE_TOOLCHAIN_FILE="$zv_wine_toolchain" \
-        -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-    build build/cross64
 fi
-if [ "$windows_tests" = build/cross ]; then
-    # The x64 installer is tested on every machine: here its tests run in a 64-bit Wine
-    # environment of their own, beside the rest, where the x86 installer runs too and the two
-    # replace each other.
-    stage "64-bit agent and x64 installer, their tests in the background"
-    cmake -S . -B build/cross64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-        -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-    build build/cross64 --target ZavoraAgent installer zv-drive zv-desktop-keeper \
-        zv-url-recorder zv-fake-ie
-    count_ctest ctest --test-dir build/cross64 -R agent_size --output-on-failure
-    start_background installer-tests tools/wine-env.sh build/cross64 ctest \
-        --test-dir build/cross64 -R installer_tests --output-on-failure
-fi
+build "$windows_tests"
+tools/wine-env.sh "$windows_tests" true
 
 # A Wine environment of its own for work that runs beside the Windows tests: its prefix is a
 # copy of theirs. Prints the folder to hand to tools/wine-env.sh as ZV_WINE_STATE.
@@ -145,54 +139,47 @@ wine_state_copy() {
     echo "$state"
 }
 
-stage "system tests' fault and server runs, the demo, host tests and fuzzers in the background"
-# They mostly wait: the fault and server runs and the demo for the agent and the servers, the
-# host tests for the real network time limits. The system test runs and the demo (the
-# README's first command, ended after its first alert) take Wine environments of their own and
-# run beside everything that follows. The fuzzers take what is left of the cores, at the
-# lowest priority; so does the whole 32-bit tree where the Windows tests run on the 64-bit
-# build, so that it is still built with warnings as errors, tests and tools included.
-tools/wine-env.sh "$windows_tests" true
+stage "Windows tests, system tests' fault and server runs, the demo and fuzzers in the background"
+# Most of them wait: for the agent, for the servers and for the network time limits. Each
+# run that starts Wine has an environment of its own. The fuzzers take what is left of the
+# cores, at the lowest priority, and so do the builds below.
+# Copied before any Wine runs in the environment it copies.
+installers_state=$(wine_state_copy installers)
+start_background windows-tests tools/wine-env.sh "$windows_tests" ctest \
+    --test-dir "$windows_tests" -E "system_fault_tests|system_server_tests|installer_tests" \
+    --output-on-failure
 for run in fault server; do
     start_background "system-${run}s" env ZV_WINE_STATE="$(wine_state_copy "${run}s")" \
         tools/wine-env.sh "$windows_tests" ctest --test-dir "$windows_tests" \
         -R "system_${run}_tests" --output-on-failure
 done
-start_background demo env -u DISPLAY ZV_WINE_STATE="$(wine_state_copy demo)" ZV_BUILD_DIR="$windows_tests" \
-    tools/run-demo.sh --first-alert
-start_background host-tests ctest --test-dir build/host --output-on-failure -j"$jobs"
+start_background demo env -u DISPLAY ZV_WINE_STATE="$(wine_state_copy demo)" \
+    ZV_BUILD_DIR="$windows_tests" tools/run-demo.sh --first-alert
 start_background fuzz nice -n 19 tools/fuzz.sh
-if [ "$windows_tests" = build/cross64 ]; then
-    start_background cross32 nice -n 19 cmake --build build/cross -j"$jobs"
-fi
 
-stage "Windows tests under Wine"
-count_ctest tools/wine-env.sh "$windows_tests" ctest --test-dir "$windows_tests" \
-    -E "system_fault_tests|system_server_tests" --output-on-failure
-finish_background host-tests
-count_ctest_log build/host-tests.out "$background_rc"
+stage "host build (ASan+UBSan) and tests"
+build build/host
+count_ctest ctest --test-dir build/host --output-on-failure -j"$jobs"
+
+stage "the other cross tree ($other_tree), its agent's size and the installers' tests"
+build "$other_tree" "${other_targets[@]}"
+count_ctest ctest --test-dir "$other_tree" -R agent_size --output-on-failure
 if [ "$windows_tests" = build/cross ]; then
-    finish_background installer-tests
-    count_ctest_log build/installer-tests.out "$background_rc"
+    count_ctest tools/wine-env.sh build/cross64 ctest --test-dir build/cross64 \
+        -R installer_tests --output-on-failure
 fi
-for run in faults servers; do
-    finish_background "system-$run"
-    count_ctest_log "build/system-$run.out" "$background_rc"
+count_ctest env ZV_WINE_STATE="$installers_state" tools/wine-env.sh \
+    "$windows_tests" ctest --test-dir "$windows_tests" -R installer_tests --output-on-failure
+
+stage "waiting for the background runs"
+for run in windows-tests system-faults system-servers; do
+    finish_background "$run"
+    count_ctest_log "build/$run.out" "$background_rc"
 done
 finish_background fuzz
 count_fuzz_log build/fuzz.out "$background_rc"
 finish_background demo
 count_result "$background_rc"
-if [ "$windows_tests" = build/cross64 ]; then
-    stage "32-bit tree"
-    finish_background cross32 >/dev/null
-    if [ "$background_rc" -ne 0 ]; then
-        tail -n 60 build/cross32.out
-        echo "build of build/cross failed (whole log: build/cross32.out)"
-    fi
-    count_result "$background_rc"
-    count_ctest ctest --test-dir build/cross -R agent_size --output-on-failure
-fi
 
 stage "done"
 echo "test-all: $passed passed, $failed failed"
