@@ -20,12 +20,12 @@ started=$(date +%s)
 
 stage() { echo "== $* ($(($(date +%s) - started)) s)"; }
 
-# Builds quietly, at the lowest priority so that the tests running beside a build keep the
-# cores they need, but shows the end of the log when the build fails.
+# Builds quietly, at a low priority so that the tests running beside a build keep the cores
+# they need (the fuzzers' is lower still), but shows the end of the log when the build fails.
 build() {
     local dir=$1 log=$1.log
     shift
-    if ! nice -n 19 cmake --build "$dir" -j"$jobs" "$@" >"$log" 2>&1; then
+    if ! nice -n 10 cmake --build "$dir" -j"$jobs" "$@" >"$log" 2>&1; then
         tail -n 60 "$log"
         echo "build of $dir failed (whole log: $log)"
         exit 1
@@ -141,8 +141,8 @@ wine_state_copy() {
 
 stage "Windows tests, system tests' fault and server runs, the demo and fuzzers in the background"
 # Most of them wait: for the agent, for the servers and for the network time limits. Each
-# run that starts Wine has an environment of its own. The fuzzers take what is left of the
-# cores, at the lowest priority, and so do the builds below.
+# run that starts Wine has an environment of its own. The builds below take what is left of
+# the cores at a low priority, the fuzzers at the lowest.
 # Copied before any Wine runs in the environment it copies.
 installers_state=$(wine_state_copy installers)
 start_background windows-tests tools/wine-env.sh "$windows_tests" ctest \
@@ -157,9 +157,9 @@ start_background demo env -u DISPLAY ZV_WINE_STATE="$(wine_state_copy demo)" \
     ZV_BUILD_DIR="$windows_tests" tools/run-demo.sh --first-alert
 start_background fuzz nice -n 19 tools/fuzz.sh
 
-stage "host build (ASan+UBSan) and tests"
+stage "host build (ASan+UBSan), its tests in the background"
 build build/host
-count_ctest ctest --test-dir build/host --output-on-failure -j"$jobs"
+start_background host-tests ctest --test-dir build/host --output-on-failure -j"$jobs"
 
 stage "the other cross tree ($other_tree), its agent's size and the installers' tests"
 build "$other_tree" "${other_targets[@]}"
@@ -172,7 +172,7 @@ count_ctest env ZV_WINE_STATE="$installers_state" tools/wine-env.sh \
     "$windows_tests" ctest --test-dir "$windows_tests" -R installer_tests --output-on-failure
 
 stage "waiting for the background runs"
-for run in windows-tests system-faults system-servers; do
+for run in host-tests windows-tests system-faults system-servers; do
     finish_background "$run"
     count_ctest_log "build/$run.out" "$background_rc"
 done
