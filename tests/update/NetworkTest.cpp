@@ -274,6 +274,26 @@ TEST_F(NetworkTest, PollOutcomes) {
     }
 }
 
+// A site name longer than any host name reaches the TLS listener through the proxy's tunnel;
+// no certificate can name it.
+TEST_F(NetworkTest, OverlongSiteNameMatchesNoCertificate) {
+    if (!HaveTls()) {
+        GTEST_SKIP() << "no TLS in this build";
+    }
+    PollSettings settings = FaultOverTls("/.newsupdate", "good");
+    settings.useProxy = 1;
+    settings.proxyHost = "127.0.0.1";
+    settings.proxyPort = std::to_string(EnvPort("ZV_FAULT_PORT")).c_str();
+    std::string name;
+    while (name.size() < 300) {
+        name += std::string(60, 'a') + ".";
+    }
+    settings.urlHost = (name + "localhost").c_str();
+    PollResult result = RunPoll(settings, ShortLimits());
+    EXPECT_EQ(PollOutcome::Error, result.outcome);
+    EXPECT_EQ("the certificate is for another name", result.reason.text.str());
+}
+
 // An urgent byte is left out of the stream; waiting for the rest of the answer after it must
 // not keep the processor busy.
 TEST_F(NetworkTest, UrgentByteNeitherSpinsNorChangesTheAnswer) {
