@@ -65,9 +65,9 @@ if [ "${1:-}" = "--inside" ]; then
     drive wait-menu-gone 3000 >/dev/null
 
     drive command about >/dev/null
-    drive wait-title "$about_title" 5000 >/dev/null
+    about=$(drive wait-title "$about_title" 5000 | grep '^window' || true)
     sleep 0.5
-    shot about 440x220+292+274
+    [ -n "$about" ] && shot_around about 24 "$about"
     drive press "$about_title" 1 3000 >/dev/null
 
     drive command exit >/dev/null
