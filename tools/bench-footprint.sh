@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The footprint benchmark: figures and ratios, not a timed test.
-#   tools/bench-footprint.sh      (ZV_CROSS_DIR names the cross build, default build/cross)
+#   tools/bench-footprint.sh      (ZV_CROSS_DIR names the cross build; default: the one Wine runs here)
 # Under Wine, against a local nginx, next to our bare tray program (an icon and a timer,
 # nothing else) measured in the same run:
 #   - the size of ZavoraAgent.exe (goal: at most 300 KB);
@@ -11,7 +11,9 @@
 # then runs tools/bench-poll.sh (poll time next to curl) when it exists.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cross=$(cd "${ZV_CROSS_DIR:-$root/build/cross}" && pwd)
+# shellcheck source=wine-build.sh
+. "$root/tools/wine-build.sh"
+cross=$(cd "${ZV_CROSS_DIR:-$root/$zv_wine_build}" && pwd)
 idle_seconds=${ZV_IDLE_SECONDS:-60}
 
 if [ -z "${ZV_BENCH_INSIDE:-}" ]; then

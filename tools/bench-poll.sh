@@ -63,9 +63,14 @@ cmake --build "$build" -j"$(nproc)" --target zv-bench-poll >/dev/null
 python3 tests/servers/with_servers.py --nginx -- \
     bash tools/bench-poll.sh --inside http "$runs" "$build/bench/zv-bench-poll"
 
-cross=${ZV_CROSS_DIR:-build/cross}
-cmake -S . -B "$cross" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-    -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+# The build that Wine runs on this machine, unless ZV_CROSS_DIR names one.
+# shellcheck source=wine-build.sh
+. tools/wine-build.sh
+cross=${ZV_CROSS_DIR:-$zv_wine_build}
+if [ ! -f "$cross/CMakeCache.txt" ]; then
+    cmake -S . -B "$cross" -DCMAKE_TOOLCHAIN_FILE="$zv_wine_toolchain" \
+        -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+fi
 cmake --build "$cross" -j"$(nproc)" --target zv-bench-poll zv-trust-root zv-desktop-keeper >/dev/null
 tools/wine-env.sh "$cross" \
     python3 tests/servers/with_servers.py --nginx --tls --trust "$cross/tools/zv-trust-root.exe" \

@@ -2,7 +2,7 @@
 # Takes the README's screenshots of the real agent under Wine: the command menu, the entries
 # menu and the About box (docs/tray-menu.png, docs/entries-menu.png, docs/about.png), then
 # the popup and the About box at 200 % (docs/popup-200.png, docs/about-200.png):
-#   tools/readme-screenshots.sh [cross-build-dir]
+#   tools/readme-screenshots.sh [cross-build-dir]   (default: the build Wine runs here)
 # The agent polls the demo site once, so the entries menu lists a real edition, titles in
 # other languages included. The popup at 100 % and the settings pages have screenshot
 # scripts of their own (tools/screenshot-popup.sh, tools/screenshot-config.sh).
@@ -101,7 +101,9 @@ if [ "${1:-}" = "--inside" ]; then
     exit 0
 fi
 
-build_dir=$(cd "${1:-build/cross}" && pwd)
+# shellcheck source=wine-build.sh
+. tools/wine-build.sh
+build_dir=$(cd "${1:-$zv_wine_build}" && pwd)
 work=$(mktemp -d)
 trap 'kill "$site" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
 python3 tools/demo-site.py --port-file "$work/port" >"$work/site.log" 2>&1 </dev/null &

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The soak: the real agent under Wine against a local nginx, for many polls.
-#   tools/soak.sh [polls]      (default 2000; ZV_CROSS_DIR names the cross build, build/cross)
+#   tools/soak.sh [polls]      (default 2000; ZV_CROSS_DIR names the cross build, by default
+#                               the one Wine runs here)
 # Each poll is a Refresh that in turn finds a new edition (shown in the popup), an unchanged
 # list or a failure (404), followed by Disable, Enable and a tray menu opened and closed.
 # Prints the agent's private memory at poll 200 (poll polls/10 in shorter runs) and at the
@@ -9,7 +10,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 polls=${1:-2000}
-cross=$(cd "${ZV_CROSS_DIR:-$root/build/cross}" && pwd)
+# shellcheck source=wine-build.sh
+. "$root/tools/wine-build.sh"
+cross=$(cd "${ZV_CROSS_DIR:-$root/$zv_wine_build}" && pwd)
 
 # Outside: build what is needed, then come back inside the Wine environment with nginx.
 if [ -z "${ZV_SOAK_INSIDE:-}" ]; then
