@@ -124,8 +124,11 @@ else
     other_targets=()
     stage "no 32-bit Wine here: 64-bit build for the Windows tests"
 fi
+# Wine makes its environment for the tests on one core while the build uses both.
+start_background wine-prefix tools/wine-env.sh "$windows_tests" true
 build "$windows_tests"
-tools/wine-env.sh "$windows_tests" true
+finish_background wine-prefix
+[ "$background_rc" -eq 0 ] || exit 1
 
 # A Wine environment of its own for work that runs beside the Windows tests: its prefix is a
 # copy of theirs. Prints the folder to hand to tools/wine-env.sh as ZV_WINE_STATE.
@@ -155,7 +158,7 @@ for run in fault server; do
 done
 start_background demo env -u DISPLAY ZV_WINE_STATE="$(wine_state_copy demo)" \
     ZV_BUILD_DIR="$windows_tests" tools/run-demo.sh --first-alert
-start_background fuzz nice -n 19 tools/fuzz.sh
+start_background fuzz nice -n 19 tools/fuzz.sh 10
 
 stage "host build (ASan+UBSan), its tests in the background"
 build build/host

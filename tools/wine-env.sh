@@ -120,7 +120,9 @@ start_wine() {
     # not be the caller's pipes, or pipelines wait for it.
     wineserver -p </dev/null >/dev/null 2>&1
     # A small window-owning program keeps the virtual desktop and its taskbar alive
-    # between test programs.
+    # between test programs. Before the build has made it, the environment is only
+    # being prepared.
+    [ -f "$keeper" ] || return 0
     wine "$keeper" </dev/null >/dev/null 2>&1 &
     desktop_pid=$!
     for _ in $(seq 1 100); do
