@@ -124,12 +124,6 @@ else
     other_targets=()
     stage "no 32-bit Wine here: 64-bit build for the Windows tests"
 fi
-# Wine makes its environment for the tests on one core while the build uses both.
-start_background wine-prefix tools/wine-env.sh "$windows_tests" true
-build "$windows_tests"
-finish_background wine-prefix
-[ "$background_rc" -eq 0 ] || exit 1
-
 # A Wine environment of its own for work that runs beside the Windows tests: its prefix is a
 # copy of theirs. Prints the folder to hand to tools/wine-env.sh as ZV_WINE_STATE.
 wine_state_copy() {
@@ -142,11 +136,24 @@ wine_state_copy() {
     echo "$state"
 }
 
+# Wine makes the tests' environment, and the copies for the runs beside them, on one core
+# while the build uses both.
+prepare_wine() {
+    tools/wine-env.sh "$windows_tests" true
+    local name
+    for name in faults servers demo installers; do
+        wine_state_copy "$name" >/dev/null
+    done
+}
+start_background wine-prefix prepare_wine
+build "$windows_tests"
+finish_background wine-prefix
+[ "$background_rc" -eq 0 ] || exit 1
+
 stage "Windows tests, system tests' fault and server runs, the demo and fuzzers in the background"
 # Most of them wait: for the agent, for the servers and for the network time limits. Each
 # run that starts Wine has an environment of its own. The builds below take what is left of
 # the cores at a low priority, the fuzzers at the lowest.
-# Copied before any Wine runs in the environment it copies.
 installers_state=$(wine_state_copy installers)
 start_background windows-tests tools/wine-env.sh "$windows_tests" ctest \
     --test-dir "$windows_tests" -E "system_fault_tests|system_server_tests|installer_tests" \
