@@ -352,7 +352,13 @@ bool CUpdateChecker::ToProxy(Leg leg, CString& answer) {
     }
     for (int attempt = 0;; ++attempt) {
         const int ended = SignInLegs(leg, answer);
-        if (ended != 0 || attempt == 1 || !Reconnect()) {
+        if (ended == 0 && attempt == 1) {
+            // Closed between legs again. Whether the end came as a close or as the reset
+            // that the next leg drew from the closed connection, the proxy ended it.
+            NoteFailure(FailureKind::EmptyAnswer);
+            return false;
+        }
+        if (ended != 0 || !Reconnect()) {
             return ended > 0;
         }
     }

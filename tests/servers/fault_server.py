@@ -47,7 +47,8 @@ The path ``/signin/<offer>[-<variant>]`` (a CONNECT: always ``ntlm``) chooses it
 offer ``ntlm`` (NTLM and Basic), ``negotiate`` (Negotiate, NTLM and Basic) or ``digest``
 (Digest only). A first NTLM message gets a real NTLM challenge, the last message the news list
 (or, for CONNECT, the tunnel), a Kerberos token at once the same. Variants: ``close`` closes
-the first connection of the path after the challenge, ``closing`` every one, ``again``
+the first connection of the path after the challenge, ``closing`` every one, ``resetting``
+resets every one when the next leg arrives, ``again``
 answers the last message with 407, ``slow`` waits 1.6 s before each answer. Each request of this listener is recorded with
 the number of its connection (``Request.connection``; in the log, ``connections.txt`` holds
 "<request number> <connection>" lines).
@@ -578,6 +579,10 @@ class FaultServer:
             if message.startswith(b"NTLMSSP\0\x01"):
                 offers = [f"{scheme} {base64.b64encode(NTLM_CHALLENGE).decode()}"]
                 conn.sendall(_sign_in_reply(request, offers, keep_alive))
+                if variant == "resetting":
+                    # Closing with the next leg unread resets the connection.
+                    select.select([conn], [], [], 5)
+                    return
                 closes = variant == "closing" or (
                     variant == "close" and request.path not in self._closed_paths)
                 if not keep_alive or closes:

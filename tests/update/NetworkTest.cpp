@@ -689,6 +689,9 @@ TEST_F(NetworkTest, WindowsSignInThroughTheProxy) {
         // Closed again on the new connection: no third one.
         {"/signin/ntlm-closing", ScriptedSignIn, PollOutcome::Error,
          "the proxy 127.0.0.1 closed the connection without an answer", "ABC"},
+        // The same when the leg sent into the closed connection draws a reset.
+        {"/signin/ntlm-resetting", ScriptedSignIn, PollOutcome::Error,
+         "the proxy 127.0.0.1 closed the connection without an answer", "ABC"},
         {"/signin/digest", ScriptedSignIn, PollOutcome::Error,
          "the proxy asked for a sign-in method the agent does not know: Digest", "A"},
         {"/signin/negotiate", NoCredentials, PollOutcome::Error, "no Kerberos ticket for 127.0.0.1",
