@@ -242,6 +242,19 @@ TEST(FailureReason, Table) {
          "the proxy refused the connection to the site: 302 Found", "proxy refused the site"},
         {Tunnel, true, false, "SSH-2.0", "", "the answer from the proxy proxy.lan was not HTTP",
          "not HTTP"},
+        // A feed that cannot be read names the line where reading stopped (12 in every row).
+        {FailureKind::FeedNotWellFormed, false, false, "", "",
+         "the feed is not well-formed XML (line 12)", "feed not well-formed"},
+        {FailureKind::FeedHasDtd, false, false, "", "",
+         "the feed has a document type declaration, which is not read (line 12)", "feed has a DTD"},
+        {FailureKind::FeedEncoding, false, false, "", "",
+         "the feed's character encoding cannot be read (line 12)", "feed encoding unknown"},
+        {FailureKind::FeedTooDeep, false, false, "", "",
+         "the feed nests its elements too deeply (line 12)", "feed nested too deeply"},
+        {FailureKind::FeedUnknownFormat, false, false, "", "",
+         "the document is neither an RSS nor an Atom feed (line 12)", "not RSS or Atom"},
+        {FailureKind::FeedReaderMissing, false, false, "", "",
+         "Windows' XML reader (xmllite.dll) could not be loaded", "no XML reader"},
     };
     for (const Row& row : rows) {
         PollFailure failure;
@@ -253,38 +266,9 @@ TEST(FailureReason, Table) {
         failure.statusLine = row.statusLine;
         failure.answer = row.answer;
         failure.siteUrl = "http://news.example:8080/a/b";
+        failure.line = 12;
         const FailureReason reason = DescribeFailure(failure);
         EXPECT_EQ(CString(row.text), reason.text) << row.statusLine;
         EXPECT_EQ(CString(row.brief), reason.brief) << row.statusLine;
-    }
-}
-
-// A feed that cannot be read names the line where reading stopped.
-TEST(FailureReason, FeedsNameTheLine) {
-    const struct {
-        FailureKind kind;
-        const char* text;
-        const char* brief;
-    } rows[] = {
-        {FailureKind::FeedNotWellFormed, "the feed is not well-formed XML (line 12)",
-         "feed not well-formed"},
-        {FailureKind::FeedHasDtd,
-         "the feed has a document type declaration, which is not read (line 12)", "feed has a DTD"},
-        {FailureKind::FeedEncoding, "the feed's character encoding cannot be read (line 12)",
-         "feed encoding unknown"},
-        {FailureKind::FeedTooDeep, "the feed nests its elements too deeply (line 12)",
-         "feed nested too deeply"},
-        {FailureKind::FeedUnknownFormat,
-         "the document is neither an RSS nor an Atom feed (line 12)", "not RSS or Atom"},
-        {FailureKind::FeedReaderMissing, "Windows' XML reader (xmllite.dll) could not be loaded",
-         "no XML reader"},
-    };
-    for (const auto& row : rows) {
-        PollFailure failure;
-        failure.kind = row.kind;
-        failure.line = 12;
-        const FailureReason reason = DescribeFailure(failure);
-        EXPECT_EQ(CString(row.text), reason.text);
-        EXPECT_EQ(CString(row.brief), reason.brief);
     }
 }
