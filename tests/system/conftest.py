@@ -62,9 +62,10 @@ def find_agent_exe():
 LAUNCH_FAILED = "Application could not be started"
 
 
-def run(args, timeout=30, check=False):
+def run(args, timeout=30, check=False, again_on_failure=False):
     """Runs a program with no pipes left behind for Wine's children to hold. A program that
-    Wine could not even start is started again, up to twice."""
+    Wine could not even start is started again, up to twice; with again_on_failure, so is
+    one that failed in any way (for commands that may simply be repeated)."""
     for _ in range(3):
         result = subprocess.run(
             args,
@@ -76,7 +77,7 @@ def run(args, timeout=30, check=False):
             text=True,
             errors="replace",
         )
-        if result.returncode == 0 or LAUNCH_FAILED not in result.stdout:
+        if result.returncode == 0 or not (again_on_failure or LAUNCH_FAILED in result.stdout):
             break
     if check:
         result.check_returncode()
@@ -196,10 +197,7 @@ class Registry:
         try:
             # Under heavy load Wine's reg has been seen to end with 1 and no word; the import
             # writes the same values again, so it is simply repeated.
-            for _ in range(3):
-                result = run(["wine", "reg", "import", reg_file.name])
-                if result.returncode == 0:
-                    break
+            result = run(["wine", "reg", "import", reg_file.name], again_on_failure=True)
             assert result.returncode == 0, f"reg import failed for {key}: {result.stdout}"
         finally:
             os.unlink(reg_file.name)
